@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Prompter.h"
+
+namespace pvsm::cli {
+
+// Answers the core's questions without a person: messages go to standard
+// error, file choices return the path given on the command line, and a
+// replace question is answered by the --overwrite flag.
+class CliPrompter : public Prompter
+{
+public:
+    QString savePath;
+    QString openPath;
+    bool overwrite = false;
+    // Answer for the "save changes?" question (New, Open, exit).
+    Answer savePromptAnswer = Answer::No;
+
+    Answer ask(const QString &text, PromptButtons buttons, PromptIcon icon, const QString &title) override;
+    void inform(const QString &text, PromptIcon icon) override;
+    QString chooseSaveFile(const FileDialogRequest &request) override;
+    QString chooseOpenFile(const FileDialogRequest &request) override;
+};
+
+// Writes a line in UTF-8 to standard output / standard error.
+void out(const QString &line);
+void err(const QString &line);
+
+} // namespace pvsm::cli

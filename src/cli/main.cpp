@@ -1,0 +1,99 @@
+#include "CliPrompter.h"
+#include "Commands.h"
+#include "Display.h"
+#include "Version.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFont>
+#include <QGuiApplication>
+
+#include <QFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace pvsm::cli {
+
+std::vector<Command> &commandTable()
+{
+    static std::vector<Command> table;
+    return table;
+}
+
+Workspace cliWorkspace()
+{
+    return Workspace::forExecutable(QCoreApplication::applicationDirPath());
+}
+
+ProjectEnvironment cliEnvironment(QSize screen)
+{
+    ProjectEnvironment env;
+    const QSize size = screen.isValid() ? screen : probeDisplay().screen;
+    env.screenWidth = size.width();
+    env.screenHeight = size.height();
+    env.defaultFont = chooseDefaultTextFont(QGuiApplication::font().family());
+    return env;
+}
+
+QSize parseSize(const QString &text)
+{
+    const QStringList parts = text.toLower().split(QLatin1Char('x'));
+    if (parts.size() != 2) return {};
+    bool okW = false, okH = false;
+    const int w = parts[0].toInt(&okW), h = parts[1].toInt(&okH);
+    if (!okW || !okH || w <= 0 || h <= 0 || w > 16384 || h > 16384) return {};
+    return {w, h};
+}
+
+void printBag(const PropertyBag &bag)
+{
+    for (const auto &e : bag.entries())
+        out(e.key + QStringLiteral(": ") + bagTypeName(e.value.type()) + QLatin1Char(' ') + e.value.displayText());
+}
+
+namespace {
+
+void printUsage()
+{
+    err(QStringLiteral("%1 %2 command line").arg(productName(), versionText()));
+    err(QStringLiteral("usage:"));
+    for (const Command &c : commandTable()) err(QStringLiteral("  pvsm-cli ") + c.usage);
+}
+
+} // namespace
+
+} // namespace pvsm::cli
+
+int main(int argc, char **argv)
+{
+    using namespace pvsm::cli;
+    // Commands draw text and pictures but never show a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Qt warns on every start without one; a private folder of our own will do.
+        const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/pvsm-runtime-" + QByteArray::number(getuid());
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        QFile::setPermissions(QString::fromLocal8Bit(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
+    QGuiApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        printUsage();
+        return args.isEmpty() ? kUsage : kOk;
+    }
+    // Longest match of the command words.
+    const Command *best = nullptr;
+    for (const Command &c : commandTable()) {
+        if (c.words.size() > args.size()) continue;
+        if (args.mid(0, c.words.size()) != c.words) continue;
+        if (!best || c.words.size() > best->words.size()) best = &c;
+    }
+    if (!best) {
+        err(QStringLiteral("unknown command: %1").arg(args.join(QLatin1Char(' '))));
+        printUsage();
+        return kUsage;
+    }
+    return best->run(args.mid(best->words.size()));
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace pvsm {
+
+enum class Answer { Yes, No, Cancel };
+enum class PromptIcon { Information, Warning, Error, Question };
+enum class PromptButtons { Ok, YesNo, YesNoCancel };
+
+struct FileDialogRequest
+{
+    QString title;
+    QString filterName;    // e.g. the "project file" description shown to the user
+    QStringList patterns;  // e.g. {"*.aps"}
+    QString defaultSuffix; // without the dot
+    QString initialDir;
+    QString initialName;
+};
+
+// The core never shows a window: every question or message for the user goes
+// through this interface, which the GUI, the CLI and the tests implement.
+// Calls come from the thread that runs the job.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+
+    virtual Answer ask(const QString &text, PromptButtons buttons, PromptIcon icon,
+                       const QString &title) = 0;
+    virtual void inform(const QString &text, PromptIcon icon) = 0;
+    // Returns the chosen path, or an empty string when the user cancelled.
+    virtual QString chooseSaveFile(const FileDialogRequest &request) = 0;
+    virtual QString chooseOpenFile(const FileDialogRequest &request) = 0;
+};
+
+} // namespace pvsm

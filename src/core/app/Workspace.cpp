@@ -1,0 +1,150 @@
+#include "Workspace.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace pvsm {
+
+namespace {
+
+// Names of files that only a program folder holding the shipped data contains.
+constexpr const char *kShippedData[] = {"Sec5.wav", "gmi.src", "Pvsm.bfq"};
+
+QString withSlash(QString dir)
+{
+    if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+    return dir;
+}
+
+bool holdsShippedData(const QString &dir)
+{
+    for (const char *name : kShippedData)
+        if (QFileInfo::exists(QDir(dir).filePath(QString::fromLatin1(name)))) return true;
+    return false;
+}
+
+// QFileInfo::isWritable only reads permission bits; root, ACLs and read-only
+// mounts disagree with them, so try to create a file.
+bool canCreateFilesIn(const QString &dir)
+{
+    QTemporaryFile probe(QDir(dir).filePath(QStringLiteral(".pvsm-write-probe-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+Workspace::Workspace(QString programDir, QString workDir)
+    : m_programDir(withSlash(QDir::cleanPath(programDir)))
+    , m_workDir(withSlash(QDir::cleanPath(workDir)))
+{
+}
+
+QString Workspace::xdgWorkDir()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/pvsm");
+}
+
+Workspace Workspace::forExecutable(const QString &exeDir)
+{
+    QString programDir = exeDir;
+    if (!holdsShippedData(exeDir)) {
+        // An installed copy keeps its data in ../share/pvsm.
+        const QString shared = QDir(exeDir).filePath(QStringLiteral("../share/pvsm"));
+        if (holdsShippedData(shared)) programDir = shared;
+    }
+    QString workDir = programDir;
+    if (!canCreateFilesIn(programDir)) {
+        workDir = xdgWorkDir();
+        QDir().mkpath(workDir);
+    }
+    return Workspace(programDir, workDir);
+}
+
+QString Workspace::projectDir() const { return m_workDir + QStringLiteral("Project/"); }
+QString Workspace::tempDir() const { return m_workDir + QStringLiteral("Temp/"); }
+QString Workspace::outputDir() const { return m_workDir + QStringLiteral("Output/"); }
+QString Workspace::iniPath() const { return m_workDir + QStringLiteral("Pvsm.ini"); }
+QString Workspace::firstRunMarkerPath() const { return m_workDir + QStringLiteral("plehwohs.ini"); }
+QString Workspace::autoSavePath() const { return projectDir() + QStringLiteral("AutoSave.aps"); }
+
+QString Workspace::programFile(const QString &name) const
+{
+    const QString exact = m_programDir + name;
+    if (QFileInfo::exists(exact)) return exact;
+    const QDir dir(m_programDir);
+    for (const QString &entry : dir.entryList(QDir::Files))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return m_programDir + entry;
+    return exact;
+}
+
+bool Workspace::isAutoSavePath(const QString &path) const
+{
+    const QString a = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString b = QDir::cleanPath(autoSavePath());
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool Workspace::ensureProjectDir() const { return QDir().mkpath(projectDir()); }
+bool Workspace::ensureOutputDir() const { return QDir().mkpath(outputDir()); }
+
+bool Workspace::prepare() const
+{
+    bool ok = ensureProjectDir();
+    if (QFileInfo::exists(tempDir()))
+        emptyTemp();
+    else
+        ok = QDir().mkpath(tempDir()) && ok;
+    return ok;
+}
+
+void Workspace::emptyTemp() const
+{
+    QDir temp(tempDir());
+    if (!temp.exists()) return;
+    const auto entries = temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
+
+Workspace::FirstRun Workspace::checkFirstRun() const
+{
+    FirstRun result;
+    if (QFileInfo::exists(firstRunMarkerPath()) || QFileInfo::exists(iniPath())) return result;
+    result.isFirstRun = true;
+    QFile marker(firstRunMarkerPath());
+    if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        marker.write(kFirstRunMarkerText);
+        marker.close();
+    }
+    result.markerCreated = QFileInfo::exists(firstRunMarkerPath());
+    return result;
+}
+
+SingleInstance::SingleInstance(const QString &workDir)
+    : m_lock(std::make_unique<QLockFile>(QDir(workDir).filePath(QStringLiteral(".pvsm.lock"))))
+{
+    m_lock->setStaleLockTime(0); // only a dead owner makes the lock stale
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquire()
+{
+    if (m_lock->tryLock(0)) return true;
+    // Only a lock held by a live process means another copy runs; a folder
+    // where no lock can be written must not keep the program from starting.
+    return m_lock->error() != QLockFile::LockFailedError;
+}
+
+} // namespace pvsm

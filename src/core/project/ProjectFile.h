@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Project.h"
+#include "PropertyBag.h"
+
+#include <functional>
+#include <optional>
+
+namespace pvsm {
+
+enum class BagMode { Full, SettingsOnly };
+
+// Facts the settings writer needs from outside the project.
+struct WriteContext
+{
+    QString appVersion;              // written as AppVersion
+    bool framePictureLoaded = false; // a frame picture is in memory (picture-frame packages)
+    // Also write the caption and headline groups of pictures whose text is
+    // empty, so that boxes and styles survive an edit done through the bag.
+    bool keepEmptyTextGroups = false;
+};
+
+// Measures a song's length in seconds (0 when unknown). Used when a stored
+// length is 0.
+using SongLengthProbe = std::function<float(const QString &path)>;
+
+// Writes the global settings in their fixed order. Validates the number
+// settings on the way, as the editor's boxes would, and stores the validated
+// values back into the project. Writes nothing for a project without pictures.
+void WritePlayerSettings(Project &project, PropertyBag &bag, const WriteContext &context);
+
+// Writes the project: the four picture paths, the global settings and, in full
+// mode, the lists. Writes nothing for a project without pictures.
+void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const WriteContext &context);
+
+// Reads a bag written by WriteProjectBag (or an older version of it) into
+// `project`, with the rules for absent keys and the load normalisations.
+// Settings-only mode empties the lists and reads none.
+void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
+                    const SongLengthProbe &probe = {});
+
+// Files of the older record layout are declined: returns false and leaves the
+// project empty of pictures.
+bool ReadLegacyProject(Project &project, const QString &path);
+
+// The value type a project key is stored with, for keys the model knows
+// (global settings and list items such as "ImgCaption(2)").
+std::optional<BagType> projectKeyType(const QString &key);
+
+// Sets one key of the project from text, through the same writer and reader
+// that save and open use. Counts and AppVersion cannot be set; list items must
+// name an existing entry. Returns false with a message for people in `error`.
+bool setProjectKey(Project &project, const QString &key, const QString &valueText, const ProjectEnvironment &env,
+                   const WriteContext &context, QString *error);
+
+} // namespace pvsm

@@ -1,0 +1,228 @@
+#include "ProjectSession.h"
+
+#include "PropertyBag.h"
+#include "Version.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace pvsm {
+
+namespace {
+
+const QString kProjectFilter = QStringLiteral("图片幻灯配置文件(*.aps)");
+
+FileDialogRequest projectDialog(const QString &title, const Workspace &ws, const QString &name)
+{
+    FileDialogRequest r;
+    r.title = title;
+    r.filterName = kProjectFilter;
+    r.patterns = {QStringLiteral("*.aps")};
+    r.defaultSuffix = QStringLiteral("aps");
+    r.initialDir = ws.projectDir();
+    r.initialName = name;
+    return r;
+}
+
+} // namespace
+
+ProjectSession::ProjectSession(Workspace workspace, ProjectEnvironment env, Prompter &prompter)
+    : m_workspace(std::move(workspace))
+    , m_env(std::move(env))
+    , m_prompter(prompter)
+    , m_project(Project::makeDefault(m_env))
+{
+    m_context.appVersion = versionText();
+}
+
+QString ProjectSession::savePromptText()
+{
+    return QStringLiteral("图片幻灯设置已被修改，要将当前设置保存为配置文件吗？") + QLatin1Char('\n')
+           + QStringLiteral("当需要修改这个幻灯时，通过点击“打开配置”按钮，可方便地再次加载所有的幻灯设置。");
+}
+
+bool ProjectSession::checkTwoPictures()
+{
+    if (m_project.pictures.size() >= 2) return true;
+    m_prompter.inform(QStringLiteral("请首先添加至少两张图片到图片幻灯中"), PromptIcon::Information);
+    return false;
+}
+
+bool ProjectSession::writeProjectFile(const QString &path)
+{
+    PropertyBag bag;
+    WriteProjectBag(m_project, bag, BagMode::Full, m_context);
+    return SaveBagFile(path, bag, m_workspace.projectDir());
+}
+
+bool ProjectSession::save(const QString &chosenPath)
+{
+    if (!checkTwoPictures()) return false;
+    m_workspace.ensureProjectDir();
+    QString path = chosenPath;
+    if (path.isEmpty()) {
+        path = m_prompter.chooseSaveFile(
+            projectDialog(QStringLiteral("保存图片幻灯设置为……"), m_workspace, m_project.settings.txtSetting[0]));
+        if (path.isEmpty()) return false;
+    }
+    if (m_workspace.isAutoSavePath(path)) {
+        m_prompter.inform(QStringLiteral("请选择另一个文件名来保存设置。"), PromptIcon::Information);
+        return false;
+    }
+    const QString name = QFileInfo(path).fileName();
+    if (QFileInfo::exists(path)) {
+        const Answer a = m_prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+                                        PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
+        if (a != Answer::Yes) return false;
+    }
+    // The old file is replaced only once the new one is complete, so a failed
+    // write keeps the user's project.
+    if (!writeProjectFile(path)) {
+        m_prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
+                          PromptIcon::Information);
+        return false;
+    }
+    m_currentPath = path;
+    return true;
+}
+
+void ProjectSession::clearProjectLists()
+{
+    m_project.clearForNew();
+    m_project.songs.clear();
+    m_project.lyricFiles.clear();
+    m_currentPath.clear();
+}
+
+bool ProjectSession::readProjectFile(const QString &path)
+{
+    m_loading = true;
+    clearProjectLists();
+    PropertyBag bag;
+    bool read = false;
+    if (LoadBagFile(path, bag)) {
+        ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe);
+        m_currentPath = path;
+        removeMissingFiles();
+        read = true;
+    } else {
+        read = ReadLegacyProject(m_project, path);
+    }
+    m_loading = false;
+    return read;
+}
+
+bool ProjectSession::open(const QString &chosenPath)
+{
+    if (m_busy) return false;
+    if (!hasCurrentFile() && m_project.pictures.size() >= 2) {
+        const Answer a = m_prompter.ask(savePromptText(), PromptButtons::YesNoCancel, PromptIcon::Information,
+                                        QStringLiteral("Info"));
+        if (a == Answer::Yes) {
+            save();
+            return false;
+        }
+        if (a == Answer::Cancel) return false;
+    }
+    if (hasCurrentFile()) writeProjectFile(m_currentPath);
+    QString path = chosenPath;
+    if (path.isEmpty()) {
+        path = m_prompter.chooseOpenFile(projectDialog(QStringLiteral("打开图片幻灯配置文件"), m_workspace, {}));
+        if (path.isEmpty()) return false;
+    }
+    return readProjectFile(path);
+}
+
+void ProjectSession::newProject()
+{
+    if (m_busy) return;
+    if (hasCurrentFile() || m_project.pictures.size() < 2) {
+        if (hasCurrentFile()) writeProjectFile(m_currentPath);
+        clearProjectLists();
+        return;
+    }
+    const Answer a =
+        m_prompter.ask(savePromptText(), PromptButtons::YesNoCancel, PromptIcon::Information, QStringLiteral("Info"));
+    if (a == Answer::Yes)
+        save();
+    else if (a == Answer::No)
+        clearProjectLists();
+}
+
+bool ProjectSession::autoSaveTick()
+{
+    if (m_busy) return false;
+    ++m_autoSaveTicks;
+    if (m_autoSaveTicks > 59 && m_project.pictures.size() > 1) {
+        m_autoSaveTicks = 0;
+        return writeProjectFile(m_workspace.autoSavePath());
+    }
+    return false;
+}
+
+void ProjectSession::removeMissingFiles()
+{
+    bool told = false;
+    const auto tell = [&] {
+        if (told) return;
+        told = true;
+        m_prompter.inform(QStringLiteral("找不到图片幻灯配置中的某些文件，程序将自动将这些文件从列表中清除。") + QLatin1Char('\n')
+                              + QStringLiteral("这可能是因为你已经把这些文件删除或移动到其他目录。"),
+                          PromptIcon::Information);
+    };
+    const auto missing = [](const QString &path) { return !QFileInfo(path).isFile(); };
+
+    auto &pics = m_project.pictures;
+    const auto picEnd = std::remove_if(pics.begin(), pics.end(), [&](const Picture &p) { return missing(p.path); });
+    if (picEnd != pics.end()) {
+        pics.erase(picEnd, pics.end());
+        tell();
+    }
+    auto &songs = m_project.songs;
+    const auto songEnd = std::remove_if(songs.begin(), songs.end(), [&](const Song &s) { return missing(s.path); });
+    if (songEnd != songs.end()) {
+        songs.erase(songEnd, songs.end());
+        tell();
+    }
+    m_project.lyricFiles.removeIf(missing);
+
+    Settings &s = m_project.settings;
+    if (s.backGroundSet == QLatin1String("3") && (s.backGroundPicture.size() < 8 || missing(s.backGroundPicture))) {
+        s.backGroundPicture.clear();
+        s.backGroundSet = QStringLiteral("1");
+    }
+}
+
+bool ProjectSession::queryClose()
+{
+    if (m_busy) return false;
+    if (!hasCurrentFile() && m_project.pictures.size() >= 2) {
+        const Answer a = m_prompter.ask(savePromptText(), PromptButtons::YesNoCancel, PromptIcon::Information,
+                                        QStringLiteral("Info"));
+        if (a == Answer::Yes) {
+            save();
+            return false;
+        }
+        if (a == Answer::Cancel) return false;
+    }
+    if (hasCurrentFile() && QFileInfo::exists(m_currentPath)) writeProjectFile(m_currentPath);
+    if (m_project.pictures.size() > 1) {
+        PropertyBag bag;
+        WriteProjectBag(m_project, bag, BagMode::SettingsOnly, m_context);
+        SaveBagFile(m_workspace.iniPath(), bag, m_workspace.projectDir()); // failures at exit are ignored
+    }
+    return true;
+}
+
+bool ProjectSession::loadLastRunSettings()
+{
+    PropertyBag bag;
+    if (!LoadBagFile(m_workspace.iniPath(), bag)) return false;
+    m_loading = true;
+    ReadProjectBag(m_project, bag, BagMode::SettingsOnly, m_env);
+    m_currentPath.clear();
+    m_loading = false;
+    return true;
+}
+
+} // namespace pvsm

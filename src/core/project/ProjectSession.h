@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Project.h"
+#include "ProjectFile.h"
+#include "Prompter.h"
+#include "Workspace.h"
+
+namespace pvsm {
+
+// The one open project with its file: Save, Open, New and the automatic save,
+// talking to the user only through the prompter. One session per window (or
+// per CLI command); not thread-safe.
+class ProjectSession
+{
+public:
+    ProjectSession(Workspace workspace, ProjectEnvironment env, Prompter &prompter);
+
+    Project &project() { return m_project; }
+    const Project &project() const { return m_project; }
+    const Workspace &workspace() const { return m_workspace; }
+    const ProjectEnvironment &environment() const { return m_env; }
+    void setEnvironment(const ProjectEnvironment &env) { m_env = env; }
+
+    // Empty for a project never saved or opened.
+    const QString &currentPath() const { return m_currentPath; }
+    bool hasCurrentFile() const { return m_currentPath.size() > 7; }
+
+    // Set while a build or export runs: New, Open, close and the automatic save do nothing.
+    bool busy() const { return m_busy; }
+    void setBusy(bool busy) { m_busy = busy; }
+
+    // Set while a project is being loaded; change handlers of a view ignore changes then.
+    bool loading() const { return m_loading; }
+
+    WriteContext &writeContext() { return m_context; }
+    void setSongLengthProbe(SongLengthProbe probe) { m_probe = std::move(probe); }
+
+    // At least two pictures, else the message; true when the rule is met.
+    bool checkTwoPictures();
+    // The question asked before New, Open and exit.
+    static QString savePromptText();
+
+    // The Save command. `chosenPath` skips the dialog when not empty (scripts).
+    // Returns true when the project was written.
+    bool save(const QString &chosenPath = {});
+    // The Open command. `chosenPath` skips the dialog when not empty.
+    // Returns true when a project was read.
+    bool open(const QString &chosenPath = {});
+    // The New command.
+    void newProject();
+    // One tick of the 500 ms timer; returns true when it saved AutoSave.aps.
+    bool autoSaveTick();
+
+    // Drops pictures, songs and lyric files whose files are gone, telling the user once.
+    void removeMissingFiles();
+
+    // Writes the whole project to `path` (temporary file, then rename).
+    bool writeProjectFile(const QString &path);
+
+    // Closing: may cancel (returns false). Saves the current file and Pvsm.ini as the rules say.
+    bool queryClose();
+    // Reads Pvsm.ini in settings-only mode; false when absent or not a bag.
+    bool loadLastRunSettings();
+
+private:
+    bool readProjectFile(const QString &path);
+    void clearProjectLists();
+
+    Workspace m_workspace;
+    ProjectEnvironment m_env;
+    Prompter &m_prompter;
+    Project m_project;
+    WriteContext m_context;
+    SongLengthProbe m_probe;
+    QString m_currentPath;
+    bool m_busy = false;
+    bool m_loading = false;
+    int m_autoSaveTicks = 0;
+};
+
+} // namespace pvsm
