@@ -1,0 +1,1 @@
+// Sound sources and soundtrack; see the headers of this folder.

@@ -1,0 +1,1 @@
+// Pictures and text; see the headers of this folder.
