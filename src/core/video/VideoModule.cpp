@@ -1,0 +1,1 @@
+// Video export; see the headers of this folder.
