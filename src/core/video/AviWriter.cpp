@@ -1,0 +1,385 @@
+#include "AviWriter.h"
+
+#include "H264Repeat.h"
+
+#include <QFile>
+
+#include <map>
+#include <optional>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace pvsm {
+
+namespace {
+
+QString avErrorText(int code)
+{
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buf, sizeof buf);
+    return QString::fromUtf8(buf);
+}
+
+struct CodecContextDeleter { void operator()(AVCodecContext *c) const { avcodec_free_context(&c); } };
+struct FrameDeleter { void operator()(AVFrame *f) const { av_frame_free(&f); } };
+struct PacketDeleter { void operator()(AVPacket *p) const { av_packet_free(&p); } };
+struct SwsDeleter { void operator()(SwsContext *s) const { sws_freeContext(s); } };
+
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
+
+const AVOutputFormat *aviFormat()
+{
+    return av_guess_format("avi", nullptr, nullptr);
+}
+
+bool storableInAvi(const AVCodec *codec)
+{
+    const AVOutputFormat *avi = aviFormat();
+    return avi && avformat_query_codec(avi, codec->id, FF_COMPLIANCE_NORMAL) == 1;
+}
+
+AVPixelFormat pickPixelFormat(const AVCodec *codec)
+{
+    if (!codec->pix_fmts) return AV_PIX_FMT_YUV420P;
+    for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+        if (*p == AV_PIX_FMT_YUV420P) return *p;
+    for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+        if (*p == AV_PIX_FMT_YUVJ420P || *p == AV_PIX_FMT_BGR24) return *p;
+    return codec->pix_fmts[0];
+}
+
+} // namespace
+
+// ---- codec choice ------------------------------------------------------------
+
+QString handlerNameForEncoder(const QString &name)
+{
+    const QByteArray n = name.toLatin1();
+    const AVCodec *codec = avcodec_find_encoder_by_name(n.constData());
+    if (!codec) return {};
+    if (name == QLatin1String("libx264") || name == QLatin1String("libx264rgb")) return QStringLiteral("X264");
+    switch (codec->id) {
+    case AV_CODEC_ID_H264: return QStringLiteral("H264");
+    case AV_CODEC_ID_MPEG4: return QStringLiteral("XVID");
+    case AV_CODEC_ID_MJPEG: return QStringLiteral("MJPG");
+    case AV_CODEC_ID_RAWVIDEO: return QStringLiteral("DIB ");
+    default: break;
+    }
+    const AVOutputFormat *avi = aviFormat();
+    unsigned tag = avi ? av_codec_get_tag(avi->codec_tag, codec->id) : 0;
+    if (tag == 0) return QString::fromLatin1(codec->name).toUpper().left(4);
+    QString text;
+    for (int i = 0; i < 4; ++i) text += QChar(char((tag >> (8 * i)) & 0xFF));
+    return text.toUpper();
+}
+
+std::vector<CompressorInfo> InstalledCompressors()
+{
+    std::vector<CompressorInfo> out;
+    void *it = nullptr;
+    while (const AVCodec *codec = av_codec_iterate(&it)) {
+        if (!av_codec_is_encoder(codec) || codec->type != AVMEDIA_TYPE_VIDEO) continue;
+        if (!storableInAvi(codec)) continue;
+        const QString name = QString::fromLatin1(codec->name);
+        out.push_back({name, handlerNameForEncoder(name), QString::fromUtf8(codec->long_name ? codec->long_name : codec->name)});
+    }
+    return out;
+}
+
+namespace {
+
+// Opening a context at a small size tells whether the encoder really works
+// here (hardware encoders are listed even without their device).
+bool encoderOpens(const QString &name)
+{
+    const QByteArray n = name.toLatin1();
+    const AVCodec *codec = avcodec_find_encoder_by_name(n.constData());
+    if (!codec) return false;
+    CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    if (!ctx) return false;
+    ctx->width = 64;
+    ctx->height = 64;
+    ctx->time_base = {1, kVideoFrameRate};
+    ctx->framerate = {kVideoFrameRate, 1};
+    ctx->pix_fmt = pickPixelFormat(codec);
+    av_log_set_level(AV_LOG_QUIET);
+    const int r = avcodec_open2(ctx.get(), codec, nullptr);
+    av_log_set_level(AV_LOG_WARNING);
+    return r >= 0;
+}
+
+} // namespace
+
+std::optional<CompressorInfo> FindPreferredCodec(const std::vector<CompressorInfo> &installed)
+{
+    for (const CompressorInfo &c : installed) {
+        const QString h = c.handler.toUpper();
+        if ((h == QLatin1String("H264") || h == QLatin1String("X264") || h == QLatin1String("AVC1")) && encoderOpens(c.encoder))
+            return c;
+    }
+    for (const CompressorInfo &c : installed)
+        if (c.handler.toUpper() == QLatin1String("XVID") && encoderOpens(c.encoder)) return c;
+    return std::nullopt;
+}
+
+// ---- writer --------------------------------------------------------------------
+
+struct AviWriter::Impl
+{
+    AVFormatContext *format = nullptr;
+    AVStream *stream = nullptr;
+    CodecContextPtr codec;
+    FramePtr frame;      // converted picture handed to the encoder
+    PacketPtr packet;
+    SwsPtr sws;
+    QSize size;
+    bool headerWritten = false;
+    int64_t lastEncodedPosition = -1;
+    // How frames that repeat a picture are stored: coded skip frames (H.264),
+    // copies of the packet (intra-only codecs), or empty chunks (others).
+    std::optional<H264RepeatFrames> h264;
+    bool intraOnly = false;
+    std::map<int64_t, int64_t> repeatsAfter; // position -> frames that repeat it
+    int64_t lastSubmitted = -1;
+
+    ~Impl()
+    {
+        if (format) {
+            if (format->pb) avio_closep(&format->pb);
+            avformat_free_context(format);
+        }
+    }
+};
+
+AviWriter::AviWriter() = default;
+
+AviWriter::~AviWriter()
+{
+    if (d && d->headerWritten) close();
+}
+
+bool AviWriter::isOpen() const
+{
+    return d && d->headerWritten;
+}
+
+bool AviWriter::fail(const QString &message)
+{
+    if (!m_failed) m_error = message;
+    m_failed = true;
+    return false;
+}
+
+bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &options, QString *error)
+{
+    // The libraries' progress chatter is not for our users; problems still show.
+    if (av_log_get_level() > AV_LOG_WARNING) av_log_set_level(AV_LOG_WARNING);
+    d = std::make_unique<Impl>();
+    m_frameCounter = 0;
+    m_encoded = 0;
+    m_failed = m_cancelled = false;
+    m_error.clear();
+    auto bad = [&](const QString &message) {
+        fail(message);
+        if (error) *error = message;
+        d.reset();
+        return false;
+    };
+    if (size.width() < 2 || size.height() < 2 || size.width() % 2 || size.height() % 2)
+        return bad(QStringLiteral("frame size %1x%2 is not even").arg(size.width()).arg(size.height()));
+
+    const QByteArray encoderName = options.encoder.toLatin1();
+    const AVCodec *codec = avcodec_find_encoder_by_name(encoderName.constData());
+    if (!codec) return bad(QStringLiteral("no video encoder named %1").arg(options.encoder));
+
+    const QByteArray file = QFile::encodeName(path);
+    int r = avformat_alloc_output_context2(&d->format, aviFormat(), nullptr, file.constData());
+    if (r < 0 || !d->format) return bad(QStringLiteral("cannot make an AVI file: %1").arg(avErrorText(r)));
+
+    d->codec.reset(avcodec_alloc_context3(codec));
+    AVCodecContext *c = d->codec.get();
+    c->width = size.width();
+    c->height = size.height();
+    c->time_base = {1, kVideoFrameRate};
+    c->framerate = {kVideoFrameRate, 1};
+    c->pix_fmt = pickPixelFormat(codec);
+    c->gop_size = 90;
+    // AVI stores no presentation times: frames must come out in the order they
+    // go in, or the empty chunks that stand for held pictures would misplace them.
+    c->max_b_frames = 0;
+    const bool hd = size.height() >= 720;
+    c->colorspace = hd ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    c->color_primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    c->color_trc = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    c->color_range = AVCOL_RANGE_MPEG;
+    if (d->format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    AVDictionary *opts = nullptr;
+    if (options.encoder == QLatin1String("libx264")) {
+        const QByteArray preset = (options.preset.isEmpty() ? QString::fromLatin1(kDefaultX264Preset) : options.preset).toLatin1();
+        av_dict_set(&opts, "preset", preset.constData(), 0);
+        av_dict_set(&opts, "crf", QByteArray::number(options.crf >= 0 ? options.crf : kDefaultX264Crf).constData(), 0);
+        av_dict_set(&opts, "bf", "0", 0);
+        // Repeated frames are coded as copies of the picture before them, which
+        // needs every P frame to predict from that picture alone.
+        c->refs = 1;
+        d->h264.emplace();
+    } else if (codec->id == AV_CODEC_ID_MPEG4 || codec->id == AV_CODEC_ID_MJPEG) {
+        c->flags |= AV_CODEC_FLAG_QSCALE;
+        c->global_quality = FF_QP2LAMBDA * 3;
+    }
+    r = avcodec_open2(c, codec, &opts);
+    av_dict_free(&opts);
+    if (r < 0) return bad(QStringLiteral("cannot start the %1 encoder: %2").arg(options.encoder, avErrorText(r)));
+    if (const AVCodecDescriptor *desc = avcodec_descriptor_get(codec->id))
+        d->intraOnly = (desc->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+
+    d->stream = avformat_new_stream(d->format, nullptr);
+    if (!d->stream) return bad(QStringLiteral("cannot add a video stream"));
+    d->stream->time_base = c->time_base;
+    d->stream->avg_frame_rate = c->framerate;
+    r = avcodec_parameters_from_context(d->stream->codecpar, c);
+    if (r < 0) return bad(QStringLiteral("cannot set the stream format: %1").arg(avErrorText(r)));
+
+    r = avio_open(&d->format->pb, file.constData(), AVIO_FLAG_WRITE);
+    if (r < 0) return bad(QStringLiteral("cannot create %1: %2").arg(path, avErrorText(r)));
+    r = avformat_write_header(d->format, nullptr);
+    if (r < 0) return bad(QStringLiteral("cannot write the AVI header: %1").arg(avErrorText(r)));
+    d->headerWritten = true;
+
+    d->frame.reset(av_frame_alloc());
+    d->packet.reset(av_packet_alloc());
+    d->frame->format = c->pix_fmt;
+    d->frame->width = c->width;
+    d->frame->height = c->height;
+    if (av_frame_get_buffer(d->frame.get(), 0) < 0) return bad(QStringLiteral("out of memory"));
+    d->sws.reset(sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
+                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+    if (!d->sws) return bad(QStringLiteral("cannot convert pictures for the %1 encoder").arg(options.encoder));
+    const int *coefficients = sws_getCoefficients(hd ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(d->sws.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    d->size = size;
+    return true;
+}
+
+namespace {
+
+bool writeBytes(AVFormatContext *format, int streamIndex, const QByteArray &bytes, int64_t position, bool key)
+{
+    PacketPtr pkt(av_packet_alloc());
+    if (!pkt || av_new_packet(pkt.get(), int(bytes.size())) < 0) return false;
+    if (!bytes.isEmpty()) memcpy(pkt->data, bytes.constData(), size_t(bytes.size()));
+    pkt->pts = pkt->dts = position;
+    pkt->duration = 1;
+    pkt->stream_index = streamIndex;
+    if (key) pkt->flags |= AV_PKT_FLAG_KEY;
+    return av_interleaved_write_frame(format, pkt.get()) >= 0;
+}
+
+} // namespace
+
+bool AviWriter::drainPackets(bool flushing)
+{
+    while (true) {
+        const int r = avcodec_receive_packet(d->codec.get(), d->packet.get());
+        if (r == AVERROR(EAGAIN) || (flushing && r == AVERROR_EOF)) return true;
+        if (r < 0) return fail(QStringLiteral("the video encoder failed: %1").arg(avErrorText(r)));
+        const int64_t position = d->packet->pts; // encoder and stream both count in frames
+        const bool key = d->packet->flags & AV_PKT_FLAG_KEY;
+        QByteArray bytes(reinterpret_cast<const char *>(d->packet->data), d->packet->size);
+        av_packet_unref(d->packet.get());
+        if (d->h264) bytes = d->h264->processEncoderPacket(bytes);
+        if (!writeBytes(d->format, d->stream->index, bytes, position, key))
+            return fail(QStringLiteral("cannot write the video"));
+
+        const auto it = d->repeatsAfter.find(position);
+        if (it == d->repeatsAfter.end()) continue;
+        const int64_t repeats = it->second;
+        d->repeatsAfter.erase(it);
+        for (int64_t i = 1; i <= repeats; ++i) {
+            QByteArray copy;
+            if (d->h264 && d->h264->canRepeat()) copy = d->h264->repeatFrame();
+            else if (d->intraOnly) copy = bytes;
+            else break; // the muxer stores the gap as empty chunks
+            if (!writeBytes(d->format, d->stream->index, copy, position + i, d->intraOnly && key))
+                return fail(QStringLiteral("cannot write the video"));
+        }
+    }
+}
+
+bool AviWriter::encodePicture(const QImage &frame, int64_t position)
+{
+    QImage img = frame;
+    if (img.format() != QImage::Format_RGB32 && img.format() != QImage::Format_ARGB32
+        && img.format() != QImage::Format_ARGB32_Premultiplied)
+        img = img.convertToFormat(QImage::Format_RGB32);
+    if (img.size() != d->size) img = img.scaled(d->size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (av_frame_make_writable(d->frame.get()) < 0) return fail(QStringLiteral("out of memory"));
+    const uint8_t *src[1] = {img.constBits()};
+    const int srcStride[1] = {int(img.bytesPerLine())};
+    sws_scale(d->sws.get(), src, srcStride, 0, img.height(), d->frame->data, d->frame->linesize);
+    d->frame->pts = position;
+    const int r = avcodec_send_frame(d->codec.get(), d->frame.get());
+    if (r < 0) return fail(QStringLiteral("the video encoder failed: %1").arg(avErrorText(r)));
+    d->lastEncodedPosition = position;
+    d->lastSubmitted = position;
+    ++m_encoded;
+    return drainPackets(false);
+}
+
+bool AviWriter::WriteFrame(const QImage &frame, int count)
+{
+    if (m_failed || m_cancelled || !d || !d->headerWritten || count < 1) return false;
+    const int64_t position = m_frameCounter; // frame n lies at position n - 1
+    if (count > 1) d->repeatsAfter[position] = count - 1;
+    if (!encodePicture(frame, position)) return false;
+    m_frameCounter += count;
+    return true;
+}
+
+void AviWriter::setFrameCounter(int64_t frames)
+{
+    if (frames <= m_frameCounter) return;
+    // The skipped frames go on showing the last picture.
+    if (d && d->lastSubmitted >= 0) d->repeatsAfter[d->lastSubmitted] += frames - m_frameCounter;
+    m_frameCounter = frames;
+}
+
+bool AviWriter::close()
+{
+    if (!d) return !m_failed;
+    bool ok = !m_failed;
+    if (d->headerWritten) {
+        // Stored as empty chunks, the last picture's repeats would have no later
+        // chunk to stretch to: encode it once more at the last position so the
+        // stream has its full length.
+        const int64_t lastPosition = m_frameCounter - 1;
+        const bool codedRepeats = d->h264 || d->intraOnly;
+        if (ok && !codedRepeats && lastPosition > d->lastEncodedPosition && d->lastEncodedPosition >= 0) {
+            d->repeatsAfter.erase(d->lastSubmitted);
+            d->frame->pts = lastPosition;
+            if (avcodec_send_frame(d->codec.get(), d->frame.get()) < 0) ok = fail(QStringLiteral("the video encoder failed"));
+            else {
+                d->lastEncodedPosition = lastPosition;
+                ok = drainPackets(false) && ok;
+            }
+        }
+        if (avcodec_send_frame(d->codec.get(), nullptr) >= 0) ok = drainPackets(true) && ok;
+        const int r = av_write_trailer(d->format);
+        if (r < 0) ok = fail(QStringLiteral("cannot complete the AVI file: %1").arg(avErrorText(r)));
+        d->headerWritten = false;
+    }
+    d.reset();
+    return ok && !m_failed;
+}
+
+} // namespace pvsm

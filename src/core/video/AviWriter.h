@@ -1,0 +1,104 @@
+#pragma once
+
+#include "FrameSink.h"
+
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace pvsm {
+
+// A video encoder this FFmpeg offers that can be stored in AVI, under the
+// four-character handler name a user of video codecs knows it by.
+struct CompressorInfo
+{
+    QString encoder;     // FFmpeg encoder name, e.g. "libx264"
+    QString handler;     // "X264", "H264", "XVID", "MJPG", "DIB " or the codec's FourCC
+    QString description; // FFmpeg's long name
+};
+
+// The installed compressors in the library's enumeration order.
+std::vector<CompressorInfo> InstalledCompressors();
+
+// The handler name for an FFmpeg encoder (see CompressorInfo::handler).
+QString handlerNameForEncoder(const QString &encoderName);
+
+// First pass: the first compressor named "H264", "X264" or "AVC1" that opens;
+// second pass: "XVID". Nothing when neither is there.
+std::optional<CompressorInfo> FindPreferredCodec(const std::vector<CompressorInfo> &installed);
+
+// How the video is compressed.
+struct VideoEncodeOptions
+{
+    QString encoder = QStringLiteral("libx264");
+    QString preset;   // x264 preset; empty = our default
+    int crf = -1;     // x264 constant rate factor; < 0 = our default
+};
+
+inline constexpr int kVideoFrameRate = 30;
+// Our defaults for x264: visually lossless at a speed that keeps the export
+// well ahead of real time (see docs/performance.md for the measurement).
+inline constexpr const char *kDefaultX264Preset = "veryfast";
+inline constexpr int kDefaultX264Crf = 19;
+
+// The frame sink that writes an AVI file at 30 frames per second.
+//
+// Frames are numbered by FrameCounter: WriteFrame advances it by `count` and
+// encodes the picture once; the frames a held picture stands for are stored as
+// empty chunks, which AVI readers show as repeats of the previous picture, so a
+// held slide costs no encoder work. Frame n (counting from 1) lies at stream
+// position n - 1. setFrameCounter moves the counter forward over positions that
+// stay empty (a repeat of the picture before them).
+//
+// Failures are sticky: after the first failed call, and after cancel(), every
+// later WriteFrame returns false and counts nothing. One thread at a time.
+class AviWriter : public FrameSink
+{
+public:
+    AviWriter();
+    ~AviWriter() override;
+    AviWriter(const AviWriter &) = delete;
+    AviWriter &operator=(const AviWriter &) = delete;
+
+    // Creates `path` (replacing it) for frames of `size` (width a multiple of 2).
+    bool open(const QString &path, QSize size, const VideoEncodeOptions &options, QString *error);
+    bool isOpen() const;
+
+    bool WriteFrame(const QImage &frame, int count = 1) override;
+    int64_t framesWritten() const override { return m_frameCounter; }
+    bool stopped() const override { return m_failed || m_cancelled; }
+
+    int64_t FrameCounter() const { return m_frameCounter; }
+    // Moves the counter forward (never back); the skipped positions stay empty.
+    void setFrameCounter(int64_t frames);
+
+    // Pictures given to the encoder (each distinct picture once).
+    int64_t picturesEncoded() const { return m_encoded; }
+
+    void cancel() { m_cancelled = true; }
+    bool cancelled() const { return m_cancelled; }
+    bool failed() const { return m_failed; }
+    const QString &errorText() const { return m_error; }
+
+    // Flushes the encoder and completes the file. Returns false when anything
+    // failed on the way (the file is then incomplete and should be deleted).
+    bool close();
+
+private:
+    struct Impl;
+    bool fail(const QString &message);
+    bool encodePicture(const QImage &frame, int64_t position);
+    bool drainPackets(bool flushing);
+
+    std::unique_ptr<Impl> d;
+    int64_t m_frameCounter = 0;
+    int64_t m_encoded = 0;
+    bool m_failed = false;
+    bool m_cancelled = false;
+    QString m_error;
+};
+
+} // namespace pvsm

@@ -1,1 +1,0 @@
-// Video export; see the headers of this folder.

@@ -1,0 +1,1 @@
+pvsm_add_test(video_writer_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/AviWriterTest.cpp LIBS pvsm_video)
