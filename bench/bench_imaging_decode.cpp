@@ -1,0 +1,129 @@
+// A 4000 x 3000 photo drawn in mode 3 (fit) into a 1280 x 720 frame: decoding
+// the whole photo and shrinking it, against letting the JPEG decoder shrink
+// while it decodes (LoadPictureForTarget). Prints the median of several runs
+// of each, their ratio, and how far apart the two frames are.
+#include "PictureDraw.h"
+#include "PictureLoad.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kRuns = 7;
+const QSize kPhoto(4000, 3000);
+const QSize kFrame(1280, 720);
+
+// Smooth light and colour, hard edges of a few shapes, fine texture and
+// sensor grain: a JPEG of it is about as costly to decode as a real photo.
+QImage photoLike()
+{
+    QImage img(kPhoto, QImage::Format_RGB32);
+    std::mt19937 rng(2024);
+    std::normal_distribution<double> grain(0.0, 6.0);
+    for (int y = 0; y < img.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const double u = double(x) / img.width(), v = double(y) / img.height();
+            double r = 120 + 90 * std::sin(6.0 * u + 1.3) * std::cos(4.0 * v);
+            double g = 110 + 70 * std::sin(9.0 * v + 2.0 * u);
+            double b = 140 + 80 * std::cos(5.0 * (u + v));
+            const double dx = x - 2600.0, dy = y - 1200.0;
+            if (dx * dx + dy * dy < 700.0 * 700.0) { r = r * 0.5 + 110; g *= 0.6; b = b * 0.4 + 20; }
+            if (x > 400 && x < 1500 && y > 1700 && y < 2800) { r *= 0.3; g = g * 0.5 + 90; b *= 0.7; }
+            const double texture = 18 * std::sin(x * 0.21) * std::sin(y * 0.17);
+            auto px = [&](double c) { return std::clamp(int(c + texture + grain(rng)), 0, 255); };
+            line[x] = qRgb(px(r), px(g), px(b));
+        }
+    }
+    return img;
+}
+
+double medianMs(const std::function<QImage()> &run, QImage *last)
+{
+    std::vector<double> times;
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer t;
+        t.start();
+        *last = run();
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double psnr(const QImage &a, const QImage &b)
+{
+    double se = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) se += double(d) * d;
+        }
+    const double mse = se / (3.0 * a.width() * a.height());
+    return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    {
+        QImageWriter writer(path, "jpeg");
+        writer.setQuality(90);
+        if (!writer.write(photoLike())) {
+            std::fprintf(stderr, "cannot write the test photo\n");
+            return 1;
+        }
+    }
+    const qint64 jpegBytes = QFileInfo(path).size();
+
+    QImage fullFrame, scaledFrame, decodedFull, decodedScaled;
+    auto frame = [] {
+        QImage f(kFrame, QImage::Format_RGB32);
+        f.fill(Qt::black);
+        return f;
+    };
+    const double fullMs = medianMs(
+        [&] {
+            decodedFull = pvsm::LoadPicture(path);
+            QImage f = frame();
+            pvsm::DrawPicture(f, decodedFull, pvsm::kDrawFit);
+            return f;
+        },
+        &fullFrame);
+    const double scaledMs = medianMs(
+        [&] {
+            decodedScaled = pvsm::LoadPictureForTarget(path, pvsm::kDrawFit, kFrame);
+            QImage f = frame();
+            pvsm::DrawPicture(f, decodedScaled, pvsm::kDrawFit);
+            return f;
+        },
+        &scaledFrame);
+
+    std::printf("Photo %dx%d JPEG (quality 90, %.1f MB) drawn in mode 3 into %dx%d; median of %d runs\n\n",
+                kPhoto.width(), kPhoto.height(), jpegBytes / 1048576.0, kFrame.width(), kFrame.height(), kRuns);
+    std::printf("| Path | Decoded picture | Median ms |\n|---|---|---|\n");
+    std::printf("| full decode, then scale (reference) | %dx%d | %.1f |\n", decodedFull.width(), decodedFull.height(), fullMs);
+    std::printf("| scaled decode (LoadPictureForTarget) | %dx%d | %.1f |\n", decodedScaled.width(), decodedScaled.height(),
+                scaledMs);
+    std::printf("\nSpeed-up: %.2fx; decoded pixels: %.1f%% of the full decode; frames differ by PSNR %.1f dB\n",
+                fullMs / scaledMs, 100.0 * decodedScaled.width() * decodedScaled.height() / (double(decodedFull.width()) * decodedFull.height()),
+                psnr(fullFrame, scaledFrame));
+    return 0;
+}

@@ -1,1 +1,0 @@
-// Pictures and text; see the headers of this folder.

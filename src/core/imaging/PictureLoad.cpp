@@ -1,0 +1,167 @@
+#include "PictureLoad.h"
+
+#include "LoadTgaPcx.h"
+#include "PictureDraw.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <functional>
+
+namespace pvsm {
+
+namespace {
+
+// Given the display size, the size to deliver.
+using WantedSize = std::function<QSize(QSize displaySize)>;
+
+QSize keepDisplay(QSize display)
+{
+    return display;
+}
+
+// Shrinking only: a wanted size larger in either direction keeps the display size.
+QSize clampWanted(QSize wanted, QSize display)
+{
+    if (wanted.isEmpty() || wanted.width() > display.width() || wanted.height() > display.height()) return display;
+    return wanted;
+}
+
+QImage normalised(QImage image)
+{
+    if (image.isNull()) return image;
+    const QImage::Format target = image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    if (image.format() != target) image.convertTo(target);
+    return image;
+}
+
+QImage resized(QImage image, QSize size)
+{
+    if (image.isNull() || image.size() == size) return image;
+    return normalised(image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+bool tooManyPixels(QSize size)
+{
+    return int64_t(size.width()) * size.height() > kMaxPicturePixels;
+}
+
+struct QtRead
+{
+    bool headerRead = false; // false: the reader did not take the file at all
+    QImage image;
+};
+
+QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &want)
+{
+    QtRead result;
+    QImageReader reader(&device, qtReaderFormat(format));
+    reader.setAllocationLimit(kReaderAllocationLimitMB);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid() || stored.isEmpty()) return result;
+    result.headerRead = true;
+    if (tooManyPixels(stored)) return result;
+    const bool quarterTurn = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    const QSize display = quarterTurn ? stored.transposed() : stored;
+    const QSize wanted = clampWanted(want(display), display);
+    // The JPEG decoder shrinks while it decodes (DCT scaling), which is what
+    // makes big photos cheap; the size asked for is before the turn.
+    if (wanted != display && format == PictureFormat::Jpg) reader.setScaledSize(quarterTurn ? wanted.transposed() : wanted);
+    result.image = resized(normalised(reader.read()), wanted);
+    return result;
+}
+
+QImage decodeOurs(QIODevice &device, PictureFormat format, const WantedSize &want)
+{
+    if (device.size() - device.pos() > kMaxDecoderFileBytes) return {};
+    const QByteArray bytes = device.readAll();
+    QImage image = format == PictureFormat::Tga ? DecodeTga(bytes) : DecodePcx(bytes);
+    if (image.isNull()) return image;
+    return resized(normalised(image), clampWanted(want(image.size()), image.size()));
+}
+
+// `only`: the one format to accept, or Unknown for any of the seven.
+QImage decodeDevice(QIODevice &device, int64_t deviceBytes, PictureFormat only, const WantedSize &want)
+{
+    const qint64 start = device.pos();
+    const QByteArray head = device.peek(kPcxHeaderBytes);
+    const PictureFormat signed_ = sniffSignature(head);
+    if (signed_ != PictureFormat::Unknown && (only == PictureFormat::Unknown || only == signed_)) {
+        QtRead read = readWithQt(device, signed_, want);
+        if (read.headerRead) return read.image;
+        if (!device.seek(start)) return {};
+    }
+    if (only == PictureFormat::Tga || only == PictureFormat::Pcx) return decodeOurs(device, only, want);
+    if (only != PictureFormat::Unknown) return {};
+    if (ProbeTga(head, deviceBytes)) return decodeOurs(device, PictureFormat::Tga, want);
+    if (ProbePcx(head, deviceBytes)) return decodeOurs(device, PictureFormat::Pcx, want);
+    return {};
+}
+
+QImage decodeFile(const QString &path, PictureFormat only, const WantedSize &want)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return decodeDevice(file, file.size(), only, want);
+}
+
+QImage decodeBytes(const QByteArray &bytes, const WantedSize &want)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return {};
+    return decodeDevice(buffer, bytes.size(), PictureFormat::Unknown, want);
+}
+
+WantedSize forTarget(int32_t drawMode, QSize surfaceSize)
+{
+    if (surfaceSize.isEmpty()) return keepDisplay;
+    return [drawMode, surfaceSize](QSize display) { return NeededPictureSize(display, drawMode, surfaceSize); };
+}
+
+} // namespace
+
+QSize NeededPictureSize(QSize displaySize, int32_t drawMode, QSize surfaceSize)
+{
+    QSize needed = displaySize;
+    switch (drawMode) {
+    case kDrawStretch: needed = surfaceSize; break;
+    case kDrawFit: needed = FitSize(displaySize, surfaceSize); break;
+    case kDrawCentred:
+        if (displaySize.width() > surfaceSize.width() || displaySize.height() > surfaceSize.height())
+            needed = FitSize(displaySize, surfaceSize);
+        break;
+    default: break;
+    }
+    return clampWanted(needed, displaySize);
+}
+
+QImage LoadPicture(const QString &path)
+{
+    return decodeFile(path, PictureFormat::Unknown, keepDisplay);
+}
+
+QImage LoadPictureBytes(const QByteArray &bytes)
+{
+    return decodeBytes(bytes, keepDisplay);
+}
+
+QImage LoadPictureForTarget(const QString &path, int32_t drawMode, QSize surfaceSize)
+{
+    return decodeFile(path, PictureFormat::Unknown, forTarget(drawMode, surfaceSize));
+}
+
+QImage LoadPictureBytesForTarget(const QByteArray &bytes, int32_t drawMode, QSize surfaceSize)
+{
+    return decodeBytes(bytes, forTarget(drawMode, surfaceSize));
+}
+
+QImage LoadPictureAs(const QString &path, PictureFormat format, QSize wantedSize)
+{
+    if (format == PictureFormat::Unknown) return {};
+    return decodeFile(path, format, [wantedSize](QSize display) { return clampWanted(wantedSize, display); });
+}
+
+} // namespace pvsm

@@ -1,0 +1,547 @@
+#include "clsMemDC.h"
+
+#include "GradientBrush.h"
+
+#include <QPainter>
+#include <QTransform>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace pvsm {
+
+namespace {
+
+// The standard light scheme's system colours as 0xRRGGBB, by index.
+constexpr std::array<uint32_t, 31> kSystemColorsRgb = {
+    0xC8C8C8, 0x000000, 0x99B4D1, 0xBFCDDB, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
+    0x000000, 0x000000, 0xB4B4B4, 0xF4F7FC, 0xABABAB, 0x3399FF, 0xFFFFFF, 0xF0F0F0,
+    0xA0A0A0, 0x6D6D6D, 0x000000, 0x434E54, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
+    0xFFFFE1, 0xB5B5B5, 0x0066CC, 0xB9D1EA, 0xD7E4F2, 0x3399FF, 0xF0F0F0,
+};
+
+inline uint32_t bgrToRgb(uint32_t c)
+{
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+inline QRgb opaquePixel(uint32_t colorBgr)
+{
+    return 0xFF000000u | bgrToRgb(colorBgr & 0xFFFFFF);
+}
+
+bool isCanvasFormat(QImage::Format f)
+{
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied;
+}
+
+// A copy of a rectangle between two pictures, clipped to both.
+struct Span
+{
+    int x = 0, y = 0, w = 0, h = 0; // destination
+    int sx = 0, sy = 0;             // source
+};
+
+// Clips in 64-bit so that extreme coordinates cannot overflow.
+bool clipSpan(int x, int y, int w, int h, int sx, int sy, QSize dstSize, QSize srcSize, Span &out)
+{
+    int64_t X = x, Y = y, W = w, H = h, SX = sx, SY = sy;
+    if (W <= 0 || H <= 0) return false;
+    const int64_t ox = std::max<int64_t>({0, -X, -SX});
+    const int64_t oy = std::max<int64_t>({0, -Y, -SY});
+    X += ox, SX += ox, W -= ox;
+    Y += oy, SY += oy, H -= oy;
+    W = std::min<int64_t>({W, dstSize.width() - X, srcSize.width() - SX});
+    H = std::min<int64_t>({H, dstSize.height() - Y, srcSize.height() - SY});
+    if (W <= 0 || H <= 0) return false;
+    out = {int(X), int(Y), int(W), int(H), int(SX), int(SY)};
+    return true;
+}
+
+inline QRgb *rowOf(uchar *bits, qsizetype bpl, int y)
+{
+    return reinterpret_cast<QRgb *>(bits + bpl * y);
+}
+inline const QRgb *rowOf(const uchar *bits, qsizetype bpl, int y)
+{
+    return reinterpret_cast<const QRgb *>(bits + bpl * y);
+}
+
+bool overlaps(const Span &s)
+{
+    return s.x < s.sx + s.w && s.sx < s.x + s.w && s.y < s.sy + s.h && s.sy < s.y + s.h;
+}
+
+// A private copy of the source rectangle, for in-place operations whose
+// source and destination overlap.
+QImage copyOfSource(const QImage &src, const Span &s)
+{
+    return src.copy(s.sx, s.sy, s.w, s.h);
+}
+
+// The negative of one pixel in the source's own format.
+inline QRgb invertPixel(QRgb p, QImage::Format f)
+{
+    if (f == QImage::Format_ARGB32_Premultiplied) {
+        // Premultiplied channels invert against their alpha, not 255.
+        const uint32_t a = p >> 24;
+        return (a << 24) | ((a - qRed(p)) << 16) | ((a - qGreen(p)) << 8) | (a - qBlue(p));
+    }
+    return (p & 0xFF000000u) | (~p & 0x00FFFFFFu);
+}
+
+// dst = round((s × a + d × (255 − a)) / 255) for every channel; the vector
+// forms compute exactly this, 4 or 8 pixels at a time.
+inline uint32_t blendPixel(uint32_t sp, uint32_t dp, uint32_t a, uint32_t b)
+{
+    // Two channels per multiply: each 16-bit lane holds at most 255 × 255.
+    uint32_t rb = (sp & 0x00FF00FFu) * a + (dp & 0x00FF00FFu) * b + 0x00800080u;
+    uint32_t ag = ((sp >> 8) & 0x00FF00FFu) * a + ((dp >> 8) & 0x00FF00FFu) * b + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+using BlendRowFn = void (*)(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask);
+
+void blendRowScalar(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+{
+    for (int i = 0; i < n; ++i) d[i] = blendPixel(s[i], d[i], a, 255 - a) | opaqueMask;
+}
+
+#if defined(__SSE2__)
+void blendRowSse2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+{
+    const __m128i va = _mm_set1_epi16(short(a));
+    const __m128i vb = _mm_set1_epi16(short(255 - a));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i mask = _mm_set1_epi32(int(opaqueMask));
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(vs, zero), va),
+                                   _mm_mullo_epi16(_mm_unpacklo_epi8(vd, zero), vb));
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(vs, zero), va),
+                                   _mm_mullo_epi16(_mm_unpackhi_epi8(vd, zero), vb));
+        lo = _mm_add_epi16(lo, half);
+        hi = _mm_add_epi16(hi, half);
+        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_or_si128(_mm_packus_epi16(lo, hi), mask));
+    }
+    blendRowScalar(d + i, s + i, n - i, a, opaqueMask);
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+{
+    const __m256i va = _mm256_set1_epi16(short(a));
+    const __m256i vb = _mm256_set1_epi16(short(255 - a));
+    const __m256i half = _mm256_set1_epi16(128);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i vs = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i));
+        const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d + i));
+        // Unpacking works within 128-bit halves and packing undoes it the same way.
+        __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(vs, zero), va),
+                                      _mm256_mullo_epi16(_mm256_unpacklo_epi8(vd, zero), vb));
+        __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(vs, zero), va),
+                                      _mm256_mullo_epi16(_mm256_unpackhi_epi8(vd, zero), vb));
+        lo = _mm256_add_epi16(lo, half);
+        hi = _mm256_add_epi16(hi, half);
+        lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
+        hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + i),
+                            _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask));
+    }
+    blendRowScalar(d + i, s + i, n - i, a, opaqueMask);
+}
+#endif
+
+BlendRowFn pickBlendRow()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) return blendRowAvx2;
+#endif
+#if defined(__SSE2__)
+    return blendRowSse2;
+#else
+    return blendRowScalar;
+#endif
+}
+
+const BlendRowFn blendRow = pickBlendRow();
+
+// Grey of 0.35 × (R + G + B) with the fraction dropped, capped at 255:
+// (sum × 22939) >> 16 equals floor(sum × 7 / 20) for every sum up to 765.
+inline uint32_t greyOf(QRgb p)
+{
+    return std::min<uint32_t>(255, ((p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF)) * 22939 >> 16);
+}
+
+void greyRow(QRgb *d, const QRgb *s, int n, uint32_t opaqueMask)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128i factor = _mm_set1_epi32(22939); // the high 16 bits of each lane stay 0
+    const __m128i cap = _mm_set1_epi32(255);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i mask = _mm_set1_epi32(int(opaqueMask));
+    for (; i + 4 <= n; i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+        const __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byteMask),
+                                                        _mm_and_si128(_mm_srli_epi32(p, 8), byteMask)),
+                                          _mm_and_si128(_mm_srli_epi32(p, 16), byteMask));
+        const __m128i g = _mm_min_epi16(_mm_mulhi_epu16(sum, factor), cap);
+        const __m128i rgb = _mm_or_si128(_mm_or_si128(g, _mm_slli_epi32(g, 8)), _mm_slli_epi32(g, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i),
+                         _mm_or_si128(_mm_or_si128(rgb, _mm_and_si128(p, alpha)), mask));
+    }
+#endif
+    for (; i < n; ++i) {
+        const uint32_t g = greyOf(s[i]);
+        d[i] = (s[i] & 0xFF000000u) | opaqueMask | g << 16 | g << 8 | g;
+    }
+}
+
+// Source and destination rectangles of a stretched copy after clipping the
+// source to its picture, in destination pixels.
+struct StretchPlan
+{
+    int sl = 0, st = 0, sw = 0, sh = 0; // source, positive
+    int dl = 0, dt = 0, dw = 0, dh = 0; // destination, positive
+    bool flipX = false, flipY = false;
+};
+
+bool planStretch(int x, int y, int w, int h, int sx, int sy, int sw, int sh, QSize srcSize, StretchPlan &p)
+{
+    if (w == 0 || h == 0 || sw == 0 || sh == 0) return false;
+    int64_t dl = w < 0 ? int64_t(x) + w : x, dt = h < 0 ? int64_t(y) + h : y;
+    int64_t dw = std::abs(int64_t(w)), dh = std::abs(int64_t(h));
+    int64_t sl = sw < 0 ? int64_t(sx) + sw : sx, st = sh < 0 ? int64_t(sy) + sh : sy;
+    int64_t sW = std::abs(int64_t(sw)), sH = std::abs(int64_t(sh));
+    p.flipX = (w < 0) != (sw < 0);
+    p.flipY = (h < 0) != (sh < 0);
+    // Clip the source to its picture and shrink the destination in proportion.
+    const int64_t cl = std::max<int64_t>(sl, 0), cr = std::min<int64_t>(sl + sW, srcSize.width());
+    const int64_t ct = std::max<int64_t>(st, 0), cb = std::min<int64_t>(st + sH, srcSize.height());
+    if (cr <= cl || cb <= ct) return false;
+    const double kx = double(dw) / double(sW), ky = double(dh) / double(sH);
+    const double a0 = p.flipX ? double(sl + sW - cr) : double(cl - sl);
+    const double a1 = p.flipX ? double(sl + sW - cl) : double(cr - sl);
+    const double b0 = p.flipY ? double(st + sH - cb) : double(ct - st);
+    const double b1 = p.flipY ? double(st + sH - ct) : double(cb - st);
+    const int64_t ndl = dl + std::llround(a0 * kx), ndr = dl + std::llround(a1 * kx);
+    const int64_t ndt = dt + std::llround(b0 * ky), ndb = dt + std::llround(b1 * ky);
+    if (ndr <= ndl || ndb <= ndt) return false;
+    // Keeps the destination edges and sizes within int.
+    if (std::max({std::abs(ndl), std::abs(ndr), std::abs(ndt), std::abs(ndb)}) > INT32_MAX / 2) return false;
+    p.sl = int(cl), p.st = int(ct), p.sw = int(cr - cl), p.sh = int(cb - ct);
+    p.dl = int(ndl), p.dt = int(ndt), p.dw = int(ndr - ndl), p.dh = int(ndb - ndt);
+    return true;
+}
+
+// Equal sizes: a pixel-exact copy, mirrored where asked.
+void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p)
+{
+    // Columns and rows of the destination that receive a pixel.
+    const int x0 = std::max(p.dl, 0), x1 = std::min(p.dl + p.dw, dst.width());
+    const int y0 = std::max(p.dt, 0), y1 = std::min(p.dt + p.dh, dst.height());
+    if (x1 <= x0 || y1 <= y0) return;
+    uchar *dbits = dst.bits();
+    QImage privateSource;
+    const QImage *src = &srcIn;
+    if (dbits == srcIn.constBits()) {
+        privateSource = srcIn.copy();
+        src = &privateSource;
+    }
+    const uchar *sbits = src->constBits();
+    const qsizetype dbpl = dst.bytesPerLine(), sbpl = src->bytesPerLine();
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    for (int y = y0; y < y1; ++y) {
+        const int sy = p.flipY ? p.st + (p.dt + p.dh - 1 - y) : p.st + (y - p.dt);
+        const QRgb *s = rowOf(sbits, sbpl, sy);
+        QRgb *d = rowOf(dbits, dbpl, y);
+        if (p.flipX) {
+            for (int x = x0; x < x1; ++x) d[x] = s[p.sl + (p.dl + p.dw - 1 - x)] | opaque;
+        } else {
+            const QRgb *from = s + p.sl + (x0 - p.dl);
+            if (!opaque) std::memcpy(d + x0, from, size_t(x1 - x0) * 4);
+            else
+                for (int x = x0; x < x1; ++x) d[x] = from[x - x0] | opaque;
+        }
+    }
+}
+
+} // namespace
+
+uint32_t TranslateColor(uint32_t colorBgr)
+{
+    if (colorBgr & 0x80000000u) {
+        const uint32_t index = colorBgr & 0x7FFFFFFFu;
+        if (index >= kSystemColorsRgb.size()) return 0;
+        return bgrToRgb(kSystemColorsRgb[index]);
+    }
+    return colorBgr & 0x00FFFFFFu;
+}
+
+clsMemDC::clsMemDC(int widthPx, int heightPx, uint32_t backColorBgr)
+{
+    CreateMemDC(widthPx, heightPx, backColorBgr);
+}
+
+clsMemDC::clsMemDC(clsMemDC &&other) noexcept
+    : m_image(std::move(other.m_image)), m_initialBackColor(other.m_initialBackColor), m_backColor(other.m_backColor)
+{
+    other.m_image = QImage();
+}
+
+clsMemDC &clsMemDC::operator=(clsMemDC &&other) noexcept
+{
+    if (this != &other) {
+        m_image = std::move(other.m_image);
+        other.m_image = QImage();
+        m_initialBackColor = other.m_initialBackColor;
+        m_backColor = other.m_backColor;
+    }
+    return *this;
+}
+
+bool clsMemDC::CreateMemDC(int widthPx, int heightPx, uint32_t backColorBgr)
+{
+    m_image = QImage();
+    if (widthPx <= 0 || heightPx <= 0 || widthPx > kMaxCanvasSide || heightPx > kMaxCanvasSide
+        || int64_t(widthPx) * heightPx > kMaxCanvasPixels)
+        return false;
+    QImage image(widthPx, heightPx, QImage::Format_RGB32);
+    if (image.isNull()) return false;
+    m_image = std::move(image);
+    m_initialBackColor = TranslateColor(backColorBgr);
+    setBackColor(backColorBgr);
+    return true;
+}
+
+bool clsMemDC::CreateMemDC(QSize boxSizePx, int widthPx, int heightPx, uint32_t backColorBgr)
+{
+    return CreateMemDC(widthPx == 0 ? boxSizePx.width() : widthPx, heightPx == 0 ? boxSizePx.height() : heightPx,
+                       backColorBgr);
+}
+
+void clsMemDC::Release()
+{
+    m_image = QImage();
+}
+
+void clsMemDC::setBackColor(uint32_t colorBgr)
+{
+    m_backColor = TranslateColor(colorBgr);
+    if (!m_image.isNull()) m_image.fill(opaquePixel(m_backColor));
+}
+
+void clsMemDC::Clear()
+{
+    setBackColor(m_initialBackColor);
+}
+
+void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, RasterOp op)
+{
+    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
+    Span s;
+    if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
+    uchar *dbits = dst.bits(); // first: this may detach dst from src
+    const uchar *sbits = src.constBits();
+    qsizetype sbpl = src.bytesPerLine();
+    const qsizetype dbpl = dst.bytesPerLine();
+    const bool same = dbits == sbits;
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 && src.format() != QImage::Format_RGB32 ? 0xFF000000u : 0;
+
+    if (op == RasterOp::SrcCopy && !opaque) {
+        const size_t bytes = size_t(s.w) * 4;
+        if (same && s.y > s.sy) {
+            for (int r = s.h - 1; r >= 0; --r)
+                std::memmove(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, bytes);
+        } else if (same) {
+            for (int r = 0; r < s.h; ++r)
+                std::memmove(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, bytes);
+        } else {
+            for (int r = 0; r < s.h; ++r)
+                std::memcpy(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, bytes);
+        }
+        return;
+    }
+
+    QImage privateSource;
+    if (same && overlaps(s)) {
+        privateSource = copyOfSource(src, s);
+        sbits = privateSource.constBits();
+        sbpl = privateSource.bytesPerLine();
+        s.sx = s.sy = 0;
+    }
+    const QImage::Format sf = src.format();
+    for (int r = 0; r < s.h; ++r) {
+        const QRgb *sp = rowOf(sbits, sbpl, s.sy + r) + s.sx;
+        QRgb *dp = rowOf(dbits, dbpl, s.y + r) + s.x;
+        if (op == RasterOp::NotSrcCopy) {
+            if (sf == QImage::Format_ARGB32_Premultiplied)
+                for (int i = 0; i < s.w; ++i) dp[i] = invertPixel(sp[i], sf) | opaque;
+            else
+                for (int i = 0; i < s.w; ++i) dp[i] = (sp[i] ^ 0x00FFFFFFu) | opaque;
+        } else {
+            for (int i = 0; i < s.w; ++i) dp[i] = sp[i] | opaque;
+        }
+    }
+}
+
+void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
+                StretchMode mode)
+{
+    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
+    StretchPlan p;
+    if (!planStretch(x, y, w, h, sx, sy, sw, sh, src.size(), p)) return;
+    if (p.dw == p.sw && p.dh == p.sh) {
+        mirrorCopy(dst, src, p);
+        return;
+    }
+    if (p.dl >= dst.width() || p.dt >= dst.height() || p.dl + p.dw <= 0 || p.dt + p.dh <= 0) return;
+
+    if (mode == StretchMode::Halftone && p.dw <= p.sw && p.dh <= p.sh) {
+        // Shrinking: average the source pixels each destination pixel covers,
+        // which a bilinear filter would skip over and make shimmer.
+        const QImage view(src.constBits() + src.bytesPerLine() * p.st + qsizetype(p.sl) * 4, p.sw, p.sh,
+                          src.bytesPerLine(), src.format());
+        QImage scaled = view.scaled(p.dw, p.dh, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (p.flipX || p.flipY) scaled = std::move(scaled).mirrored(p.flipX, p.flipY);
+        if (scaled.format() != src.format() && src.format() != QImage::Format_RGB32)
+            scaled.convertTo(src.format());
+        BitBlt(dst, p.dl, p.dt, p.dw, p.dh, scaled, 0, 0);
+        return;
+    }
+
+    // Enlarging (or nearest-pixel): let the raster engine map the source
+    // rectangle onto the clipped destination.
+    QImage privateSource;
+    const QImage *source = &src;
+    if (dst.constBits() == src.constBits()) {
+        privateSource = src.copy(p.sl, p.st, p.sw, p.sh);
+        source = &privateSource;
+        p.sl = p.st = 0;
+    }
+    const double kx = double(p.dw) / p.sw, ky = double(p.dh) / p.sh;
+    const QTransform map(p.flipX ? -kx : kx, 0, 0, p.flipY ? -ky : ky,
+                         p.flipX ? p.dl + p.dw + p.sl * kx : p.dl - p.sl * kx,
+                         p.flipY ? p.dt + p.dh + p.st * ky : p.dt - p.st * ky);
+    QPainter painter(&dst);
+    if (!painter.isActive()) return;
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, mode == StretchMode::Halftone);
+    painter.setClipRect(QRect(p.dl, p.dt, p.dw, p.dh));
+    painter.setTransform(map);
+    const QRectF area(p.sl, p.st, p.sw, p.sh);
+    painter.drawImage(area, *source, area);
+}
+
+void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int alpha)
+{
+    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
+    alpha = std::clamp(alpha, 0, 255);
+    if (alpha == 0) return;
+    Span s;
+    if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
+    uchar *dbits = dst.bits();
+    const uchar *sbits = src.constBits();
+    qsizetype sbpl = src.bytesPerLine();
+    const qsizetype dbpl = dst.bytesPerLine();
+    QImage privateSource;
+    if (dbits == sbits && overlaps(s)) {
+        privateSource = copyOfSource(src, s);
+        sbits = privateSource.constBits();
+        sbpl = privateSource.bytesPerLine();
+        s.sx = s.sy = 0;
+    }
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    for (int r = 0; r < s.h; ++r)
+        blendRow(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, s.w, uint32_t(alpha), opaque);
+}
+
+void DrawBitmapGrey(clsMemDC &dstCanvas, const clsMemDC &srcCanvas, int w, int h)
+{
+    QImage &dst = dstCanvas.image();
+    const QImage &src = srcCanvas.image();
+    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
+    Span s;
+    if (!clipSpan(0, 0, w, h, 0, 0, dst.size(), src.size(), s)) return;
+    uchar *dbits = dst.bits();
+    const uchar *sbits = src.constBits(); // the same rows when in place: each pixel is read before it is written
+    const qsizetype dbpl = dst.bytesPerLine(), sbpl = src.bytesPerLine();
+    const bool premultiplied = src.format() == QImage::Format_ARGB32_Premultiplied;
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    for (int r = 0; r < s.h; ++r) {
+        const QRgb *sp = rowOf(sbits, sbpl, r);
+        QRgb *dp = rowOf(dbits, dbpl, r);
+        if (!premultiplied) {
+            greyRow(dp, sp, s.w, opaque);
+            continue;
+        }
+        // A premultiplied channel cannot exceed its alpha.
+        for (int i = 0; i < s.w; ++i) {
+            const QRgb p = sp[i];
+            const uint32_t g = std::min<uint32_t>(greyOf(p), uint32_t(qAlpha(p)));
+            dp[i] = (p & 0xFF000000u) | opaque | (g << 16) | (g << 8) | g;
+        }
+    }
+}
+
+void FillRect(QImage &dst, int x, int y, int w, int h, uint32_t colorBgr)
+{
+    if (!isCanvasFormat(dst.format())) return;
+    Span s;
+    if (!clipSpan(x, y, w, h, x, y, dst.size(), dst.size(), s)) return;
+    const QRgb pixel = opaquePixel(colorBgr);
+    uchar *bits = dst.bits();
+    const qsizetype bpl = dst.bytesPerLine();
+    for (int r = 0; r < s.h; ++r) {
+        QRgb *d = rowOf(bits, bpl, s.y + r) + s.x;
+        std::fill(d, d + s.w, pixel);
+    }
+}
+
+void FillGradient(QImage &dst, int mode, QRgb startArgb, QRgb endArgb)
+{
+    if (dst.isNull() || mode < 0 || mode > 3) return;
+    if (startArgb == endArgb && qAlpha(startArgb) == 255) {
+        dst.fill(startArgb);
+        return;
+    }
+    const QBrush brush = LinearGradientBrush(QRectF(dst.rect()), startArgb, endArgb, mode);
+    if (brush.style() == Qt::NoBrush) return;
+    QPainter painter(&dst);
+    if (!painter.isActive()) return;
+    painter.fillRect(dst.rect(), brush);
+}
+
+void DrawImage(QImage &dst, const QRectF &target, const QImage &image, const QRectF &source)
+{
+    if (dst.isNull() || image.isNull() || !target.isValid()) return;
+    const QImage privateCopy = dst.constBits() == image.constBits() ? image.copy() : QImage();
+    QPainter painter(&dst);
+    if (!painter.isActive()) return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, privateCopy.isNull() ? image : privateCopy, source.isEmpty() ? QRectF(image.rect()) : source);
+}
+
+} // namespace pvsm

@@ -1,0 +1,174 @@
+// The memory canvas and the pixel operations the renderers build frames with.
+//
+// A canvas is an opaque 32-bit picture (QImage::Format_RGB32) that transitions,
+// text effects, slides and lyrics draw on off screen. The operations below are
+// the block copy, halftone stretch, constant-alpha blend, inverted copy and grey
+// matrix that every video frame goes through, so they work on raw rows: a block
+// copy is one memcpy per row, a blend one integer pass over the rectangle.
+//
+// Colours: a `colorBgr` is a project colour 0x00BBGGRR; an `argb` is a QRgb
+// 0xAARRGGBB (ToArgb in TextPath.h converts).
+//
+// Pictures: every operation takes QImage in Format_RGB32, Format_ARGB32 or
+// Format_ARGB32_Premultiplied (a canvas, the image of a canvas, a text sprite);
+// with any other format it draws nothing. Rectangles are in pixels and may lie
+// partly or wholly outside either picture: only the part that maps inside both
+// is touched, the rest of the destination keeps its pixels. Source and
+// destination may be the same picture, overlapping or not. When the destination
+// is Format_RGB32, results are opaque whatever the source's alpha.
+//
+// Threads: a canvas belongs to one thread at a time; the operations keep no
+// state, so different canvases may be drawn on different threads.
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <QRgb>
+#include <QSize>
+
+#include <cstdint>
+
+namespace pvsm {
+
+// Largest canvas: 16384 pixels a side and 64 M pixels (256 MiB) in all.
+inline constexpr int kMaxCanvasSide = 16384;
+inline constexpr int64_t kMaxCanvasPixels = int64_t(64) * 1024 * 1024;
+
+// A colour as a canvas stores it. A value with the top bit set names a system
+// colour by index (lower 31 bits; 15 is the button face, the picture boxes'
+// default back colour); system colours come from a fixed table of the standard
+// light scheme, so exported videos look alike on every machine. Unknown
+// indices give black. The result is 0x00BBGGRR.
+uint32_t TranslateColor(uint32_t colorBgr);
+
+// `clsMemDC`: an off-screen canvas with a back colour.
+// Non-copyable (it owns its pixels); movable. A default or failed canvas is
+// empty: Width() and Height() are 0, image() is null and drawing on it or from
+// it does nothing.
+class clsMemDC
+{
+public:
+    clsMemDC() = default;
+    // Same as CreateMemDC(widthPx, heightPx, backColorBgr).
+    clsMemDC(int widthPx, int heightPx, uint32_t backColorBgr = 0);
+    clsMemDC(const clsMemDC &) = delete;
+    clsMemDC &operator=(const clsMemDC &) = delete;
+    clsMemDC(clsMemDC &&other) noexcept;
+    clsMemDC &operator=(clsMemDC &&other) noexcept;
+    ~clsMemDC() = default;
+
+    // (Re)creates the canvas with the given size, fills it with the back
+    // colour, which becomes the initial back colour (the one Clear restores).
+    // Returns false, leaving the canvas empty, when a size is not positive,
+    // exceeds the limits above, or the memory cannot be had.
+    bool CreateMemDC(int widthPx, int heightPx, uint32_t backColorBgr);
+    // The picture-box form: a width or height of 0 takes the box's
+    // (`boxSizePx`) width or height.
+    bool CreateMemDC(QSize boxSizePx, int widthPx, int heightPx, uint32_t backColorBgr);
+    // Frees the pixels; the canvas is empty afterwards.
+    void Release();
+
+    int Width() const { return m_image.width(); }
+    int Height() const { return m_image.height(); }
+    QSize size() const { return m_image.size(); }
+    bool isNull() const { return m_image.isNull(); }
+    QRect rect() const { return m_image.rect(); }
+
+    // The pixels (Format_RGB32), for the operations below and for QPainter.
+    // Keep the alpha byte at 0xFF when writing rows directly. Holding a copy of
+    // the QImage makes the next write copy the whole canvas first, so renderers
+    // should pass the reference along rather than keep copies.
+    QImage &image() { return m_image; }
+    const QImage &image() const { return m_image; }
+
+    // Translates and stores the colour (see TranslateColor) and fills the whole
+    // canvas with it.
+    void setBackColor(uint32_t colorBgr);
+    uint32_t BackColor() const { return m_backColor; }
+    // Back to the initial back colour, filling the canvas.
+    void Clear();
+
+private:
+    QImage m_image;
+    uint32_t m_initialBackColor = 0;
+    uint32_t m_backColor = 0;
+};
+
+// Raster operations of the block copy.
+enum class RasterOp {
+    SrcCopy,    // the source as it is
+    NotSrcCopy, // the source's colours inverted (the negative)
+};
+
+// Filtering of the stretched copy.
+enum class StretchMode {
+    Halftone,    // smooth: area average when shrinking, bilinear when enlarging
+    ColorOnColor // nearest pixel, no filtering
+};
+
+// Block copy of the w × h rectangle at (sx, sy) of `src` to (x, y) of `dst`.
+void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy,
+            RasterOp op = RasterOp::SrcCopy);
+
+// Stretched copy of the source rectangle (sx, sy, sw, sh) onto the destination
+// rectangle (x, y, w, h). A negative width or height takes the rectangle from
+// the other side: the destination columns [x + w, x) for w < 0; when the signs
+// of w and sw (h and sh) differ the picture is mirrored left-right (upside
+// down). Equal sizes copy exactly (mirrored if asked) without filtering.
+void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
+                StretchMode mode = StretchMode::Halftone);
+
+// Constant-alpha blend of the w × h rectangle at (sx, sy) of `src` over
+// (x, y) of `dst`: every channel becomes (src × alpha + dst × (255 − alpha)) /
+// 255 rounded to nearest; alpha is clamped to 0 … 255. Alpha 0 leaves the
+// destination as it was, 255 copies the source. The source's own alpha
+// channel is blended like a colour channel, not used as coverage.
+void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int alpha);
+
+// Fills the rectangle with an opaque colour 0x00BBGGRR.
+void FillRect(QImage &dst, int x, int y, int w, int h, uint32_t colorBgr);
+
+// `FillGradient`: fills the whole picture with a two-colour linear gradient of
+// `mode` 0 … 3 over its full rectangle (see GradientBrush.h); colours are ARGB
+// and drawn over the existing pixels. Another mode fills nothing.
+void FillGradient(QImage &dst, int mode, QRgb startArgb, QRgb endArgb);
+
+// Draws a picture with alpha (a text sprite, a frame overlay) over `dst`, the
+// `source` rectangle of `image` (its whole rectangle when empty) smoothly
+// scaled into `target`. For many draws in one step open one QPainter on
+// dst instead.
+void DrawImage(QImage &dst, const QRectF &target, const QImage &image, const QRectF &source = QRectF());
+
+// `DrawBitmapGrey` between canvases: copies the (0, 0, w, h) rectangle of
+// `src` to (0, 0) of `dst` through the grey colour matrix: red, green and blue
+// each become 0.35 × (R + G + B) of the source pixel, the fraction dropped, at
+// most 255 (a brightened grey). `dst` may be `src` (in place). The picture
+// form of the same name (PictureDraw.h) draws arbitrary pictures; this one is
+// the per-frame path of the negative transition.
+void DrawBitmapGrey(clsMemDC &dst, const clsMemDC &src, int w, int h);
+
+// The same operations on canvases.
+inline void BitBlt(clsMemDC &dst, int x, int y, int w, int h, const clsMemDC &src, int sx, int sy,
+                   RasterOp op = RasterOp::SrcCopy)
+{
+    BitBlt(dst.image(), x, y, w, h, src.image(), sx, sy, op);
+}
+inline void StretchBlt(clsMemDC &dst, int x, int y, int w, int h, const clsMemDC &src, int sx, int sy, int sw,
+                       int sh, StretchMode mode = StretchMode::Halftone)
+{
+    StretchBlt(dst.image(), x, y, w, h, src.image(), sx, sy, sw, sh, mode);
+}
+inline void AlphaBlend(clsMemDC &dst, int x, int y, int w, int h, const clsMemDC &src, int sx, int sy, int alpha)
+{
+    AlphaBlend(dst.image(), x, y, w, h, src.image(), sx, sy, alpha);
+}
+inline void FillRect(clsMemDC &dst, int x, int y, int w, int h, uint32_t colorBgr)
+{
+    FillRect(dst.image(), x, y, w, h, colorBgr);
+}
+inline void FillGradient(clsMemDC &dst, int mode, QRgb startArgb, QRgb endArgb)
+{
+    FillGradient(dst.image(), mode, startArgb, endArgb);
+}
+
+} // namespace pvsm

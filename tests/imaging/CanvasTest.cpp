@@ -1,0 +1,366 @@
+#include "clsMemDC.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <random>
+#include <vector>
+
+using namespace pvsm;
+
+namespace {
+
+// A picture inside a larger buffer whose margin (a row above and below, a
+// column left and two right) is filled with a marker, so that writes outside
+// the picture are caught.
+class Guarded
+{
+public:
+    static constexpr QRgb kGuard = 0x5A5A5A5A;
+
+    Guarded(int w, int h, QImage::Format format = QImage::Format_RGB32)
+        : m_stride(w + 3), m_buffer(size_t((h + 2) * (w + 3)), kGuard),
+          m_image(reinterpret_cast<uchar *>(m_buffer.data() + m_stride + 1), w, h, m_stride * 4, format)
+    {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) m_image.setPixel(x, y, 0xFF000000u | uint(x * 20 + 1) << 16 | uint(y * 30 + 2) << 8 | 7);
+    }
+    QImage &image() { return m_image; }
+    bool guardIntact() const
+    {
+        for (int y = 0; y < m_image.height() + 2; ++y)
+            for (int x = 0; x < m_stride; ++x) {
+                const bool inside = y >= 1 && y <= m_image.height() && x >= 1 && x <= m_image.width();
+                if (!inside && m_buffer[size_t(y * m_stride + x)] != kGuard) return false;
+            }
+        return true;
+    }
+
+private:
+    int m_stride;
+    std::vector<QRgb> m_buffer;
+    QImage m_image;
+};
+
+QImage patterned(int w, int h, uint seed)
+{
+    std::mt19937 rng(seed);
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
+    return image;
+}
+
+QImage uniform(int w, int h, QRgb colour)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+int blendChannel(int s, int d, int a)
+{
+    return int(std::lround((s * a + d * (255 - a)) / 255.0));
+}
+
+QRgb blendPixel(QRgb s, QRgb d, int a)
+{
+    return qRgb(blendChannel(qRed(s), qRed(d), a), blendChannel(qGreen(s), qGreen(d), a),
+                blendChannel(qBlue(s), qBlue(d), a));
+}
+
+// The pixel-at-a-time meaning of a rectangle operation: pixel (x + i, y + j)
+// is combined with source pixel (sx + i, sy + j) when both exist.
+QImage reference(const QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy,
+                 const std::function<QRgb(QRgb, QRgb)> &op)
+{
+    QImage out = dst.copy();
+    // Only offsets that land on the destination can matter.
+    const int64_t i0 = std::max<int64_t>(0, -int64_t(x)), i1 = std::min<int64_t>(w, int64_t(dst.width()) - x);
+    const int64_t j0 = std::max<int64_t>(0, -int64_t(y)), j1 = std::min<int64_t>(h, int64_t(dst.height()) - y);
+    for (int64_t j = j0; j < j1; ++j)
+        for (int64_t i = i0; i < i1; ++i) {
+            const int64_t dx = x + i, dy = y + j, px = sx + i, py = sy + j;
+            if (dx < 0 || dy < 0 || dx >= dst.width() || dy >= dst.height()) continue;
+            if (px < 0 || py < 0 || px >= src.width() || py >= src.height()) continue;
+            out.setPixel(int(dx), int(dy), op(src.pixel(int(px), int(py)), dst.pixel(int(dx), int(dy))));
+        }
+    return out;
+}
+
+void expectSamePixels(const QImage &got, const QImage &want, const char *what)
+{
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x)
+            ASSERT_EQ(got.pixel(x, y), want.pixel(x, y)) << what << " at " << x << "," << y;
+}
+
+struct RectCase
+{
+    int x, y, w, h, sx, sy;
+};
+
+// Rectangles on 8 × 6 pictures: inside, partly outside either picture,
+// wholly outside, empty and extreme.
+const RectCase kRectCases[] = {
+    {0, 0, 8, 6, 0, 0},       {-3, -2, 8, 6, 0, 0},      {5, 4, 8, 6, 0, 0},   {2, 1, 4, 3, -2, -1},
+    {1, 1, 3, 3, 6, 4},       {0, 0, 100, 100, -50, -50}, {7, 5, 1, 1, 7, 5},  {-10, 0, 5, 5, 0, 0},
+    {0, 0, 0, 5, 0, 0},       {0, 0, 5, -1, 0, 0},       {3, 2, 5, 4, 0, 0},   {INT_MAX - 1, 0, 10, 10, 0, 0},
+    {0, 0, INT_MAX, INT_MAX, INT_MIN, INT_MIN},          {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0, 0},
+};
+
+} // namespace
+
+TEST(Canvas, CreatesFillsAndClears)
+{
+    clsMemDC dc;
+    EXPECT_TRUE(dc.isNull());
+    ASSERT_TRUE(dc.CreateMemDC(640, 480, 0x8000000F)); // the button face, a system colour
+    EXPECT_EQ(dc.Width(), 640);
+    EXPECT_EQ(dc.Height(), 480);
+    EXPECT_EQ(dc.image().format(), QImage::Format_RGB32);
+    EXPECT_EQ(dc.BackColor(), 0xF0F0F0u);
+    EXPECT_EQ(dc.image().pixel(639, 479), 0xFFF0F0F0u);
+
+    dc.setBackColor(0x0000FF); // 0x00BBGGRR: red
+    EXPECT_EQ(dc.BackColor(), 0x0000FFu);
+    EXPECT_EQ(dc.image().pixel(10, 10), 0xFFFF0000u);
+    dc.Clear();
+    EXPECT_EQ(dc.image().pixel(10, 10), 0xFFF0F0F0u);
+
+    // The picture-box form: 0 takes the box's dimension.
+    ASSERT_TRUE(dc.CreateMemDC(QSize(320, 200), 0, 50, 0x00FF00));
+    EXPECT_EQ(dc.size(), QSize(320, 50));
+    EXPECT_EQ(dc.image().pixel(0, 0), 0xFF00FF00u);
+
+    clsMemDC moved(std::move(dc));
+    EXPECT_TRUE(dc.isNull());
+    EXPECT_EQ(moved.size(), QSize(320, 50));
+
+    for (const QSize bad : {QSize(0, 10), QSize(10, -1), QSize(kMaxCanvasSide + 1, 1), QSize(10000, 10000)}) {
+        clsMemDC c(5, 5);
+        EXPECT_FALSE(c.CreateMemDC(bad.width(), bad.height(), 0)) << bad.width() << "x" << bad.height();
+        EXPECT_TRUE(c.isNull());
+        // Drawing on or from an empty canvas does nothing.
+        BitBlt(c, 0, 0, 5, 5, moved, 0, 0);
+        AlphaBlend(moved, 0, 0, 5, 5, c, 0, 0, 128);
+        StretchBlt(moved, 0, 0, 5, 5, c, 0, 0, 2, 2);
+    }
+    EXPECT_EQ(moved.image().pixel(0, 0), 0xFF00FF00u);
+}
+
+TEST(Canvas, RectangleOperationsClipToBothPictures)
+{
+    const QImage src = patterned(8, 6, 1);
+    struct Op
+    {
+        const char *name;
+        std::function<void(QImage &, const RectCase &)> run;
+        std::function<QRgb(QRgb, QRgb)> pixel;
+    };
+    const Op ops[] = {
+        {"copy", [&](QImage &d, const RectCase &c) { BitBlt(d, c.x, c.y, c.w, c.h, src, c.sx, c.sy); },
+         [](QRgb s, QRgb) { return s; }},
+        {"inverted",
+         [&](QImage &d, const RectCase &c) { BitBlt(d, c.x, c.y, c.w, c.h, src, c.sx, c.sy, RasterOp::NotSrcCopy); },
+         [](QRgb s, QRgb) { return 0xFF000000u | (~s & 0xFFFFFFu); }},
+        {"blend 77", [&](QImage &d, const RectCase &c) { AlphaBlend(d, c.x, c.y, c.w, c.h, src, c.sx, c.sy, 77); },
+         [](QRgb s, QRgb d) { return blendPixel(s, d, 77); }},
+        {"stretch 1:1",
+         [&](QImage &d, const RectCase &c) { StretchBlt(d, c.x, c.y, c.w, c.h, src, c.sx, c.sy, c.w, c.h); },
+         [](QRgb s, QRgb) { return s; }},
+    };
+    for (const Op &op : ops)
+        for (const RectCase &c : kRectCases) {
+            SCOPED_TRACE(testing::Message() << op.name << " (" << c.x << "," << c.y << "," << c.w << "," << c.h
+                                            << ") from (" << c.sx << "," << c.sy << ")");
+            Guarded dst(8, 6);
+            const QImage want = reference(dst.image(), c.x, c.y, c.w, c.h, src, c.sx, c.sy, op.pixel);
+            op.run(dst.image(), c);
+            EXPECT_TRUE(dst.guardIntact());
+            expectSamePixels(dst.image(), want, op.name);
+        }
+}
+
+TEST(Canvas, OverlappingCopiesWithinOnePicture)
+{
+    // The push transition moves a picture by a few pixels onto itself.
+    const RectCase cases[] = {{2, 1, 6, 5, 0, 0}, {0, 0, 6, 5, 2, 1}, {1, 0, 7, 6, 0, 0}, {0, 2, 8, 4, 0, 0}};
+    for (const RectCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " from " << c.sx << "," << c.sy);
+        QImage image = patterned(8, 6, 2);
+        const QImage before = image.copy();
+        BitBlt(image, c.x, c.y, c.w, c.h, image, c.sx, c.sy);
+        expectSamePixels(image, reference(before, c.x, c.y, c.w, c.h, before, c.sx, c.sy, [](QRgb s, QRgb) { return s; }),
+                         "copy");
+        image = before.copy();
+        AlphaBlend(image, c.x, c.y, c.w, c.h, image, c.sx, c.sy, 200);
+        expectSamePixels(image,
+                         reference(before, c.x, c.y, c.w, c.h, before, c.sx, c.sy,
+                                   [](QRgb s, QRgb d) { return blendPixel(s, d, 200); }),
+                         "blend");
+    }
+}
+
+TEST(Canvas, AlphaBlendRoundsEveryChannel)
+{
+    // 37 columns: whole vector blocks and a tail of single pixels.
+    const QImage src = patterned(37, 3, 3), base = patterned(37, 3, 4);
+    for (int alpha : {0, 1, 127, 128, 254, 255}) {
+        QImage dst = base.copy();
+        AlphaBlend(dst, 0, 0, 37, 3, src, 0, 0, alpha);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 37; ++x)
+                ASSERT_EQ(dst.pixel(x, y), blendPixel(src.pixel(x, y), base.pixel(x, y), alpha))
+                    << "alpha " << alpha << " at " << x << "," << y;
+    }
+    QImage dst = base.copy();
+    AlphaBlend(dst, 0, 0, 37, 3, src, 0, 0, 300); // clamped to 255
+    expectSamePixels(dst, src, "alpha 300");
+    // Over a transparent sprite picture the source's alpha is blended too.
+    QImage sprite(4, 1, QImage::Format_ARGB32_Premultiplied);
+    sprite.fill(0);
+    AlphaBlend(sprite, 0, 0, 4, 1, uniform(4, 1, 0xFFFFFFFF), 0, 0, 128);
+    EXPECT_EQ(sprite.pixel(0, 0), 0x80808080u);
+}
+
+TEST(Canvas, InvertedAndGreyCopies)
+{
+    const QRgb in[] = {qRgb(100, 50, 10), qRgb(255, 255, 255), qRgb(10, 5, 5), qRgb(1, 1, 0), qRgb(0, 0, 0)};
+    const int grey[] = {56, 255, 7, 0, 0}; // 0.35 × (R + G + B), fraction dropped, capped at 255
+    clsMemDC src(5, 1);
+    for (int i = 0; i < 5; ++i) src.image().setPixel(i, 0, in[i]);
+
+    QImage negative = uniform(5, 1, 0xFF123456);
+    BitBlt(negative, 0, 0, 5, 1, src.image(), 0, 0, RasterOp::NotSrcCopy);
+    EXPECT_EQ(negative.pixel(0, 0), qRgb(155, 205, 245));
+    EXPECT_EQ(negative.pixel(4, 0), qRgb(255, 255, 255));
+
+    clsMemDC out(5, 1, 0x563412);
+    DrawBitmapGrey(out, src, 5, 1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(out.image().pixel(i, 0), qRgb(grey[i], grey[i], grey[i])) << i;
+    // In place, limited to the (0, 0, w, h) rectangle.
+    DrawBitmapGrey(src, src, 2, 1);
+    EXPECT_EQ(src.image().pixel(0, 0), qRgb(56, 56, 56));
+    EXPECT_EQ(src.image().pixel(2, 0), in[2]);
+    // Sizes beyond either canvas are clipped.
+    clsMemDC small(3, 1, 0xFFFFFF);
+    DrawBitmapGrey(small, out, 100, 100);
+    EXPECT_EQ(small.image().pixel(2, 0), qRgb(7, 7, 7));
+}
+
+TEST(Canvas, StretchMirrorsAndFilters)
+{
+    const QImage src = patterned(8, 6, 5);
+    // Equal sizes with opposite signs mirror exactly.
+    QImage mirrored = uniform(8, 6, 0xFF000000);
+    StretchBlt(mirrored, 8, 0, -8, 6, src, 0, 0, 8, 6);
+    QImage flipped = uniform(8, 6, 0xFF000000);
+    StretchBlt(flipped, 0, 0, 8, 6, src, 0, 6, 8, -6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            ASSERT_EQ(mirrored.pixel(x, y), src.pixel(7 - x, y));
+            ASSERT_EQ(flipped.pixel(x, y), src.pixel(x, 5 - y));
+        }
+
+    // Halftone averages what it shrinks; the nearest-pixel mode picks.
+    QImage checker(16, 12, QImage::Format_RGB32);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) checker.setPixel(x, y, (x + y) % 2 ? 0xFFFFFFFF : 0xFF000000);
+    QImage halftone = uniform(8, 6, 0xFFFF0000), nearest = uniform(8, 6, 0xFFFF0000);
+    StretchBlt(halftone, 0, 0, 8, 6, checker, 0, 0, 16, 12);
+    StretchBlt(nearest, 0, 0, 8, 6, checker, 0, 0, 16, 12, StretchMode::ColorOnColor);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_NEAR(qRed(halftone.pixel(x, y)), 128, 2) << x << "," << y;
+            EXPECT_EQ(qRed(halftone.pixel(x, y)), qBlue(halftone.pixel(x, y)));
+            EXPECT_TRUE(nearest.pixel(x, y) == 0xFF000000 || nearest.pixel(x, y) == 0xFFFFFFFF);
+        }
+
+    // Enlarging half of a picture of two colours keeps the sides apart.
+    QImage halves(4, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 2; ++y) halves.setPixel(x, y, x < 2 ? 0xFF0000FF : 0xFFFFFF00);
+    QImage big = uniform(40, 20, 0xFF000000);
+    StretchBlt(big, 0, 0, 40, 20, halves, 0, 0, 4, 2);
+    EXPECT_EQ(big.pixel(2, 10), 0xFF0000FFu);
+    EXPECT_EQ(big.pixel(37, 10), 0xFFFFFF00u);
+    StretchBlt(big, 40, 0, -40, 20, halves, 0, 0, 4, 2); // mirrored while enlarging
+    EXPECT_EQ(big.pixel(2, 10), 0xFFFFFF00u);
+    EXPECT_EQ(big.pixel(37, 10), 0xFF0000FFu);
+}
+
+TEST(Canvas, StretchClipsOddSizes)
+{
+    const QRgb colour = 0xFF336699;
+    const QImage src = uniform(7, 5, colour);
+    struct Case
+    {
+        int x, y, w, h, sx, sy, sw, sh;
+    };
+    const Case cases[] = {
+        {0, 0, 8, 6, 0, 0, 7, 5},     {-5, -3, 16, 12, 0, 0, 7, 5},  {6, 4, 16, 12, 0, 0, 7, 5},
+        {0, 0, 3, 2, 0, 0, 7, 5},     {-2, -2, 5, 5, 3, 3, 7, 5},    {8, 6, -11, -9, 0, 0, 7, 5},
+        {1, 1, 5, 3, -4, -4, 14, 10}, {0, 0, 8, 6, 6, 4, 1, 1},      {0, 0, 8, 6, 7, 5, 3, 3},
+        {0, 0, 100000, 3, 0, 0, 7, 5}, {-100000, 0, 200000, 6, 0, 0, 7, 5}, {0, 0, 8, 6, 0, 0, 0, 5},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << "," << c.w << "," << c.h << " from " << c.sx << ","
+                                        << c.sy << "," << c.sw << "," << c.sh);
+        for (StretchMode mode : {StretchMode::Halftone, StretchMode::ColorOnColor}) {
+            Guarded dst(8, 6);
+            const QImage before = dst.image().copy();
+            StretchBlt(dst.image(), c.x, c.y, c.w, c.h, src, c.sx, c.sy, c.sw, c.sh, mode);
+            EXPECT_TRUE(dst.guardIntact());
+            // Every pixel is either untouched or the source's only colour, and
+            // where the source rectangle lies inside its picture exactly the
+            // destination rectangle changes.
+            const bool sourceInside = c.sx >= 0 && c.sy >= 0 && c.sx + c.sw <= 7 && c.sy + c.sh <= 5 && c.sw > 0;
+            const QRect target(std::min(c.x, c.x + c.w), std::min(c.y, c.y + c.h), std::abs(c.w), std::abs(c.h));
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    const QRgb p = dst.image().pixel(x, y);
+                    ASSERT_TRUE(p == colour || p == before.pixel(x, y)) << x << "," << y;
+                    if (sourceInside) {
+                        ASSERT_EQ(p == colour, target.contains(x, y)) << x << "," << y;
+                    }
+                }
+        }
+    }
+}
+
+TEST(Canvas, FillsClipAndGradientsRunCornerToCorner)
+{
+    Guarded dst(8, 6);
+    FillRect(dst.image(), -2, -2, 5, 4, 0x0000FF);
+    FillRect(dst.image(), 6, 5, 100, 100, 0xFF0000);
+    EXPECT_TRUE(dst.guardIntact());
+    EXPECT_EQ(dst.image().pixel(2, 1), 0xFFFF0000u);
+    EXPECT_NE(dst.image().pixel(3, 1), 0xFFFF0000u);
+    EXPECT_EQ(dst.image().pixel(7, 5), 0xFF0000FFu);
+
+    const QRgb red = 0xFFFF0000, blue = 0xFF0000FF;
+    struct Case
+    {
+        int mode;
+        QPoint start, end;
+    };
+    for (const Case &c : {Case{0, {0, 25}, {99, 25}}, Case{1, {50, 0}, {50, 49}}, Case{2, {0, 0}, {99, 49}},
+                          Case{3, {99, 0}, {0, 49}}}) {
+        QImage image = uniform(100, 50, 0xFF00FF00);
+        FillGradient(image, c.mode, red, blue);
+        EXPECT_GE(qRed(image.pixel(c.start)), 245) << "mode " << c.mode;
+        EXPECT_GE(qBlue(image.pixel(c.end)), 245) << "mode " << c.mode;
+        EXPECT_EQ(qGreen(image.pixel(50, 25)), 0) << "mode " << c.mode;
+    }
+    QImage untouched = uniform(10, 10, 0xFF00FF00);
+    FillGradient(untouched, 4, red, blue);
+    EXPECT_EQ(untouched.pixel(5, 5), 0xFF00FF00u);
+    FillGradient(untouched, 0, red, red);
+    EXPECT_EQ(untouched.pixel(9, 9), red);
+}
