@@ -1,0 +1,44 @@
+#include "Transition.h"
+
+namespace pvsm {
+
+// OLD turns into its grey negative, which fades to white, and NEW comes up
+// out of the white.
+void NegativeFlashTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newPicture, int)
+{
+    TransitionSurfaces s = BeginTransition(dest, newPicture);
+    const int W = s.W(), H = s.H();
+    const int step = ctx.TransitionFrames < 46 ? 20 : 13;
+    constexpr uint32_t kWhite = 0xFFFFFF;
+
+    // R: the grey negative of OLD.
+    BitBlt(s.B, 0, 0, W, H, s.A, 0, 0, RasterOp::NotSrcCopy);
+    DrawBitmapGrey(s.B, s.B, W, H);
+    clsMemDC R(W, H);
+    BitBlt(R, 0, 0, W, H, s.B, 0, 0);
+
+    // OLD fades into the negative.
+    for (int alpha = 247; alpha >= 0; alpha -= step) {
+        AlphaBlend(s.B, 0, 0, W, H, s.A, 0, 0, alpha);
+        writeFrame(ctx, s.B);
+        BitBlt(s.B, 0, 0, W, H, R, 0, 0);
+    }
+    writeFrame(ctx, R, ctx.TransitionFrames > 45 ? 6 : 3);
+
+    // The negative fades into white, then NEW out of white.
+    BitBlt(s.A, 0, 0, W, H, R, 0, 0);
+    for (int alpha = 247; alpha >= 0; alpha -= step) {
+        FillRect(s.B, 0, 0, W, H, kWhite);
+        AlphaBlend(s.B, 0, 0, W, H, s.A, 0, 0, alpha);
+        writeFrame(ctx, s.B);
+    }
+    for (int alpha = 0; alpha <= 247; alpha += step) {
+        FillRect(s.B, 0, 0, W, H, kWhite);
+        AlphaBlend(s.B, 0, 0, W, H, s.NEW, 0, 0, alpha);
+        writeFrame(ctx, s.B);
+    }
+    BitBlt(s.DEST, 0, 0, W, H, s.NEW, 0, 0);
+    EndTransition(s);
+}
+
+} // namespace pvsm

@@ -1,0 +1,58 @@
+#include "Transition.h"
+
+#include "Numbers.h"
+
+#include <QRect>
+
+namespace pvsm {
+
+namespace {
+
+// A picture of width w and the output's aspect ratio, centred on the output.
+QRect centredRect(int W, int H, int w)
+{
+    const int h = Nearest(double(H) / W * w);
+    return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
+}
+
+} // namespace
+
+// v2 = 1: NEW grows from the centre over OLD; v2 = 0: OLD shrinks into the
+// centre and uncovers NEW. Widths move by 8 pixels a step.
+void ZoomTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newPicture, int v2)
+{
+    const int W = dest.Width(), H = dest.Height();
+    const int d = frameDivisor(W, ctx.TransitionFrames);
+    const auto due = [d](int position) { return position % d <= 7; };
+
+    if (v2 == 1) {
+        // Every step covers the one before it (the picture only grows), so a
+        // step that is not written needs no drawing: the written frames are
+        // the same.
+        for (int off = 0; off <= W; off += 8) {
+            if (!due(off)) continue;
+            const QRect r = centredRect(W, H, off);
+            StretchBlt(dest, r.x(), r.y(), r.width(), r.height(), newPicture, 0, 0, W, H);
+            writeFrame(ctx, dest);
+        }
+    } else {
+        // DEST keeps OLD as the source until the end; the frames are built on
+        // a canvas holding NEW, where only the last drawn rectangle needs
+        // restoring.
+        clsMemDC canvas(W, H);
+        BitBlt(canvas, 0, 0, W, H, newPicture, 0, 0);
+        QRect drawn;
+        for (int n = W; n >= 0; n -= 8) {
+            if (!due(n)) continue;
+            BitBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), newPicture, drawn.x(), drawn.y());
+            drawn = centredRect(W, H, n);
+            StretchBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), dest, 0, 0, W, H);
+            writeFrame(ctx, canvas);
+        }
+    }
+    // The widths stop short of W (v2 = 1) or of 0 (v2 = 0) unless W is a
+    // multiple of 8.
+    BitBlt(dest, 0, 0, W, H, newPicture, 0, 0);
+}
+
+} // namespace pvsm
