@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the bundled demo show in the
-# editor. Without a display it prints how to work with the demo from the CLI.
+# editor. Without a display it exports the demo show to a video instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -9,10 +9,9 @@ DEMO=$BIN/Demo/demo.aps
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$BIN/pvsm" "$DEMO"
 fi
-echo "No display: the editor needs one. The demo show is $DEMO" >&2
-echo "Work with it from the command line:" >&2
-echo "  $BIN/pvsm-cli project show $DEMO" >&2
-echo "  $BIN/pvsm-cli project set $DEMO TimeInterval=6" >&2
-echo "Or start the editor on a virtual display:" >&2
-echo "  xvfb-run -a $BIN/pvsm $DEMO" >&2
-"$BIN/pvsm-cli" project show "$DEMO" | head -n 20
+OUT=$BIN/Output/demo.avi
+mkdir -p "$BIN/Output"
+echo "No display: exporting the demo show to $OUT" >&2
+"$BIN/pvsm-cli" export "$DEMO" "$OUT" --overwrite
+echo "Done. Play it with any video player, for example: ffplay $OUT" >&2
+echo "The editor needs a display; on a virtual one: xvfb-run -a $BIN/pvsm $DEMO" >&2

@@ -77,8 +77,11 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromLocal8Bit(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
+    // Qt takes options such as -style and -platform out of argv; commands have
+    // options of those names, so they get the arguments as given.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage();
         return args.isEmpty() ? kUsage : kOk;

@@ -33,6 +33,15 @@ public:
     // Returns the chosen path, or an empty string when the user cancelled.
     virtual QString chooseSaveFile(const FileDialogRequest &request) = 0;
     virtual QString chooseOpenFile(const FileDialogRequest &request) = 0;
+    // Lets the user pick one of `items` (a codec, for example). Returns its
+    // index, or -1 when the user cancelled or nobody can choose.
+    virtual int chooseItem(const QString &title, const QString &label, const QStringList &items)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(label);
+        Q_UNUSED(items);
+        return -1;
+    }
 };
 
 } // namespace pvsm

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameSink.h"
+#include "Timeline.h"
 
 #include <QSize>
 #include <QString>
@@ -55,7 +55,7 @@ inline constexpr int kDefaultX264Crf = 19;
 //
 // Failures are sticky: after the first failed call, and after cancel(), every
 // later WriteFrame returns false and counts nothing. One thread at a time.
-class AviWriter : public FrameSink
+class AviWriter : public TimelineSink
 {
 public:
     AviWriter();
@@ -71,16 +71,17 @@ public:
     int64_t framesWritten() const override { return m_frameCounter; }
     bool stopped() const override { return m_failed || m_cancelled; }
 
-    int64_t FrameCounter() const { return m_frameCounter; }
-    // Moves the counter forward (never back); the skipped positions stay empty.
-    void setFrameCounter(int64_t frames);
+    int64_t FrameCounter() const override { return m_frameCounter; }
+    // Moves the counter forward (never back); the skipped frames repeat the
+    // picture before them.
+    void setFrameCounter(int64_t frames) override;
 
     // Pictures given to the encoder (each distinct picture once).
     int64_t picturesEncoded() const { return m_encoded; }
 
-    void cancel() { m_cancelled = true; }
-    bool cancelled() const { return m_cancelled; }
-    bool failed() const { return m_failed; }
+    void cancel() override { m_cancelled = true; }
+    bool cancelled() const override { return m_cancelled; }
+    bool failed() const override { return m_failed; }
     const QString &errorText() const { return m_error; }
 
     // Flushes the encoder and completes the file. Returns false when anything

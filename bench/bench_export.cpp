@@ -1,0 +1,207 @@
+// Export benchmark: a 20-picture show of camera-sized photos (4000 x 3000
+// JPEGs with detail and grain, 5 s each, 1 s transitions, headlines) exported
+// at 1280 x 720, next to two references measured in the same run:
+//   - the bare encoder: ffmpeg encoding the same number of frames of moving
+//     synthetic video with the same x264 settings;
+//   - an ffmpeg filter chain making the same show: every JPEG decoded once
+//     (-i photo.jpg, then the loop filter), scaled, and joined by xfade.
+// usage: bench_export [WORKDIR] [--quick]
+#include "ProjectLists.h"
+#include "VideoExport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+using namespace pvsm;
+
+namespace {
+
+class QuietPrompter : public Prompter
+{
+public:
+    Answer ask(const QString &, PromptButtons, PromptIcon, const QString &) override { return Answer::Yes; }
+    void inform(const QString &text, PromptIcon) override { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
+    QString chooseSaveFile(const FileDialogRequest &) override { return {}; }
+    QString chooseOpenFile(const FileDialogRequest &) override { return {}; }
+};
+
+QImage photo(int seed)
+{
+    QImage img(4000, 3000, QImage::Format_RGB32);
+    QPainter p(&img);
+    QRandomGenerator rng{uint32_t(seed)};
+    QLinearGradient sky(0, 0, 0, 3000);
+    sky.setColorAt(0, QColor::fromHsv(int(rng.bounded(360u)), 120, 200));
+    sky.setColorAt(1, QColor::fromHsv(int(rng.bounded(360u)), 80, 250));
+    p.fillRect(img.rect(), sky);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 400; ++i) { // foliage-like detail at many scales
+        p.setBrush(QColor::fromHsv(int(rng.bounded(360u)), 80 + int(rng.bounded(150u)), 40 + int(rng.bounded(200u)), 180));
+        const int r = 5 + int(rng.bounded(200u));
+        p.drawEllipse(QPoint(int(rng.bounded(4000u)), 1000 + int(rng.bounded(2000u))), r, r * 2 / 3);
+    }
+    p.end();
+    for (int y = 0; y < 3000; ++y) { // sensor grain
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < 4000; ++x) {
+            const int n = int(rng.bounded(25u)) - 12;
+            const QRgb c = line[x];
+            line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255), std::clamp(qBlue(c) + n, 0, 255));
+        }
+    }
+    return img;
+}
+
+double runProcess(const QString &program, const QStringList &args)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    p.waitForFinished(-1);
+    if (p.exitCode() != 0) std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
+    return t.elapsed() / 1000.0;
+}
+
+struct ExportRun
+{
+    double seconds = 0;
+    int64_t frames = 0;
+    long peakRssMb = 0;
+};
+
+// Runs one export in a child process so its peak memory is its own.
+ExportRun exportInChild(const Project &project, const Workspace &ws, QSize size, const VideoEncodeOptions &encode,
+                        const QString &target)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        QuietPrompter prompter;
+        ExportOptions options;
+        options.targetPath = target;
+        options.videoSize = size;
+        options.editingScreen = {1920, 1080};
+        options.encode = encode;
+        QElapsedTimer t;
+        t.start();
+        JobControl control;
+        const ExportOutcome o = ExportAvi(project, ws, options, prompter, control);
+        ExportRun r{t.elapsed() / 1000.0, o.completed ? o.frames : -1, 0};
+        struct rusage usage {};
+        getrusage(RUSAGE_SELF, &usage);
+        r.peakRssMb = usage.ru_maxrss / 1024;
+        if (write(pipeFds[1], &r, sizeof r) != sizeof r) _exit(1);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    ExportRun r;
+    if (read(pipeFds[0], &r, sizeof r) != sizeof r) r.frames = -1;
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    const QString workDir = args.size() > 1 && !args[1].startsWith(QLatin1String("--")) ? args[1] : QDir::tempPath() + QStringLiteral("/pvsm-bench-export");
+    QDir().mkpath(workDir + QStringLiteral("/photos"));
+    const int pictures = quick ? 4 : 20;
+
+    QStringList paths;
+    for (int i = 0; i < pictures; ++i) {
+        const QString path = QStringLiteral("%1/photos/photo%2.jpg").arg(workDir).arg(i, 2, 10, QLatin1Char('0'));
+        if (!QFile::exists(path)) photo(i + 1).save(path, "JPEG", 90);
+        paths << path;
+    }
+
+    const Workspace ws(workDir, workDir);
+    ws.prepare();
+    ProjectEnvironment env;
+    env.lyricSampleLineHeight = 80;
+    Project project = Project::makeDefault(env);
+    addPictures(project, paths, env);
+    project.settings.timeInterval = 5;
+    project.settings.transitionSpeed = 1000;
+    for (size_t i = 0; i < project.pictures.size(); ++i) {
+        project.pictures[i].headline = QStringLiteral("第%1张 照片").arg(i + 1);
+        project.pictures[i].headlineBox = {560, 440, 800, 200};
+        project.pictures[i].headDynamicStyle = int(i % 9);
+    }
+
+    VideoEncodeOptions medium;
+    medium.preset = QStringLiteral("medium");
+    medium.crf = 23;
+    const ExportRun ours = exportInChild(project, ws, {1280, 720}, medium, workDir + QStringLiteral("/ours-medium.avi"));
+    const ExportRun oursDefault = exportInChild(project, ws, {1280, 720}, {}, workDir + QStringLiteral("/ours-default.avi"));
+    const ExportRun ours1080 = exportInChild(project, ws, {1920, 1080}, {}, workDir + QStringLiteral("/ours-1080.avi"));
+    const int64_t frames = ours.frames;
+    const double showSeconds = frames / 30.0;
+
+    // Reference 1: the bare encoder on the same number of frames.
+    const double bare = runProcess(QStringLiteral("ffmpeg"),
+                                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                    QStringLiteral("-i"), QStringLiteral("testsrc2=size=1280x720:rate=30"), QStringLiteral("-frames:v"),
+                                    QString::number(frames), QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
+                                    QStringLiteral("medium"), QStringLiteral("-crf"), QStringLiteral("23"), QStringLiteral("-bf"),
+                                    QStringLiteral("0"), QStringLiteral("-y"), workDir + QStringLiteral("/bare.avi")});
+
+    // Reference 2: ffmpeg making the same show with xfade, each photo decoded once.
+    QStringList chain = {QStringLiteral("-v"), QStringLiteral("error")};
+    for (const QString &p : paths) chain << QStringLiteral("-i") << p;
+    QString graph;
+    const int clipFrames = 6 * 30; // 5 s shown + the 1 s overlap with the next picture
+    for (int i = 0; i < pictures; ++i)
+        graph += QStringLiteral("[%1:v]scale=1280:720:force_original_aspect_ratio=decrease,pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p,loop=loop=%2:size=1:start=0,fps=30,trim=end_frame=%3[v%1];")
+                     .arg(i).arg(clipFrames).arg(clipFrames);
+    QString last = QStringLiteral("v0");
+    for (int i = 1; i < pictures; ++i) {
+        const QString outLabel = QStringLiteral("x%1").arg(i);
+        graph += QStringLiteral("[%1][v%2]xfade=transition=fade:duration=1:offset=%3[%4];").arg(last).arg(i).arg(i * 5).arg(outLabel);
+        last = outLabel;
+    }
+    graph.chop(1);
+    chain << QStringLiteral("-filter_complex") << graph << QStringLiteral("-map") << QStringLiteral("[%1]").arg(last)
+          << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset") << QStringLiteral("medium")
+          << QStringLiteral("-crf") << QStringLiteral("23") << QStringLiteral("-y") << workDir + QStringLiteral("/chain.mp4");
+    const double chainSeconds = runProcess(QStringLiteral("ffmpeg"), chain);
+
+    std::printf("| run | wall s | frames | frames/s | realtime x | peak MB |\n|---|---|---|---|---|---|\n");
+    auto row = [&](const char *name, const ExportRun &r) {
+        std::printf("| %s | %.2f | %lld | %.1f | %.2f | %ld |\n", name, r.seconds, (long long)r.frames, r.frames / r.seconds,
+                    (r.frames / 30.0) / r.seconds, r.peakRssMb);
+    };
+    row("ours, x264 medium CRF 23, 1280x720", ours);
+    row("ours, defaults (x264 veryfast CRF 19), 1280x720", oursDefault);
+    row("ours, defaults, 1920x1080", ours1080);
+    std::printf("| bare x264 medium CRF 23, %lld frames | %.2f | %lld | %.1f | %.2f | |\n", (long long)frames, bare,
+                (long long)frames, frames / bare, showSeconds / bare);
+    std::printf("| ffmpeg xfade chain, medium CRF 23 | %.2f | | | %.2f | |\n", chainSeconds, showSeconds / chainSeconds);
+    std::printf("\nratio chain / ours (same encoder settings): %.2f\n", chainSeconds / ours.seconds);
+    std::printf("ratio chain / ours (our defaults): %.2f\n", chainSeconds / oursDefault.seconds);
+    std::printf("ratio bare encoder / ours (same settings): %.2f\n", bare / ours.seconds);
+    return 0;
+}

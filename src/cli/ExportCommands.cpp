@@ -1,0 +1,164 @@
+#include "CliPrompter.h"
+#include "Commands.h"
+#include "ProjectSession.h"
+#include "VideoExport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace pvsm::cli {
+
+namespace {
+
+std::atomic<bool> g_cancel{false};
+
+void onInterrupt(int)
+{
+    g_cancel.store(true);
+}
+
+// One line of progress on standard error, redrawn in place on a terminal.
+class ProgressBar
+{
+public:
+    void update(int percent, const QString &caption)
+    {
+        percent = std::clamp(percent, 0, 100);
+        if (percent == m_percent && caption == m_caption && m_timer.isValid() && m_timer.elapsed() < 1000) return;
+        m_percent = percent;
+        m_caption = caption;
+        m_timer.restart();
+        const int width = 30;
+        const int filled = percent * width / 100;
+        const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
+        const QString line = caption + QStringLiteral(" [") + bar + QStringLiteral("] ") + QString::number(percent) + QLatin1Char('%');
+        const QByteArray bytes = line.toUtf8();
+        if (isatty(STDERR_FILENO)) {
+            std::fprintf(stderr, "\r\033[K%s", bytes.constData());
+        } else if (percent / 10 != m_lastLogged / 10 || caption != m_lastCaption) {
+            std::fprintf(stderr, "%s\n", bytes.constData());
+            m_lastLogged = percent;
+            m_lastCaption = caption;
+        }
+        std::fflush(stderr);
+    }
+    void done()
+    {
+        if (isatty(STDERR_FILENO)) std::fprintf(stderr, "\n");
+    }
+
+private:
+    int m_percent = -1;
+    QString m_caption;
+    QElapsedTimer m_timer;
+    int m_lastLogged = -100;
+    QString m_lastCaption;
+};
+
+int exportVideo(const QStringList &args)
+{
+    QStringList positional;
+    ExportOptions options;
+    QSize screen;
+    int sizeIndex = -1;
+    bool overwrite = false;
+    bool listCodecs = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        auto value = [&]() -> QString { return i + 1 < args.size() ? args[++i] : QString(); };
+        if (a == QLatin1String("--size")) {
+            options.videoSize = parseSize(value());
+            if (!options.videoSize.isValid() || options.videoSize.width() % 4 != 0 || options.videoSize.height() % 2 != 0) {
+                err(QStringLiteral("--size takes WIDTHxHEIGHT with a width that is a multiple of 4 and an even height"));
+                return kUsage;
+            }
+        } else if (a == QLatin1String("--size-index")) {
+            sizeIndex = value().toInt();
+            if (sizeIndex < 0 || sizeIndex >= int(frameSizeList().size())) {
+                err(QStringLiteral("--size-index takes 0 .. %1").arg(frameSizeList().size() - 1));
+                return kUsage;
+            }
+        } else if (a == QLatin1String("--codec")) options.encode.encoder = value();
+        else if (a == QLatin1String("--preset")) options.encode.preset = value();
+        else if (a == QLatin1String("--crf")) options.encode.crf = value().toInt();
+        else if (a == QLatin1String("--screen")) screen = parseSize(value());
+        else if (a == QLatin1String("--loop")) options.loopToLongerTrack = true;
+        else if (a == QLatin1String("--overwrite")) overwrite = true;
+        else if (a == QLatin1String("--list-codecs")) listCodecs = true;
+        else if (a.startsWith(QLatin1String("--"))) {
+            err(QStringLiteral("unknown option %1").arg(a));
+            return kUsage;
+        } else positional << a;
+    }
+    if (listCodecs) {
+        const auto installed = InstalledCompressors();
+        const auto preferred = FindPreferredCodec(installed);
+        for (const CompressorInfo &c : installed)
+            out(QStringLiteral("Codec: %1 %2 %3%4")
+                    .arg(c.handler, c.encoder, c.description,
+                         preferred && preferred->encoder == c.encoder ? QStringLiteral(" (preferred)") : QString()));
+        if (positional.isEmpty()) return kOk;
+    }
+    if (positional.size() != 2) {
+        err(QStringLiteral("export: give the project file and the output file"));
+        return kUsage;
+    }
+
+    CliPrompter prompter;
+    prompter.overwrite = overwrite;
+    const ProjectEnvironment env = cliEnvironment(screen);
+    ProjectSession session(cliWorkspace(), env, prompter);
+    PropertyBag probe;
+    if (!LoadBagFile(positional[0], probe)) {
+        err(QStringLiteral("%1 is not a project file").arg(positional[0]));
+        return kFailed;
+    }
+    if (!session.open(QFileInfo(positional[0]).absoluteFilePath())) return kFailed;
+
+    options.targetPath = QFileInfo(positional[1]).absoluteFilePath();
+    options.editingScreen = QSize(env.screenWidth, env.screenHeight);
+    if (sizeIndex < 0 && !args.contains(QStringLiteral("--size"))) sizeIndex = defaultFrameSizeIndex(options.editingScreen);
+    if (sizeIndex >= 0) {
+        const FrameSizeEntry &e = frameSizeList()[size_t(sizeIndex)];
+        options.videoSize = QSize(e.width, e.height);
+    }
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    ProgressBar bar;
+    JobControl control;
+    control.cancel = &g_cancel;
+    control.progress = [&](int percent, const QString &caption) { bar.update(percent, caption); };
+    QElapsedTimer clock;
+    clock.start();
+    const ExportOutcome outcome = ExportAvi(session.project(), session.workspace(), options, prompter, control);
+    bar.done();
+    if (outcome.installCodecRequested) err(exportText::restartAfterInstall());
+    if (!outcome.completed) {
+        if (outcome.status == kExportCancelled && g_cancel.load()) err(QStringLiteral("已取消"));
+        return kFailed;
+    }
+    out(QStringLiteral("File: ") + outcome.target);
+    out(QStringLiteral("Encoder: ") + outcome.encoder);
+    out(QStringLiteral("Size: %1x%2").arg(options.videoSize.width()).arg(options.videoSize.height()));
+    out(QStringLiteral("Frames: %1").arg(outcome.frames));
+    out(QStringLiteral("Duration: %1").arg(outcome.frames / 30.0, 0, 'f', 3));
+    out(QStringLiteral("Bytes: %1").arg(outcome.bytes));
+    out(QStringLiteral("Seconds: %1").arg(clock.elapsed() / 1000.0, 0, 'f', 2));
+    err(outcome.finishReport);
+    return kOk;
+}
+
+const CommandRegistrar kExport({{QStringLiteral("export")},
+                                QStringLiteral("export PROJECT.aps OUT.avi [--size WxH | --size-index N] [--codec NAME] "
+                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite]"),
+                                exportVideo});
+
+} // namespace
+
+} // namespace pvsm::cli

@@ -1,0 +1,391 @@
+#include "FrameLoop.h"
+
+#include "Numbers.h"
+#include "PictureDraw.h"
+#include "ProjectLists.h"
+#include "Random.h"
+#include "TextEffect.h"
+#include "Transition.h"
+#include "clsMemDC.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <future>
+
+namespace pvsm {
+
+OutputScales outputScales(QSize videoSize, QSize editingScreen)
+{
+    OutputScales s;
+    if (editingScreen.width() <= 0 || editingScreen.height() <= 0) return s;
+    s.x = double(float(videoSize.width()) / float(editingScreen.width()));
+    s.y = double(float(videoSize.height()) / float(editingScreen.height()));
+    if (s.x > 0.9 && s.x < 1.1 && s.y > 0.9 && s.y < 1.1) {
+        s.x = s.y = s.font = 1.0;
+    } else {
+        s.font = std::min(s.x, s.y);
+    }
+    return s;
+}
+
+namespace {
+
+constexpr double kFps = 30.0;
+
+// A text style of the project as the renderers take it, sized for the output.
+TextPathStyle renderStyle(const QString &fontName, int32_t size, int32_t style, int32_t align, int32_t pattern,
+                          int32_t border, int32_t start, int32_t end, int32_t borderColor, double fontScale)
+{
+    TextPathStyle s;
+    s.fontName = fontName;
+    s.sizePx = Nearest(size * fontScale);
+    s.fontStyle = style;
+    s.alignment = align;
+    s.pattern = pattern;
+    s.borderWidthPx = Nearest(border * fontScale);
+    s.startArgb = ToArgb(uint32_t(start), 255);
+    s.endArgb = ToArgb(uint32_t(end), 255);
+    s.borderArgb = ToArgb(uint32_t(borderColor), 170);
+    return s;
+}
+
+bool drawableExtension(const QString &path)
+{
+    return hasSupportedPictureExtension(path);
+}
+
+} // namespace
+
+struct FrameLoop::Impl
+{
+    const Project &project;
+    FrameLoopSettings settings;
+    TimelineSink &sink;
+    Soundtrack *soundtrack;
+    const JobControl &control;
+    SoundtrackState sound;
+    // Random positions of draw mode 1 come from a generator of the composer's
+    // own, so composing on another thread leaves the loop's choices alone.
+    mutable RandomSource composeRandom;
+    mutable std::mutex composeMutex;
+
+    Impl(const Project &p, const FrameLoopSettings &s, TimelineSink &k, Soundtrack *st, const JobControl &c)
+        : project(p), settings(s), sink(k), soundtrack(st), control(c)
+    {
+    }
+
+    bool stopped() const { return sink.stopped(); }
+    void pollCancel() const
+    {
+        if (control.cancelled()) sink.cancel();
+    }
+};
+
+FrameLoop::FrameLoop(const Project &project, const FrameLoopSettings &settings, TimelineSink &sink,
+                     Soundtrack *soundtrack, const JobControl &control)
+    : d(std::make_unique<Impl>(project, settings, sink, soundtrack, control))
+{
+    const OutputScales s = outputScales(settings.videoSize, settings.editingScreen);
+    m_scaleX = s.x;
+    m_scaleY = s.y;
+    m_fontScale = s.font;
+}
+
+FrameLoop::~FrameLoop() = default;
+
+QRectF FrameLoop::titleRect() const
+{
+    const TextBox &b = d->project.settings.titleBox;
+    return {b.x * m_scaleX - 1, b.y * m_scaleY - 1, b.w * m_scaleX + 2, b.h * m_scaleY + 2};
+}
+
+QRectF FrameLoop::headlineRect(int index) const
+{
+    const TextBox &b = d->project.pictures[size_t(index - 1)].headlineBox;
+    return {b.x * m_scaleX - 1, b.y * m_scaleY - 1, b.w * m_scaleX + 2, b.h * m_scaleY + 2};
+}
+
+QRectF FrameLoop::captionRect(int index) const
+{
+    const TextBox &b = d->project.pictures[size_t(index - 1)].captionBox;
+    return {b.x * m_scaleX, b.y * m_scaleY, b.w * m_scaleX, b.h * m_scaleY};
+}
+
+void FrameLoop::DrawBackground(QImage &target) const
+{
+    const Settings &s = d->project.settings;
+    if (s.backGroundSet == QLatin1String("3")) {
+        if (s.backGroundPicture.size() > 7 && QFileInfo(s.backGroundPicture).isFile()
+            && drawableExtension(s.backGroundPicture)) {
+            std::lock_guard lock(d->composeMutex);
+            DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
+        }
+    } else if (s.backGroundSet == QLatin1String("2")) {
+        FillGradient(target, s.backgroundGradientMode, ToArgb(uint32_t(s.beginColor), 255), ToArgb(uint32_t(s.endColor), 255));
+    } else {
+        FillRect(target, 0, 0, target.width(), target.height(), uint32_t(s.solidColor));
+    }
+}
+
+QImage FrameLoop::ComposeSlide(int index) const
+{
+    const QSize size = d->settings.videoSize;
+    QImage target(size, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    DrawBackground(target);
+    if (index < 1 || index > int(d->project.pictures.size())) return target;
+    const Picture &pic = d->project.pictures[size_t(index - 1)];
+    const Settings &s = d->project.settings;
+    if (!pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
+        QPoint position;
+        if (s.imgDrawScale == 1 && (pic.posX != 0 || pic.posY != 0)) {
+            // Stored positions are pixels of the editing screen, like the text
+            // boxes; placed unscaled they would fall outside smaller videos.
+            position = QPoint(Nearest(pic.posX * m_scaleX), Nearest(pic.posY * m_scaleY));
+            if (position.isNull()) position = QPoint(pic.posX != 0 ? 1 : 0, pic.posY != 0 ? 1 : 0);
+        }
+        if (s.imgDrawScale == 1 && position.isNull()) {
+            std::lock_guard lock(d->composeMutex);
+            DrawImageFile(target, pic.path, s.imgDrawScale, position, d->composeRandom);
+        } else {
+            DrawImageFile(target, pic.path, s.imgDrawScale, position);
+        }
+    }
+    if (s.enableCaption && !pic.caption.isEmpty()) {
+        const TextStyle &t = s.textStyles[0];
+        DrawTextPath(target, pic.caption, captionRect(index),
+                     renderStyle(t.fontName, t.size, t.style, t.align, t.pattern, t.borderWidth, t.startColor,
+                                 t.endColor, t.borderColor, m_fontScale));
+    }
+    return target;
+}
+
+FrameLoopResult FrameLoop::RenderVideo()
+{
+    const Project &project = d->project;
+    const Settings &s = project.settings;
+    TimelineSink &sink = d->sink;
+    const int N = int(project.pictures.size());
+    const QSize size = d->settings.videoSize;
+    FrameLoopResult result;
+
+    // Preparation
+    m_defaultSlideTime = std::max(3.5, double(s.timeInterval));
+    const bool transitionsOn = s.enableTransition && !d->settings.SelectedTransitions.empty();
+    if (s.enableSync && !project.songs.empty()) {
+        if (transitionsOn) m_defaultSlideTime += s.transitionSpeed / 1000.0;
+        if (s.enableHeadlineEffect) m_defaultSlideTime += 1;
+    }
+    SoundtrackState &sound = d->sound;
+    sound = SoundtrackState();
+    if (!project.songs.empty() && d->soundtrack) {
+        if (!d->soundtrack->assemble(sound, m_defaultSlideTime, d->control)) {
+            if (d->control.cancelled()) sink.cancel();
+            result.cancelled = sink.cancelled();
+            result.failed = !result.cancelled;
+            return result;
+        }
+    }
+    d->control.report(0, QStringLiteral("正在初始化编码器，较慢请等待..."));
+    sound.SlidePassCount = std::max(1, sound.SlidePassCount);
+    const bool lyricsOn = sound.SongCount >= 1 && !s.muteSound && sound.lyricsOn;
+    const int totalSlides = std::max(1, N * sound.SlidePassCount + sound.ExtraSlideCount);
+
+    clsMemDC dst(size.width(), size.height(), 0);    // PicDstAvi
+    clsMemDC source(size.width(), size.height(), 0); // PicSource
+    TransitionContext tctx{sink, d->settings.TransitionFrames, TransitionContext::stepXFor(size.width()),
+                           TransitionContext::stepYFor(size.height())};
+
+    int songIndex = 1;
+    double nextBoundary = sound.SongCount > 0 && !sound.SongDurations.empty() ? sound.SongDurations[0] : 0;
+    std::vector<int> P;
+    size_t k = 0;
+    if (transitionsOn) P = ShuffledRange(0, int(d->settings.SelectedTransitions.size()) - 1);
+
+    const TextStyle &style2 = s.textStyles[1];
+    const TextStyle &style4 = s.textStyles[3];
+    auto titleEffectStyle = [&] {
+        return renderStyle(style4.fontName, style4.size, style4.style, style2.align, style4.pattern,
+                           style4.borderWidth, style4.startColor, style4.endColor, style4.borderColor, m_fontScale);
+    };
+
+    // Titles
+    auto showTitle = [&](bool opening) {
+        const QString text = s.titleText[opening ? 0 : 1];
+        const QString image = opening ? s.openingImage : s.endingImage;
+        const double endTime = opening ? 0 : sink.FrameCounter() / kFps + s.endingDurationTime;
+        dst.Clear();
+        DrawBackground(dst.image());
+        if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image))
+            DrawImageFile(dst.image(), image, kDrawCentred);
+        const QImage bare = dst.image().copy(); // PicTmp
+        sink.WriteFrame(dst.image(), 30);
+        if (!text.isEmpty()) {
+            if (s.titleStyle == 1 || s.titleStyle == 2) {
+                TextEffectContext ectx{sink, titleEffectStyle()};
+                const QStringList lines = text.split(QStringLiteral("\r\n"));
+                for (int li = 0; li < lines.size(); ++li) {
+                    if (sink.stopped()) break;
+                    // Lines follow one another: each replaces the one before
+                    // instead of being drawn over it.
+                    if (li > 0) BitBlt(dst.image(), 0, 0, size.width(), size.height(), bare, 0, 0);
+                    RunTextEffect(ectx, s.titleStyle == 1 ? 0 : 1, dst, titleRect(), lines[li], 1.0, 0);
+                    d->pollCancel();
+                }
+            } else {
+                DrawTextPath(dst.image(), text, titleRect(),
+                             renderStyle(style4.fontName, style4.size, style4.style, style4.align, style4.pattern,
+                                         style4.borderWidth, style4.startColor, style4.endColor, style4.borderColor,
+                                         m_fontScale));
+            }
+        }
+        const double n = opening ? s.openingDurationTime * kFps - sink.FrameCounter()
+                                 : endTime * kFps - sink.FrameCounter();
+        if ((opening && n > 0) || (!opening && n >= 1)) {
+            const int frames = Nearest(n);
+            if (frames >= 1) sink.WriteFrame(dst.image(), frames);
+        }
+    };
+
+    const bool opening = s.enableOpening && (!s.titleText[0].isEmpty() || s.openingImage.size() >= 8);
+    if (opening) {
+        showTitle(true);
+        result.musicStartFrame = sink.FrameCounter();
+    } else {
+        dst.Clear();
+        sink.WriteFrame(dst.image(), 1);
+        result.musicStartFrame = 1;
+    }
+    const int64_t musicStart = result.musicStartFrame;
+
+    auto holdStop = [&](int slidesShown) {
+        return slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= -1 && slidesShown >= N
+               && sink.FrameCounter() / kFps >= sound.SoundtrackLength;
+    };
+    auto writeLyricHold = [&](int count) {
+        QImage frame = dst.image().copy();
+        if (d->soundtrack) d->soundtrack->drawLyric(frame, sink.FrameCounter() + 1, musicStart);
+        sink.WriteLyricFrames(frame, count);
+    };
+
+    double carry = 0;
+    double remainder = 0;
+    int slidesShown = 0;
+    bool stop = N == 0;
+    int lastReported = 0;
+    while (!stop && !sink.stopped()) {
+        std::vector<int> order;
+        if (s.playPhotoInRamdomOrder) order = ShuffledRange(0, N - 1);
+        else
+            for (int i = 0; i < N; ++i) order.push_back(i);
+
+        // The next slide is composed while this one is on screen.
+        std::future<QImage> next = std::async(std::launch::async, [this, i = order[0] + 1] { return ComposeSlide(i); });
+        for (size_t j = 0; j < order.size() && !stop; ++j) {
+            const int i = order[j] + 1;
+            RandomSource::global().reseedFromClock();
+            const int v2 = IntPart(Rnd() * 2);
+            const int v4 = IntPart(Rnd() * 4);
+            d->pollCancel();
+
+            const QImage composed = next.get();
+            if (j + 1 < order.size())
+                next = std::async(std::launch::async, [this, n = order[j + 1] + 1] { return ComposeSlide(n); });
+            BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
+            const int64_t slideStart = sink.FrameCounter();
+
+            if (transitionsOn) {
+                const int id = d->settings.SelectedTransitions[size_t(P[k])];
+                RunTransition(tctx, id, dst, source, v2, v4);
+            }
+            d->pollCancel();
+            if (sink.stopped()) break;
+
+            BitBlt(dst, 0, 0, size.width(), size.height(), source, 0, 0);
+            sink.WriteFrame(dst.image(), 1);
+            sink.WriteFrame(dst.image(), 15);
+
+            const Picture &pic = project.pictures[size_t(i - 1)];
+            if (s.enableHeadlineEffect && !pic.headline.isEmpty()) {
+                const HeadlineStyle &h = pic.headStyle;
+                TextEffectContext ectx{sink, renderStyle(style2.fontName, h.size, h.style, style2.align, h.pattern,
+                                                         h.border, h.startColor, h.endColor, h.borderColor, m_fontScale)};
+                RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
+            }
+            sink.WriteFrame(dst.image(), 14);
+
+            double T = (!s.enableSync && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
+            if (carry > 0) {
+                if (T > carry) T -= carry;
+                carry = 0;
+            }
+            const double elapsed = (sink.FrameCounter() - slideStart) / kFps;
+            ++slidesShown;
+
+            double r = 0;
+            if (!lyricsOn) {
+                r = (T - elapsed) * kFps;
+                if (r >= 1) sink.WriteFrame(dst.image(), IntPart(r));
+                if (holdStop(slidesShown) && !project.songs.empty() && !s.muteSound) stop = true;
+            } else {
+                const bool moving = s.lyricStyle == 2 || s.lyricStyle == 3;
+                r = (T - elapsed) * (moving ? 15.0 : 10.0);
+                const int calls = IntPart(r);
+                for (int c = 0; c < calls && !stop && !sink.stopped(); ++c) {
+                    writeLyricHold(moving ? 2 : 3);
+                    if (holdStop(slidesShown)) stop = true;
+                    d->pollCancel();
+                }
+            }
+            if (r > 0) {
+                remainder += r - std::floor(r);
+                if (remainder >= 1) {
+                    remainder -= 1;
+                    sink.WriteFrame(dst.image(), 1);
+                }
+            }
+
+            if (sound.SongCount >= 1 && !s.enableSync) {
+                const double dd = (sink.FrameCounter() - musicStart) / kFps - nextBoundary;
+                if (dd > -0.5) {
+                    if (songIndex < sound.SongCount && songIndex < int(sound.SongDurations.size())) {
+                        nextBoundary += sound.SongDurations[size_t(songIndex)];
+                        ++songIndex;
+                    }
+                    if (dd < 0) sink.setFrameCounter(Nearest(sink.FrameCounter() - dd * kFps));
+                    else if (dd > 0 && dd < 0.5) carry = dd;
+                }
+            }
+
+            if (transitionsOn && ++k == P.size()) {
+                P = ShuffledRange(0, int(d->settings.SelectedTransitions.size()) - 1);
+                k = 0;
+            }
+
+            const int percent = int(float(slidesShown) / float(totalSlides) * 100.0f);
+            if (percent >= lastReported + 1) {
+                lastReported = percent;
+                d->control.report(std::min(100, percent), QStringLiteral("步骤4/5：编码视频"));
+            }
+            if (slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= 0) {
+                sink.WriteFrame(dst.image(), 1);
+                stop = true;
+            }
+            d->pollCancel();
+        }
+        if (next.valid()) next.wait();
+    }
+
+    const bool ending = s.enableEnding && (!s.titleText[1].isEmpty() || s.endingImage.size() >= 8);
+    d->pollCancel();
+    if (ending && !sink.stopped()) showTitle(false);
+
+    result.cancelled = sink.cancelled();
+    result.failed = sink.failed();
+    result.frames = sink.FrameCounter();
+    result.slidesShown = slidesShown;
+    return result;
+}
+
+} // namespace pvsm

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "Job.h"
+#include "Project.h"
+#include "TextPath.h"
+#include "Timeline.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace pvsm {
+
+// What the soundtrack assembly tells the frame loop.
+struct SoundtrackState
+{
+    int SongCount = 0;                  // songs in the soundtrack
+    std::vector<double> SongDurations;  // seconds, in play order
+    double SoundtrackLength = 0;        // seconds
+    int SlidePassCount = 1;             // whole passes over the pictures
+    int ExtraSlideCount = 0;            // pictures of a last partial pass
+    bool lyricsOn = false;              // lyric lines are drawn over held slides
+};
+
+// The soundtrack of an export, as the frame loop sees it: assembled once
+// before the first frame (it may change the default slide time and the pass
+// counts), and asked for the lyric line of a frame.
+class Soundtrack
+{
+public:
+    virtual ~Soundtrack() = default;
+    // Decodes, joins and encodes the music. Returns false when the export must
+    // stop (cancelled or failed); `state` and `defaultSlideTime` may change.
+    virtual bool assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control) = 0;
+    // Draws the lyric line of frame `frameCounter` over `frame`. `musicStartFrame`
+    // is the frame at which the music starts. Returns false when nothing was drawn.
+    virtual bool drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame)
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(frameCounter);
+        Q_UNUSED(musicStartFrame);
+        return false;
+    }
+};
+
+// The export's fixed values.
+struct FrameLoopSettings
+{
+    QSize videoSize{1280, 720};   // VideoWidth x VideoHeight
+    QSize editingScreen{1920, 1080}; // the screen all stored positions refer to
+    int TransitionFrames = 30;
+    std::vector<int> SelectedTransitions; // transition ids in list order
+};
+
+struct FrameLoopResult
+{
+    bool failed = false;
+    bool cancelled = false;
+    int64_t frames = 0;
+    int64_t musicStartFrame = 1;
+    int slidesShown = 0;
+};
+
+// `RenderVideo`: lays the show out in time at 30 frames per second and hands
+// every picture to the sink: the opening title, every slide with its
+// transition, headline effect and display time (with lyrics while held), and
+// the ending title. Pictures are composed one slide ahead on a worker thread,
+// so decoding a big photo does not hold up the encoder; the frames written are
+// the same as if each slide were composed when its turn comes.
+class FrameLoop
+{
+public:
+    FrameLoop(const Project &project, const FrameLoopSettings &settings, TimelineSink &sink,
+              Soundtrack *soundtrack, const JobControl &control);
+    ~FrameLoop();
+
+    FrameLoopResult RenderVideo();
+
+    // The scales of the export: ScaleX, ScaleY and FontScale after the scale rule.
+    double ScaleX() const { return m_scaleX; }
+    double ScaleY() const { return m_scaleY; }
+    double FontScale() const { return m_fontScale; }
+    double DefaultSlideTime() const { return m_defaultSlideTime; }
+
+    // `ComposeSlide`: picture i (1-based) with background and caption.
+    // Reentrant: may run on another thread than the loop.
+    QImage ComposeSlide(int index) const;
+    // `DrawBackground`: the background kind of the project over `target`.
+    void DrawBackground(QImage &target) const;
+
+    // The rectangles of the texts in output pixels.
+    QRectF titleRect() const;
+    QRectF headlineRect(int index) const;
+    QRectF captionRect(int index) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    double m_scaleX = 1, m_scaleY = 1, m_fontScale = 1;
+    double m_defaultSlideTime = 10;
+};
+
+// The scale rule: both scales within (0.9, 1.1) become 1.0 with the font
+// scale; otherwise the font scale is the smaller of the two.
+struct OutputScales
+{
+    double x = 1, y = 1, font = 1;
+};
+OutputScales outputScales(QSize videoSize, QSize editingScreen);
+
+} // namespace pvsm

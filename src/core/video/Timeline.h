@@ -1,0 +1,78 @@
+#pragma once
+
+#include "FrameSink.h"
+
+#include <QImage>
+
+#include <cstdint>
+
+namespace pvsm {
+
+// The frame sink of an export: a FrameSink with the show's frame counter.
+// FrameCounter counts the frames written so far; the frame loop may move it
+// forward to start a slide exactly at a song boundary, leaving the frames
+// between as repeats of the picture before them.
+class TimelineSink : public FrameSink
+{
+public:
+    virtual int64_t FrameCounter() const = 0;
+    virtual void setFrameCounter(int64_t frames) = 0;
+    // Stops taking frames (the user cancelled).
+    virtual void cancel() = 0;
+    virtual bool cancelled() const = 0;
+    virtual bool failed() const = 0;
+
+    // The sink used while a slide is held with lyrics on: the same picture,
+    // with the lyric line of its time drawn over it by the export.
+    virtual bool WriteLyricFrames(const QImage &frame, int count) { return WriteFrame(frame, count); }
+
+    int64_t framesWritten() const override { return FrameCounter(); }
+    bool stopped() const override { return failed() || cancelled(); }
+};
+
+// Records a timeline for tests: every call with its frame position and count.
+class RecordingTimelineSink : public TimelineSink
+{
+public:
+    struct Call
+    {
+        int64_t firstFrame; // FrameCounter + 1 at the call
+        int count;
+        uint64_t hash;
+        bool lyric;
+    };
+
+    explicit RecordingTimelineSink(bool keepPictures = false) : m_keep(keepPictures) {}
+
+    bool WriteFrame(const QImage &frame, int count = 1) override { return record(frame, count, false); }
+    bool WriteLyricFrames(const QImage &frame, int count) override { return record(frame, count, true); }
+    int64_t FrameCounter() const override { return m_counter; }
+    void setFrameCounter(int64_t frames) override
+    {
+        if (frames > m_counter) m_counter = frames;
+    }
+    void cancel() override { m_cancelled = true; }
+    bool cancelled() const override { return m_cancelled; }
+    bool failed() const override { return false; }
+
+    const std::vector<Call> &calls() const { return m_calls; }
+    const std::vector<QImage> &pictures() const { return m_pictures; }
+
+private:
+    bool record(const QImage &frame, int count, bool lyric)
+    {
+        if (m_cancelled || count < 1) return false;
+        m_calls.push_back({m_counter + 1, count, RecordingFrameSink::hashImage(frame), lyric});
+        if (m_keep) m_pictures.push_back(frame.copy());
+        m_counter += count;
+        return true;
+    }
+
+    bool m_keep;
+    int64_t m_counter = 0;
+    bool m_cancelled = false;
+    std::vector<Call> m_calls;
+    std::vector<QImage> m_pictures;
+};
+
+} // namespace pvsm

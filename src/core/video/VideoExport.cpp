@@ -1,0 +1,324 @@
+#include "VideoExport.h"
+
+#include "NumberRules.h"
+#include "Numbers.h"
+#include "clsMemDC.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <QTemporaryFile>
+
+#include <cmath>
+
+namespace pvsm {
+
+namespace {
+
+constexpr FrameSizeEntry kFrameSizes[] = {
+    {"848*480 (16:9)", 848, 480},   {"960*540 (16:9)", 960, 540},   {"1024*576 (16:9)", 1024, 576},
+    {"1280*720 (16:9)", 1280, 720}, {"1600*900 (16:9)", 1600, 900}, {"1920*1080(16:9)", 1920, 1080},
+    {"800*600 (4:3)", 800, 600},    {"1024*768 (4:3)", 1024, 768},  {"1280*960 (4:3)", 1280, 960},
+    {"1440*1080(4:3)", 1440, 1080}, {"1920*1440(4:3)", 1920, 1440}, {"800*500 (16:10)", 800, 500},
+    {"1024*640 (16:10)", 1024, 640}, {"1280*800 (16:10)", 1280, 800}, {"1440*900 (16:10)", 1440, 900},
+    {"1920*1200(16:10)", 1920, 1200}, {"1280*1024(5:4)", 1280, 1024}, {"1792*768 (21:9)", 1792, 768},
+};
+
+} // namespace
+
+std::span<const FrameSizeEntry> frameSizeList()
+{
+    return kFrameSizes;
+}
+
+int defaultFrameSizeIndex(QSize screen)
+{
+    if (screen.height() <= 0) return 3;
+    return Nearest(double(screen.width()) / screen.height() * 100.0) < 150 ? 8 : 3;
+}
+
+QSize parseFrameSizeText(const QString &text)
+{
+    const int star = text.indexOf(QLatin1Char('*'));
+    if (star <= 0) return {};
+    const int w = text.left(star).trimmed().toInt();
+    QString tail = text.mid(star + 1, 4);
+    const int paren = tail.indexOf(QLatin1Char('('));
+    if (paren >= 0) tail.truncate(paren);
+    const int h = tail.trimmed().toInt();
+    return {w, h};
+}
+
+namespace exportText {
+QString twoPictures() { return QStringLiteral("请首先添加至少两张图片到图片幻灯中"); }
+QString midiRefused() { return QStringLiteral("保存为视频的时候不支持Midi文件，\n请移除或将其转换为Wav/Mp3"); }
+QString uncompressedRefused()
+{
+    return QStringLiteral("请不要选择无压缩格式，否则需要较多硬盘空间，而且创建的视频文件最大不能超过2GB");
+}
+QString outputError() { return QStringLiteral("输出视频时遇到错误"); }
+QString cannotEncode() { return QStringLiteral("程序无法输出视频，请尝试其他视频编码器"); }
+QString installPrompt()
+{
+    return QStringLiteral("找不到默认的编码器X264。如果你已经安装了X264，请重启本程序使之生效。\n"
+                          "你是否要安装X264视频编码器？\n\n"
+                          "是：查看安装方法（使用系统的软件包管理器安装带有 libx264 的 FFmpeg 库，例如 apt-get install libavcodec-extra）\n\n"
+                          "否：选择其他已经在系统安装了的编码器\n\n"
+                          "取消：取消创建过程");
+}
+QString restartAfterInstall()
+{
+    return QStringLiteral("为了使编码器生效，程序必须重启，请保存你的配置并在安装编码器后重新启动本软件");
+}
+QString diskSpaceQuestion(const QString &folder)
+{
+    return QStringLiteral("音乐文件太多，需要超过2GB硬盘空间来存放临时文件，\n或“") + folder
+           + QStringLiteral("”所在磁盘空间不够可能导致错误，你要继续创建过程吗？");
+}
+} // namespace exportText
+
+QString finishReportText(const QString &showName, int pictures, int songs, qint64 bytes, const QString &target)
+{
+    const double mb = std::floor(double(bytes) / 1048576.0 * 100.0) / 100.0;
+    return QStringLiteral("视频名称： ") + showName + QStringLiteral("\r\n") + QStringLiteral("图片数量：")
+           + QString::number(pictures) + QStringLiteral("\r\n") + QStringLiteral("音乐数量： ") + QString::number(songs)
+           + QStringLiteral("\r\n") + QStringLiteral("文件大小： ") + QString::number(mb, 'f', 2) + QStringLiteral(" MB")
+           + QStringLiteral("\r\n") + QStringLiteral("保存位置：") + target;
+}
+
+namespace {
+
+// The encoder to use, or nothing with the status saying why.
+std::optional<CompressorInfo> chooseCodec(const ExportOptions &options, Prompter &prompter, ExportOutcome &outcome)
+{
+    const std::vector<CompressorInfo> installed = InstalledCompressors();
+    auto byName = [&](const QString &name) -> std::optional<CompressorInfo> {
+        for (const CompressorInfo &c : installed)
+            if (c.encoder.compare(name, Qt::CaseInsensitive) == 0 || c.handler.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+                return c;
+        return std::nullopt;
+    };
+    auto manual = [&]() -> std::optional<CompressorInfo> {
+        QStringList items;
+        for (const CompressorInfo &c : installed) items << QStringLiteral("%1  (%2, %3)").arg(c.handler, c.encoder, c.description);
+        const int chosen = prompter.chooseItem(QStringLiteral("视频压缩"), QStringLiteral("压缩程序："), items);
+        if (chosen < 0 || chosen >= int(installed.size())) {
+            outcome.status = kExportCodecRefused;
+            return std::nullopt;
+        }
+        return installed[size_t(chosen)];
+    };
+
+    std::optional<CompressorInfo> codec;
+    if (!options.encode.encoder.isEmpty()) {
+        codec = byName(options.encode.encoder);
+        if (!codec) {
+            prompter.inform(exportText::cannotEncode(), PromptIcon::Information);
+            outcome.status = kExportCodecRefused;
+            return std::nullopt;
+        }
+    } else if (options.chooseCodecManually) {
+        codec = manual();
+    } else {
+        codec = FindPreferredCodec(installed);
+        if (!codec) {
+            const Answer a = prompter.ask(exportText::installPrompt(), PromptButtons::YesNoCancel,
+                                          PromptIcon::Information, QStringLiteral("Info"));
+            if (a == Answer::Yes) {
+                outcome.installCodecRequested = true;
+                outcome.status = kExportCancelled;
+                return std::nullopt;
+            }
+            if (a == Answer::Cancel) {
+                outcome.status = kExportCancelled;
+                return std::nullopt;
+            }
+            codec = manual();
+        }
+    }
+    if (codec && codec->handler.toUpper() == QLatin1String("DIB ")) {
+        prompter.inform(exportText::uncompressedRefused(), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return std::nullopt;
+    }
+    return codec;
+}
+
+// Two gradient frames written to a scratch file tell whether the encoder
+// really works here before the long render starts.
+int probeCodec(const VideoEncodeOptions &encode, QSize size, const QString &tempDir, Prompter &prompter)
+{
+    QDir().mkpath(tempDir);
+    const QString probePath = QDir(tempDir).filePath(QStringLiteral("pvsm-probe.avi"));
+    AviWriter writer;
+    QString error;
+    if (!writer.open(probePath, size, encode, &error)) {
+        QFile::remove(probePath);
+        prompter.inform(exportText::outputError(), PromptIcon::Information);
+        return kExportWriteFailed;
+    }
+    clsMemDC frame(size.width(), size.height(), 0);
+    for (int i = 0; i < 2; ++i) {
+        FillGradient(frame, 1, ToArgb(0x80FFFF, 255), ToArgb(0x0000FF, 255));
+        writer.WriteFrame(frame.image(), 1);
+    }
+    const bool ok = writer.close();
+    QFile::remove(probePath);
+    if (!ok) {
+        prompter.inform(exportText::cannotEncode(), PromptIcon::Information);
+        return kExportWriteFailed;
+    }
+    return kExportRunning;
+}
+
+QString withAviSuffix(const QString &path)
+{
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".avi") : path;
+}
+
+} // namespace
+
+ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
+                        Prompter &prompter, const JobControl &control, const SoundtrackFactory &soundtrackFactory)
+{
+    ExportOutcome outcome;
+    if (project.pictures.size() < 2) {
+        prompter.inform(exportText::twoPictures(), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return outcome;
+    }
+
+    // Music: MIDI cannot be decoded; large music needs room for its work files.
+    qint64 estimate = 0;
+    for (const Song &song : project.songs) {
+        const QString ext = song.path.right(3).toUpper();
+        if (ext == QLatin1String("MID")) {
+            prompter.inform(exportText::midiRefused(), PromptIcon::Information);
+            outcome.status = kExportCodecRefused;
+            return outcome;
+        }
+        const qint64 length = QFileInfo(song.path).size();
+        estimate += (ext == QLatin1String("MP3") || ext == QLatin1String("WMA")) ? length * 8 : length;
+    }
+    if (!project.songs.empty()) {
+        const QStorageInfo storage(workspace.workDir());
+        bool enough = true;
+        if (storage.isValid() && storage.bytesAvailable() >= 0)
+            enough = Nearest(storage.bytesAvailable() / 1048576.0) > 2 * Nearest(estimate / 1048576.0);
+        if (estimate > 1070000000 || !enough) {
+            if (prompter.ask(exportText::diskSpaceQuestion(storage.isValid() ? storage.rootPath() : workspace.workDir()),
+                             PromptButtons::YesNo, PromptIcon::Information, QStringLiteral("Info"))
+                != Answer::Yes) {
+                outcome.status = kExportCancelled;
+                return outcome;
+            }
+        }
+    }
+
+    workspace.ensureOutputDir();
+    QDir().mkpath(workspace.tempDir());
+
+    QString target = options.targetPath;
+    if (target.isEmpty()) {
+        FileDialogRequest r;
+        r.title = QStringLiteral("选择保存视频文件的位置");
+        r.filterName = QStringLiteral("AVI(*.avi)");
+        r.patterns = {QStringLiteral("*.avi")};
+        r.defaultSuffix = QStringLiteral("avi");
+        r.initialDir = workspace.outputDir();
+        r.initialName = project.settings.txtSetting[0];
+        target = prompter.chooseSaveFile(r);
+        if (target.isEmpty()) {
+            outcome.status = kExportCancelled;
+            return outcome;
+        }
+    }
+    target = withAviSuffix(QFileInfo(target).absoluteFilePath());
+    outcome.target = target;
+    const QString name = QFileInfo(target).fileName();
+    if (QFileInfo::exists(target)) {
+        if (prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+                         PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"))
+            != Answer::Yes) {
+            outcome.status = kExportCancelled;
+            return outcome;
+        }
+        if (QFileInfo(target).isDir() || !QFileInfo(QFileInfo(target).absolutePath()).isWritable()) {
+            prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
+                            PromptIcon::Information);
+            outcome.status = kExportCancelled;
+            return outcome;
+        }
+    }
+    if (options.videoSize.width() % 4 != 0 || options.videoSize.height() % 2 != 0 || options.videoSize.width() < 16
+        || options.videoSize.height() < 16) {
+        prompter.inform(exportText::outputError(), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return outcome;
+    }
+
+    const std::optional<CompressorInfo> codec = chooseCodec(options, prompter, outcome);
+    if (!codec) return outcome;
+    VideoEncodeOptions encode = options.encode;
+    encode.encoder = codec->encoder;
+    outcome.encoder = codec->encoder;
+    const int probe = probeCodec(encode, options.videoSize, workspace.tempDir(), prompter);
+    if (probe != kExportRunning) {
+        outcome.status = probe;
+        return outcome;
+    }
+
+    FrameLoopSettings loopSettings;
+    loopSettings.videoSize = options.videoSize;
+    loopSettings.editingScreen = options.editingScreen;
+    loopSettings.TransitionFrames = Nearest(project.settings.transitionSpeed / 1000.0 * 30.0);
+    for (int i = 0; i < kTransitionCount; ++i)
+        if (project.settings.selectedTransitions[size_t(i)]) loopSettings.SelectedTransitions.push_back(i);
+
+    // The video is written beside the target under a name of its own and
+    // replaces the target only once it is complete.
+    const QString partPath = QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".") + name + QStringLiteral(".part"));
+    for (int attempt = 0; attempt <= options.maxRetries; ++attempt) {
+        std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, options) : nullptr;
+        AviWriter writer;
+        QString error;
+        if (!writer.open(partPath, options.videoSize, encode, &error)) {
+            QFile::remove(partPath);
+            prompter.inform(exportText::outputError(), PromptIcon::Information);
+            outcome.status = kExportWriteFailed;
+            return outcome;
+        }
+        FrameLoop loop(project, loopSettings, writer, soundtrack.get(), control);
+        const FrameLoopResult r = loop.RenderVideo();
+        const bool closed = writer.close();
+        if (r.cancelled || control.cancelled()) {
+            QFile::remove(partPath);
+            outcome.status = kExportCancelled;
+            return outcome;
+        }
+        if (!r.failed && closed) {
+            QFile::remove(target);
+            if (!QFile::rename(partPath, target)) {
+                QFile::remove(partPath);
+                prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
+                                PromptIcon::Information);
+                outcome.status = kExportWriteFailed;
+                return outcome;
+            }
+            outcome.completed = true;
+            outcome.status = kExportRunning;
+            outcome.frames = r.frames;
+            outcome.bytes = QFileInfo(target).size();
+            outcome.finishReport = finishReportText(project.settings.txtSetting[0], int(project.pictures.size()),
+                                                    int(project.songs.size()), outcome.bytes, target);
+            return outcome;
+        }
+        QFile::remove(partPath);
+        outcome.status = kExportWriteFailed;
+    }
+    prompter.inform(exportText::cannotEncode(), PromptIcon::Information);
+    return outcome;
+}
+
+} // namespace pvsm

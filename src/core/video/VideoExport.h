@@ -1,0 +1,87 @@
+#pragma once
+
+#include "AviWriter.h"
+#include "FrameLoop.h"
+#include "Job.h"
+#include "Project.h"
+#include "Prompter.h"
+#include "Workspace.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace pvsm {
+
+// One entry of the frame-size list of the export dialog.
+struct FrameSizeEntry
+{
+    const char *text;
+    int width;
+    int height;
+};
+
+std::span<const FrameSizeEntry> frameSizeList();
+// The entry offered first for an editing screen: 4:3 sizes for screens whose
+// width / height x 100 (to the nearest whole number) is below 150, else 16:9.
+int defaultFrameSizeIndex(QSize editingScreen);
+// Width: the number before "*"; height: the number in the 4 characters after it.
+QSize parseFrameSizeText(const QString &text);
+
+// What the user chose for one export.
+struct ExportOptions
+{
+    QString targetPath;             // empty: ask with the save dialog
+    QSize videoSize{1280, 720};
+    QSize editingScreen{1920, 1080};
+    bool chooseCodecManually = false; // always ask which encoder
+    VideoEncodeOptions encode;      // encoder empty: the preferred one
+    bool loopToLongerTrack = false;
+    int maxRetries = 2;             // renders retried after a failing write
+};
+
+// `ExportStatus` values.
+enum ExportStatusCode { kExportRunning = 0, kExportCodecRefused = 1, kExportWriteFailed = 2, kExportCancelled = 3 };
+
+struct ExportOutcome
+{
+    bool completed = false;  // the file is complete at `target`
+    int status = kExportRunning;
+    QString target;
+    QString encoder;         // the encoder used
+    int64_t frames = 0;
+    qint64 bytes = 0;
+    QString finishReport;    // the five lines of the finish window
+    bool installCodecRequested = false;
+};
+
+// Makes the soundtrack of an export (null: the video has no music).
+using SoundtrackFactory = std::function<std::unique_ptr<Soundtrack>(const Project &project, const ExportOptions &options)>;
+
+// `ExportAvi`: the whole export of `project` as one AVI file: the checks, the
+// target, the codec choice and probe, the render with its retries, and the
+// finish report. Talks to the user through `prompter`; reports progress and
+// obeys cancel through `control`. A cancelled or failed export leaves no file
+// behind (an existing file at the target is only replaced by a complete one).
+ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
+                        Prompter &prompter, const JobControl &control, const SoundtrackFactory &soundtrack = {});
+
+// The finish report: five lines joined by CR LF.
+QString finishReportText(const QString &showName, int pictures, int songs, qint64 bytes, const QString &target);
+
+// Messages of the export, exactly as shown.
+namespace exportText {
+QString twoPictures();
+QString midiRefused();
+QString uncompressedRefused();
+QString outputError();
+QString cannotEncode();
+QString installPrompt();
+QString restartAfterInstall();
+QString diskSpaceQuestion(const QString &folder);
+} // namespace exportText
+
+} // namespace pvsm
