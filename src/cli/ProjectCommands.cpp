@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "ProjectLists.h"
 #include "ProjectSession.h"
+#include "SongLength.h"
 
 #include <QFileInfo>
 
@@ -39,11 +40,13 @@ QString absolute(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
-// Until the audio layer measures songs, a music file with a supported
-// extension is admitted with an unknown length (0).
+// The music list's admission: a file the media libraries can play for more
+// than 0.3 seconds, stored with the song length of its own structure.
 float songLengthForList(const QString &path)
 {
-    return QFileInfo(path).isFile() && hasSupportedMusicExtension(path) ? 0.0f : -1.0f;
+    const double probed = ProbeSongLength(path);
+    if (probed <= 0) return -1.0f;
+    return GetSongLength(path, float(probed));
 }
 
 int projectNew(const QStringList &args)

@@ -37,6 +37,25 @@ QString picture(const QTemporaryDir &dir, const QString &name)
     return path;
 }
 
+// One second of a quiet tone as 22050 Hz 16-bit stereo PCM.
+QByteArray toneWav()
+{
+    const int rate = 22050, frames = rate;
+    QByteArray data;
+    for (int i = 0; i < frames; ++i) {
+        const int16_t v = int16_t(3000 * ((i / 25) % 2 ? 1 : -1));
+        for (int c = 0; c < 2; ++c) {
+            data.append(char(v & 0xFF));
+            data.append(char((v >> 8) & 0xFF));
+        }
+    }
+    auto u32 = [](uint32_t v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [](uint16_t v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    QByteArray wav = "RIFF" + u32(uint32_t(36 + data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(rate)
+                     + u32(rate * 4) + u16(4) + u16(16) + "data" + u32(uint32_t(data.size())) + data;
+    return wav;
+}
+
 QString touch(const QTemporaryDir &dir, const QString &name, const QByteArray &content = "x")
 {
     QFile f(dir.filePath(name));
@@ -53,7 +72,7 @@ TEST(ProjectCli, NewShowSetRoundTrip)
     const QString a = picture(dir, QStringLiteral("a.jpg"));
     const QString b = picture(dir, QStringLiteral("b.png"));
     const QString c = picture(dir, QStringLiteral("c.bmp"));
-    const QString song = touch(dir, QStringLiteral("歌.mp3"));
+    const QString song = touch(dir, QStringLiteral("歌.wav"), toneWav());
     touch(dir, QStringLiteral("歌.lrc"), "[00:01.00]你好");
     const QString out = dir.filePath(QStringLiteral("show.aps"));
 
@@ -72,7 +91,7 @@ TEST(ProjectCli, NewShowSetRoundTrip)
     for (const QString &line : {QStringLiteral("ImgCaption(2): Str 你好\\r\\n世界"), QStringLiteral("ImgHeadline(3): Str 标题"),
                                 QStringLiteral("TimeInterval: R4 5"), QStringLiteral("TitleText(1): Str 开场"),
                                 QStringLiteral("EnableOpening: Bool true"), QStringLiteral("NowI: I4 3"),
-                                QStringLiteral("SongDuration(1): R4 0"), QStringLiteral("HeadSize(3): I4 64")})
+                                QStringLiteral("SongDuration(1): R4 1"), QStringLiteral("HeadSize(3): I4 64")})
         EXPECT_TRUE(shown.out.contains(line + QLatin1Char('\n'))) << line.toStdString();
 
     // Setting a key leaves every other key, its type and value, where it was.

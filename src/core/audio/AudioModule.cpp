@@ -1,1 +1,0 @@
-// Sound sources and soundtrack; see the headers of this folder.
