@@ -7,6 +7,7 @@
 #include "ProjectLists.h"
 #include "ProjectSession.h"
 #include "Display.h"
+#include "TextPath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -176,6 +177,32 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    // Headline boxes fit their text, as the editor makes them, and sit a
+    // little above the middle of the screen.
+    QVector<pvsm::HeadlineToMeasure> headlines;
+    for (const pvsm::Picture &pic : session.project().pictures)
+        headlines.push_back({pic.headline, double(pic.headStyle.size), pic.headStyle.style});
+    const QVector<QSize> boxes =
+        pvsm::MeasureHeadlineBoxes(headlines, session.project().settings.textStyles[1].fontName, env.screenWidth);
+    for (int i = 0; i < boxes.size(); ++i) {
+        if (session.project().pictures[size_t(i)].headline.isEmpty()) continue;
+        const QSize box = boxes[i] + QSize(16, 8); // room for the outline
+        const QStringList boxSets = {
+            QStringLiteral("HeadPosX(%1)=%2").arg(i + 1).arg((env.screenWidth - box.width()) / 2),
+            QStringLiteral("HeadPosY(%1)=%2").arg(i + 1).arg(env.screenHeight * 2 / 5),
+            QStringLiteral("HeadPosW(%1)=%2").arg(i + 1).arg(box.width()),
+            QStringLiteral("HeadPosH(%1)=%2").arg(i + 1).arg(box.height()),
+        };
+        for (const QString &set : boxSets) {
+            const int eq = set.indexOf(QLatin1Char('='));
+            QString error;
+            if (!pvsm::setProjectKey(session.project(), set.left(eq), set.mid(eq + 1), env, session.writeContext(), &error)) {
+                std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+                return 1;
+            }
+        }
+    }
+
     const QString projectPath = out.filePath(QStringLiteral("demo.aps"));
     if (!session.save(projectPath)) return 1;
     std::printf("Project: %s\n", projectPath.toUtf8().constData());
