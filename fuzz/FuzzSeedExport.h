@@ -13,6 +13,9 @@
 
 #include <vector>
 
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage" // only C++ calls it
+#endif
 extern "C" std::vector<QByteArray> pvsmFuzzSeeds();
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

@@ -1,5 +1,6 @@
 #include "CliPrompter.h"
 #include "Commands.h"
+#include "PictureInfo.h"
 #include "ProjectLists.h"
 #include "ProjectSession.h"
 #include "SongLength.h"
@@ -106,7 +107,9 @@ int projectNew(const QStringList &args)
     CliPrompter prompter;
     prompter.overwrite = overwrite;
     ProjectSession session(cliWorkspace(), cliEnvironment(screen), prompter);
-    const AddPicturesResult pics = addPictures(session.project(), pictures, session.environment());
+    // As the editor does: a file whose contents are no picture is left out.
+    const AddPicturesResult pics = addPictures(session.project(), pictures, session.environment(),
+                                               [](const QString &path) { return GetImageInfo(path, false).known(); });
     if (pics.skipped > 0) err(QStringLiteral("%1 picture(s) skipped (listed twice or not a supported picture)").arg(pics.skipped));
     const AddSongsResult songs = addSongs(session.project(), music, songLengthForList);
     if (!songs.lastRefused.isEmpty()) err(songRefusedMessage(songs.lastRefused));

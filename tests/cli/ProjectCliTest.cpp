@@ -141,6 +141,11 @@ TEST(ProjectCli, RefusalsAndExitCodes)
     EXPECT_TRUE(r.err.contains(QStringLiteral("不支持这个音乐文件")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("NowM: 0")));
 
+    // A file with a picture's name but no picture inside is left out.
+    const QString fake = touch(dir, QStringLiteral("fake.jpg"), "not a picture at all");
+    r = cli(QStringList(make) << QStringLiteral("--overwrite") << QStringLiteral("--picture") << fake);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("NowI: 2"))) << r.out.toStdString();
+
     // bag dump: any bag file, non-zero for anything else.
     EXPECT_EQ(cli({QStringLiteral("bag"), QStringLiteral("dump"), out}).exitCode, 0);
     EXPECT_EQ(cli({QStringLiteral("bag"), QStringLiteral("dump"), a}).exitCode, 1);

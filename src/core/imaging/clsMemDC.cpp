@@ -478,6 +478,27 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
         blendRow(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, s.w, uint32_t(alpha), opaque);
 }
 
+void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha)
+{
+    if (dst.size() != back.size() || dst.size() != front.size() || !isCanvasFormat(dst.format())
+        || !isCanvasFormat(back.format()) || !isCanvasFormat(front.format()) || dst.bits() == front.constBits()) {
+        BitBlt(dst, 0, 0, dst.width(), dst.height(), back, 0, 0);
+        AlphaBlend(dst, 0, 0, dst.width(), dst.height(), front, 0, 0, alpha);
+        return;
+    }
+    alpha = std::clamp(alpha, 0, 255);
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    uchar *dbits = dst.bits();
+    const qsizetype bytes = qsizetype(dst.width()) * 4;
+    // Row by row, so each row of the result is still in the cache when it is blended.
+    for (int y = 0; y < dst.height(); ++y) {
+        QRgb *d = rowOf(dbits, dst.bytesPerLine(), y);
+        if (d != rowOf(back.constBits(), back.bytesPerLine(), y))
+            std::memcpy(d, rowOf(back.constBits(), back.bytesPerLine(), y), size_t(bytes));
+        if (alpha > 0) blendRow(d, rowOf(front.constBits(), front.bytesPerLine(), y), dst.width(), uint32_t(alpha), opaque);
+    }
+}
+
 void DrawBitmapGrey(clsMemDC &dstCanvas, const clsMemDC &srcCanvas, int w, int h)
 {
     QImage &dst = dstCanvas.image();

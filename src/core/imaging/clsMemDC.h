@@ -139,6 +139,11 @@ void FillGradient(QImage &dst, int mode, QRgb startArgb, QRgb endArgb);
 // dst instead.
 void DrawImage(QImage &dst, const QRectF &target, const QImage &image, const QRectF &source = QRectF());
 
+// `back` with `front` blended over it at constant `alpha`, written to `dst`
+// (all three the same size; `dst` may be `back`): the same pixels as copying
+// `back` into `dst` and then AlphaBlend of `front`, in one pass.
+void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha);
+
 // `DrawBitmapGrey` between canvases: copies the (0, 0, w, h) rectangle of
 // `src` to (0, 0) of `dst` through the grey colour matrix: red, green and blue
 // each become 0.35 × (R + G + B) of the source pixel, the fraction dropped, at

@@ -19,22 +19,21 @@ void NegativeFlashTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
 
     // OLD fades into the negative.
     for (int alpha = 247; alpha >= 0; alpha -= step) {
-        AlphaBlend(s.B, 0, 0, W, H, s.A, 0, 0, alpha);
+        BlendPictures(s.B.image(), R.image(), s.A.image(), alpha);
         writeFrame(ctx, s.B);
-        BitBlt(s.B, 0, 0, W, H, R, 0, 0);
     }
+    BitBlt(s.B, 0, 0, W, H, R, 0, 0);
     writeFrame(ctx, R, ctx.TransitionFrames > 45 ? 6 : 3);
 
     // The negative fades into white, then NEW out of white.
     BitBlt(s.A, 0, 0, W, H, R, 0, 0);
+    clsMemDC white(W, H, kWhite); // blended from in one pass instead of refilling B every frame
     for (int alpha = 247; alpha >= 0; alpha -= step) {
-        FillRect(s.B, 0, 0, W, H, kWhite);
-        AlphaBlend(s.B, 0, 0, W, H, s.A, 0, 0, alpha);
+        BlendPictures(s.B.image(), white.image(), s.A.image(), alpha);
         writeFrame(ctx, s.B);
     }
     for (int alpha = 0; alpha <= 247; alpha += step) {
-        FillRect(s.B, 0, 0, W, H, kWhite);
-        AlphaBlend(s.B, 0, 0, W, H, s.NEW, 0, 0, alpha);
+        BlendPictures(s.B.image(), white.image(), s.NEW.image(), alpha);
         writeFrame(ctx, s.B);
     }
     BitBlt(s.DEST, 0, 0, W, H, s.NEW, 0, 0);
