@@ -1,16 +1,21 @@
 // Generates the bundled demo show: a dozen pictures of different sizes and
 // shapes (some larger than 1920 x 1440) and a project file made through the
-// same core operations the CLI uses.
+// same core operations the CLI uses, and a song of about a minute with its
+// Chinese lyric file.
 //
 // usage: make_demo OUTPUT_FOLDER
 
 #include "ProjectLists.h"
 #include "ProjectSession.h"
 #include "Display.h"
+#include "PictureInfo.h"
 #include "TextPath.h"
+#include "SongLength.h"
+#include "cLameEncoder.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,7 +25,10 @@
 #include <QRadialGradient>
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -91,6 +99,110 @@ QImage paintScene(const Scene &s, quint32 seed)
     return img;
 }
 
+// A gentle tune in C major pentatonic at 96 beats a minute: a bell-like
+// melody over a soft bass that walks C, A minor, F and G, 96 beats (60 s) in
+// all, written as a WAV in the soundtrack format (22050 Hz, 16 bit, stereo).
+bool writeDemoTune(const QString &path)
+{
+    constexpr int rate = 22050;
+    constexpr double beat = 60.0 / 96.0;
+    constexpr int beats = 96;
+    const int frames = int(beats * beat * rate) + rate; // a second to ring out
+    std::vector<double> left(size_t(frames), 0.0), right(size_t(frames), 0.0);
+    auto note = [&](double startBeat, double lengthBeats, int midi, double level, double pan, bool bell) {
+        const double freq = 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+        const int first = int(startBeat * beat * rate);
+        const int count = int((lengthBeats * beat + (bell ? 0.6 : 0.2)) * rate);
+        for (int i = 0; i < count && first + i < frames; ++i) {
+            const double t = double(i) / rate;
+            const double attack = std::min(1.0, t / 0.015);
+            const double decay = std::exp(-t * (bell ? 2.2 : 1.2));
+            const double w = 2 * M_PI * freq * t;
+            double v = bell ? std::sin(w) + 0.35 * std::sin(2 * w) + 0.1 * std::sin(3 * w) : std::sin(w) + 0.2 * std::sin(2 * w);
+            v *= attack * decay * level;
+            left[size_t(first + i)] += v * (1.0 - pan);
+            right[size_t(first + i)] += v * pan;
+        }
+    };
+    // Two eight-bar phrases of (midi note, beats), played A B A.
+    const std::vector<std::pair<int, double>> phraseA = {
+        {76, 1}, {79, 1}, {81, 2}, {79, 1}, {76, 1}, {74, 2}, {72, 1}, {74, 1}, {76, 1}, {79, 1}, {76, 4},
+        {81, 1}, {84, 1}, {81, 1}, {79, 1}, {76, 2}, {79, 2}, {74, 1}, {76, 1}, {74, 1}, {72, 1}, {72, 4}};
+    const std::vector<std::pair<int, double>> phraseB = {
+        {72, 1}, {74, 1}, {76, 2}, {79, 2}, {76, 2}, {81, 1}, {79, 1}, {76, 1}, {74, 1}, {76, 4},
+        {79, 1}, {81, 1}, {84, 2}, {81, 1}, {79, 1}, {76, 2}, {74, 1}, {72, 1}, {74, 1}, {76, 1}, {72, 4}};
+    double at = 0;
+    for (const auto *phrase : {&phraseA, &phraseB, &phraseA, &phraseB}) {
+        for (const auto &[midi, length] : *phrase) {
+            if (at < beats) note(at, length, midi, 0.22, 0.4, true);
+            at += length;
+        }
+    }
+    const int roots[] = {48, 45, 41, 43}; // C, A, F, G
+    for (int bar = 0; bar < beats / 4; ++bar) {
+        const int root = roots[bar % 4];
+        note(bar * 4.0, 2, root, 0.18, 0.6, false);
+        note(bar * 4.0 + 2, 2, root + 7, 0.12, 0.6, false);
+    }
+
+    QByteArray data(frames * 4, Qt::Uninitialized);
+    auto *out = reinterpret_cast<int16_t *>(data.data());
+    for (int i = 0; i < frames; ++i) {
+        const double fade = std::min(1.0, double(frames - i) / rate); // the last second fades out
+        out[2 * i] = int16_t(std::clamp(left[size_t(i)] * fade, -1.0, 1.0) * 30000);
+        out[2 * i + 1] = int16_t(std::clamp(right[size_t(i)] * fade, -1.0, 1.0) * 30000);
+    }
+    QByteArray header;
+    auto u32 = [&](uint32_t v) { header.append(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [&](uint16_t v) { header.append(reinterpret_cast<const char *>(&v), 2); };
+    header.append("RIFF");
+    u32(36 + uint32_t(data.size()));
+    header.append("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(rate);
+    u32(rate * 4);
+    u16(4);
+    u16(16);
+    header.append("data");
+    u32(uint32_t(data.size()));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(header + data) == header.size() + data.size();
+}
+
+// The song's lyric: a line for every half phrase of the tune.
+const char *const kDemoLyric =
+    "[ti:旅行之歌]\r\n[ar:图片幻灯工作室]\r\n"
+    "[00:00.50]清晨的风吹过山谷\r\n"
+    "[00:05.50]我们背起行囊出发\r\n"
+    "[00:10.50]阳光洒在高高的塔上\r\n"
+    "[00:15.50]远方有星光在闪烁\r\n"
+    "[00:20.50]田野里开满了小花\r\n"
+    "[00:25.50]湖水映着天空的颜色\r\n"
+    "[00:30.50]落日把影子拉得很长\r\n"
+    "[00:35.50]走过紫色的黄昏\r\n"
+    "[00:40.50]海浪轻轻地歌唱\r\n"
+    "[00:45.50]秋天的叶子飘落\r\n"
+    "[00:50.50]这一路的风景都记在心里\r\n"
+    "[00:55.50]再见，下次旅行再相遇\r\n";
+
+// journey.mp3 and, with the same title, journey.lrc.
+bool writeDemoSong(const QDir &out, QString &mp3Path)
+{
+    const QString wav = out.filePath(QStringLiteral("journey.tmp.wav"));
+    mp3Path = out.filePath(QStringLiteral("journey.mp3"));
+    if (!writeDemoTune(wav)) return false;
+    pvsm::cLameEncoder encoder;
+    encoder.SetWavFile(wav);
+    encoder.SetMp3File(mp3Path);
+    const bool encoded = encoder.Encode();
+    QFile::remove(wav);
+    if (!encoded) return false;
+    QFile lrc(out.filePath(QStringLiteral("journey.lrc")));
+    return lrc.open(QIODevice::WriteOnly) && lrc.write(QByteArray(kDemoLyric)) > 0;
+}
+
 class DemoPrompter : public pvsm::Prompter
 {
 public:
@@ -151,7 +263,22 @@ int main(int argc, char **argv)
     pvsm::ProjectEnvironment env;
     env.defaultFont = pvsm::chooseDefaultTextFont(QGuiApplication::font().family());
     pvsm::ProjectSession session(ws, env, prompter);
-    pvsm::addPictures(session.project(), paths, env);
+    pvsm::addPictures(session.project(), paths, env,
+                      [](const QString &path) { return pvsm::GetImageInfo(path, false).known(); });
+    QString song;
+    if (!writeDemoSong(out, song)) {
+        std::fprintf(stderr, "cannot write the demo song\n");
+        return 1;
+    }
+    // Admitted as the music list admits songs: by the real length probe.
+    const pvsm::AddSongsResult songs = pvsm::addSongs(session.project(), {song}, [](const QString &path) {
+        const double probed = pvsm::ProbeSongLength(path);
+        return probed <= 0 ? -1.0f : pvsm::GetSongLength(path, float(probed));
+    });
+    if (songs.added != 1 || session.project().lyricFiles.isEmpty()) {
+        std::fprintf(stderr, "the demo song was not taken\n");
+        return 1;
+    }
 
     QStringList sets = {
         QStringLiteral("TxtSetting(0)=演示幻灯"),

@@ -1,6 +1,7 @@
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "ProjectSession.h"
+#include "Soundtrack.h"
 #include "VideoExport.h"
 
 #include <QElapsedTimer>
@@ -136,7 +137,8 @@ int exportVideo(const QStringList &args)
     control.progress = [&](int percent, const QString &caption) { bar.update(percent, caption); };
     QElapsedTimer clock;
     clock.start();
-    const ExportOutcome outcome = ExportAvi(session.project(), session.workspace(), options, prompter, control);
+    const ExportOutcome outcome = ExportAvi(session.project(), session.workspace(), options, prompter, control,
+                                              makeProjectSoundtrackFactory(session.workspace(), prompter));
     bar.done();
     if (outcome.installCodecRequested) err(exportText::restartAfterInstall());
     if (!outcome.completed) {

@@ -179,6 +179,7 @@ FrameLoopResult FrameLoop::RenderVideo()
     }
     SoundtrackState &sound = d->sound;
     sound = SoundtrackState();
+    sound.syncOn = s.enableSync;
     if (!project.songs.empty() && d->soundtrack) {
         if (!d->soundtrack->assemble(sound, m_defaultSlideTime, d->control)) {
             if (d->control.cancelled()) sink.cancel();
@@ -315,7 +316,7 @@ FrameLoopResult FrameLoop::RenderVideo()
             }
             sink.WriteFrame(dst.image(), 14);
 
-            double T = (!s.enableSync && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
+            double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
             if (carry > 0) {
                 if (T > carry) T -= carry;
                 carry = 0;
@@ -346,7 +347,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                 }
             }
 
-            if (sound.SongCount >= 1 && !s.enableSync) {
+            if (sound.SongCount >= 1 && !sound.syncOn) {
                 const double dd = (sink.FrameCounter() - musicStart) / kFps - nextBoundary;
                 if (dd > -0.5) {
                     if (songIndex < sound.SongCount && songIndex < int(sound.SongDurations.size())) {

@@ -24,6 +24,9 @@ struct SoundtrackState
     int SlidePassCount = 1;             // whole passes over the pictures
     int ExtraSlideCount = 0;            // pictures of a last partial pass
     bool lyricsOn = false;              // lyric lines are drawn over held slides
+    // Slide times follow the music. Starts as the project's EnableSync; the
+    // assembly switches it off when the music cannot be followed.
+    bool syncOn = false;
 };
 
 // The soundtrack of an export, as the frame loop sees it: assembled once

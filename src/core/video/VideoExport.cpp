@@ -1,5 +1,8 @@
 #include "VideoExport.h"
 
+#include "Muxer.h"
+#include "Soundtrack.h"
+
 #include "NumberRules.h"
 #include "Numbers.h"
 #include "clsMemDC.h"
@@ -277,14 +280,39 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         if (project.settings.selectedTransitions[size_t(i)]) loopSettings.SelectedTransitions.push_back(i);
 
     // The video is written beside the target under a name of its own and
-    // replaces the target only once it is complete.
+    // replaces the target only once it is complete. With music the picture
+    // goes to a work file first and the joined file takes that own name.
     const QString partPath = QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".") + name + QStringLiteral(".part"));
+    const QString videoPart = QDir(workspace.tempDir()).filePath(QString::fromLatin1(soundtrackFiles::kVideoPart));
+    auto complete = [&](const FrameLoopResult &r) {
+        outcome.completed = true;
+        outcome.status = kExportRunning;
+        outcome.frames = r.frames;
+        outcome.bytes = QFileInfo(target).size();
+        outcome.finishReport = finishReportText(project.settings.txtSetting[0], int(project.pictures.size()),
+                                                int(project.songs.size()), outcome.bytes, target);
+    };
+    auto placeAtTarget = [&](const QString &from) {
+        QFile::remove(target);
+        if (QFile::rename(from, target)) return true;
+        QFile::remove(from);
+        prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"), PromptIcon::Information);
+        outcome.status = kExportWriteFailed;
+        return false;
+    };
     for (int attempt = 0; attempt <= options.maxRetries; ++attempt) {
         std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, options) : nullptr;
+        auto *music = dynamic_cast<ProjectSoundtrack *>(soundtrack.get());
+        const QString renderPath = music ? videoPart : partPath;
+        auto dropAudio = [&] {
+            if (!music) return;
+            const QString mp3 = music->audioFile();
+            if (!mp3.isEmpty()) QFile::remove(mp3);
+        };
         AviWriter writer;
         QString error;
-        if (!writer.open(partPath, options.videoSize, encode, &error)) {
-            QFile::remove(partPath);
+        if (!writer.open(renderPath, options.videoSize, encode, &error)) {
+            QFile::remove(renderPath);
             prompter.inform(exportText::outputError(), PromptIcon::Information);
             outcome.status = kExportWriteFailed;
             return outcome;
@@ -292,29 +320,40 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         FrameLoop loop(project, loopSettings, writer, soundtrack.get(), control);
         const FrameLoopResult r = loop.RenderVideo();
         const bool closed = writer.close();
-        if (r.cancelled || control.cancelled()) {
-            QFile::remove(partPath);
+        if (r.cancelled || control.cancelled() || (music && music->stoppedExport())) {
+            QFile::remove(renderPath);
+            dropAudio();
             outcome.status = kExportCancelled;
             return outcome;
         }
         if (!r.failed && closed) {
-            QFile::remove(target);
-            if (!QFile::rename(partPath, target)) {
-                QFile::remove(partPath);
-                prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
-                                PromptIcon::Information);
-                outcome.status = kExportWriteFailed;
-                return outcome;
+            if (music && !music->audioFile().isEmpty()) {
+                const QString mp3 = music->audioFile();
+                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(),
+                                                     double(r.musicStartFrame) / 30.0, partPath, control);
+                QFile::remove(renderPath);
+                QFile::remove(mp3);
+                if (mux.cancelled || control.cancelled()) {
+                    QFile::remove(partPath);
+                    outcome.status = kExportCancelled;
+                    return outcome;
+                }
+                if (!mux.ok) {
+                    QFile::remove(partPath);
+                    prompter.inform(exportText::outputError(), PromptIcon::Information);
+                    outcome.status = kExportWriteFailed;
+                    return outcome;
+                }
+                if (!placeAtTarget(partPath)) return outcome;
+            } else {
+                // No music survived the assembly: the video alone is the show.
+                if (!placeAtTarget(renderPath)) return outcome;
             }
-            outcome.completed = true;
-            outcome.status = kExportRunning;
-            outcome.frames = r.frames;
-            outcome.bytes = QFileInfo(target).size();
-            outcome.finishReport = finishReportText(project.settings.txtSetting[0], int(project.pictures.size()),
-                                                    int(project.songs.size()), outcome.bytes, target);
+            complete(r);
             return outcome;
         }
-        QFile::remove(partPath);
+        QFile::remove(renderPath);
+        dropAudio();
         outcome.status = kExportWriteFailed;
     }
     prompter.inform(exportText::cannotEncode(), PromptIcon::Information);

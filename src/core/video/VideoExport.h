@@ -63,8 +63,10 @@ using SoundtrackFactory = std::function<std::unique_ptr<Soundtrack>(const Projec
 
 // `ExportAvi`: the whole export of `project` as one AVI file: the checks, the
 // target, the codec choice and probe, the render with its retries, and the
-// finish report. Talks to the user through `prompter`; reports progress and
-// obeys cancel through `control`. A cancelled or failed export leaves no file
+// finish report. With a soundtrack that yields music, the picture is
+// rendered to the work file Temp/Pvsm_Video_Part.avi and joined with the
+// soundtrack's MP3 into the target (MuxVideoAudio). Talks to the user through
+// `prompter`; reports progress and obeys cancel through `control`. A cancelled or failed export leaves no file
 // behind (an existing file at the target is only replaced by a complete one).
 ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
                         Prompter &prompter, const JobControl &control, const SoundtrackFactory &soundtrack = {});

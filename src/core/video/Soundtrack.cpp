@@ -1,0 +1,641 @@
+#include "Soundtrack.h"
+
+#include "EncoderWAV.h"
+#include "Numbers.h"
+#include "PCMPreparator.h"
+#include "Random.h"
+#include "SongLength.h"
+#include "StreamMP3.h"
+#include "StreamWAV.h"
+#include "StreamWMA.h"
+#include "TextPath.h"
+#include "VideoExport.h"
+#include "cLameEncoder.h"
+#include "clsWavConcatenate.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace pvsm {
+
+namespace soundtrackFiles {
+QString songWav(int songNumber)
+{
+    return QStringLiteral("TmpWav%1.wav").arg(songNumber);
+}
+} // namespace soundtrackFiles
+
+namespace soundtrackText {
+QString unsupportedFile(const QString &path)
+{
+    return QStringLiteral("内置解码器不够完善，无法支持以下文件，请使用其他音频转换软件将其重新保存为一个新的CBR恒定码率MP3或WMA，"
+                          "然后添加进来再尝试重新制作：\r")
+           + path;
+}
+QString joinFailed() { return QStringLiteral("合并音频失败"); }
+QString encodeFailed() { return QStringLiteral("编码音频失败"); }
+} // namespace soundtrackText
+
+namespace {
+
+constexpr double kFps = 30.0;
+constexpr int kMaxSyncSongs = 20;
+const QString kDecodeCaption = QStringLiteral("步骤1/5：解码音频");
+
+WaveFormatEx soundtrackFormat()
+{
+    WaveFormatEx f = MakePcmFormat(22050, 2, 16);
+    f.cbSize = 12;
+    return f;
+}
+
+QString fileTitleUpper(const QString &path)
+{
+    return QFileInfo(path).completeBaseName().toUpper();
+}
+
+void removeIfExists(const QString &path)
+{
+    if (QFileInfo::exists(path)) QFile::remove(path);
+}
+
+} // namespace
+
+std::vector<OpeningPiece> openingSegmentPieces(int openingSeconds)
+{
+    const QString sec5 = QStringLiteral("Sec5.wav");
+    if (openingSeconds < 6) return {{sec5, QString::fromLatin1(soundtrackFiles::kOpeningWav)}};
+    std::vector<OpeningPiece> pieces;
+    for (int k = 1; k <= openingSeconds / 5; ++k) pieces.push_back({sec5, QStringLiteral("open5%1.wav").arg(k)});
+    switch (openingSeconds % 5) {
+    case 1: pieces.push_back({{}, QStringLiteral("sec1.wav")}); break;
+    case 2: pieces.push_back({{}, QStringLiteral("sec2.wav")}); break;
+    case 3:
+        pieces.push_back({{}, QStringLiteral("sec1.wav")});
+        pieces.push_back({{}, QStringLiteral("sec2.wav")});
+        break;
+    case 4:
+        // The same 2-second piece twice: the first time as a copy of its own.
+        pieces.push_back({QStringLiteral("Sec2.wav"), QStringLiteral("opensec2.wav")});
+        pieces.push_back({{}, QStringLiteral("Sec2.wav")});
+        break;
+    default: break;
+    }
+    return pieces;
+}
+
+void FitPicturesToMusic(SlideFit &fit, double passSeconds, double musicSeconds, const std::vector<double> &pictureSeconds)
+{
+    if (passSeconds <= 0) return;
+    // Bounded: a pass can never be shorter than the smallest slide time.
+    while (passSeconds * fit.SlidePassCount < musicSeconds - passSeconds && fit.SlidePassCount < 1000000)
+        ++fit.SlidePassCount;
+    const double rest = musicSeconds - passSeconds * fit.SlidePassCount;
+    double sum = 0;
+    for (double t : pictureSeconds) {
+        if (sum >= rest) break;
+        sum += t;
+        ++fit.ExtraSlideCount;
+    }
+}
+
+SlideFit SyncSlideTime(double L, int P, SlideFit fit)
+{
+    if (P <= 0) {
+        fit.syncOn = false;
+        return fit;
+    }
+    for (int k = 1; k <= kMaxSyncSongs; ++k) {
+        if (k * P * 10.0 <= L && L <= k * P * 15.0) {
+            fit.SlidePassCount = k;
+            fit.ExtraSlideCount = 0;
+            fit.defaultSlideTime = L / P / k;
+            return fit;
+        }
+    }
+    if (L <= P * 10.0) {
+        fit.defaultSlideTime = 10;
+        fit.SlidePassCount = 1;
+        fit.ExtraSlideCount = 0;
+        return fit;
+    }
+    for (int k = 1; k <= kMaxSyncSongs; ++k) {
+        if (L <= k * P * 15.0) {
+            fit.defaultSlideTime = 15;
+            FitPicturesToMusic(fit, P * 15.0, L, std::vector<double>(size_t(P), 15.0));
+            return fit;
+        }
+    }
+    fit.syncOn = false;
+    return fit;
+}
+
+int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<double> &songs)
+{
+    const double missing = passSeconds - musicSeconds;
+    if (missing <= 5) return 0;
+    double total = 0;
+    for (double d : songs) total += std::max(0.0, d);
+    if (total <= 0) return 0;
+    int rounds = 0;
+    double sum = 0;
+    while (sum < missing) {
+        ++rounds;
+        for (double d : songs) {
+            sum += std::max(0.0, d);
+            if (sum >= missing) break;
+        }
+    }
+    return rounds;
+}
+
+ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
+                                     bool loopToLongerTrack, QSize videoSize, QSize editingScreen)
+    : m_project(project), m_workspace(workspace), m_prompter(prompter), m_loop(loopToLongerTrack),
+      m_videoSize(videoSize), m_editingScreen(editingScreen)
+{
+}
+
+ProjectSoundtrack::~ProjectSoundtrack() = default;
+
+QString ProjectSoundtrack::work(const QString &name) const
+{
+    return QDir(m_workspace.tempDir()).filePath(name);
+}
+
+QString ProjectSoundtrack::audioFile() const
+{
+    if (!m_haveMp3 || m_songCount == 0) return {};
+    const QString mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    return QFileInfo::exists(mp3) ? mp3 : QString();
+}
+
+bool ProjectSoundtrack::assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control)
+{
+    m_haveMp3 = false;
+    QDir().mkpath(m_workspace.tempDir());
+    if (!decodeAudio(state, defaultSlideTime, control)) return false;
+    if (!encodeMp3(control)) return false;
+    state.SongCount = m_songCount;
+    if (m_songCount == 0) {
+        state.SongDurations.clear();
+        state.lyricsOn = false;
+    }
+    return true;
+}
+
+bool ProjectSoundtrack::buildOpening()
+{
+    const Settings &s = m_project.settings;
+    const bool opening = s.enableOpening && (!s.titleText[0].isEmpty() || s.openingImage.size() > 7);
+    m_openingSegmentSeconds = 0;
+    if (!opening) return false;
+    const int openingSeconds = std::max(0, Nearest(s.openingDurationTime));
+    const std::vector<OpeningPiece> pieces = openingSegmentPieces(openingSeconds);
+    const QString openWav = work(QString::fromLatin1(soundtrackFiles::kOpeningWav));
+    removeIfExists(openWav);
+    QStringList copies;
+    clsWavConcatenate join;
+    join.SetOutputFormat(soundtrackFormat());
+    bool ok = true;
+    for (const OpeningPiece &piece : pieces) {
+        QString queued = m_workspace.programFile(piece.queueName);
+        if (!piece.copyFrom.isEmpty()) {
+            queued = work(piece.queueName);
+            removeIfExists(queued);
+            ok = ok && QFile::copy(m_workspace.programFile(piece.copyFrom), queued);
+            copies << queued;
+        }
+        if (queued != openWav) ok = ok && join.WaveAdd(queued);
+    }
+    if (ok && !(pieces.size() == 1 && pieces[0].queueName == QLatin1String(soundtrackFiles::kOpeningWav)))
+        ok = join.WaveConcatenate(openWav, false, {}, nullptr) && join.LastOutcome() == clsWavConcatenate::Outcome::Joined;
+    for (const QString &copy : copies)
+        if (copy != openWav) removeIfExists(copy);
+    if (!ok) {
+        // Without its segment files the show still gets its music, only
+        // without the silent lead-in.
+        removeIfExists(openWav);
+        return false;
+    }
+    m_openingSegmentSeconds = openingSeconds < 6 ? 5 : openingSeconds;
+    return true;
+}
+
+bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlideTime, const JobControl &control)
+{
+    const Settings &s = m_project.settings;
+    m_songCount = 0;
+    m_durations.clear();
+    m_lyricFiles.clear();
+    m_stopped = false;
+    if (s.muteSound) return true;
+
+    // Song list with the lyric file of the same title.
+    QStringList songs;
+    QStringList lyrics;
+    for (const Song &song : m_project.songs) {
+        songs << song.path;
+        QString lyric;
+        for (const QString &l : m_project.lyricFiles)
+            if (fileTitleUpper(l) == fileTitleUpper(song.path)) {
+                lyric = l;
+                break;
+            }
+        lyrics << lyric;
+    }
+    if (s.playMusicOrder == 2 && songs.size() > 1) {
+        songs = songs.mid(0, 1);
+        lyrics = lyrics.mid(0, 1);
+    } else if (s.playMusicOrder == 1) {
+        RandomSource::global().reseedFromClock();
+        for (int i = int(songs.size()) - 1; i >= 0; --i) {
+            const int j = std::min(i, IntPart(Rnd() * (i + 1)));
+            songs.swapItemsAt(i, j);
+            lyrics.swapItemsAt(i, j);
+        }
+    }
+    const int n = int(songs.size());
+    if (n == 0) return true;
+
+    const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
+    removeIfExists(joined);
+    control.report(0, kDecodeCaption);
+    const bool haveOpening = buildOpening();
+    const QString openWav = work(QString::fromLatin1(soundtrackFiles::kOpeningWav));
+
+    auto cleanUp = [&](int upTo) {
+        for (int i = 1; i <= upTo; ++i) removeIfExists(work(soundtrackFiles::songWav(i)));
+        removeIfExists(openWav);
+    };
+
+    m_songCount = n;
+    m_durations.assign(size_t(n), 0.0);
+    bool failed = false;
+    int written = 0;
+    for (int i = 1; i <= n && !failed; ++i) {
+        const QString path = songs[i - 1];
+        const QString ext = path.right(3).toUpper();
+        std::unique_ptr<ISoundStream> source;
+        if (ext == QLatin1String("MP3")) source = std::make_unique<StreamMP3>();
+        else if (ext == QLatin1String("WMA")) source = std::make_unique<StreamWMA>();
+        else source = std::make_unique<StreamWAV>();
+        const QString wav = work(soundtrackFiles::songWav(i));
+        auto unsupported = [&] {
+            m_prompter.inform(soundtrackText::unsupportedFile(path), PromptIcon::Warning);
+            m_songCount = 0;
+            failed = true;
+        };
+        if (source->OpenSource(path) != SoundResultOk) {
+            unsupported();
+            break;
+        }
+        PCMPreparator converter;
+        if (!converter.InitConversion(source.get(), false)) {
+            source->CloseSource();
+            unsupported();
+            break;
+        }
+        removeIfExists(wav);
+        EncoderWAV encoder;
+        int32_t chunkBytes = EncoderWAV::kInBufferSize;
+        written = i;
+        if (encoder.Init(wav, converter.OutputSamplerate(), converter.OutputChannels(), converter.OutputBitsPerSample(),
+                         chunkBytes)
+            != 0) {
+            converter.CloseConverter();
+            source->CloseSource();
+            unsupported();
+            break;
+        }
+        std::vector<uint8_t> buffer(size_t(std::max(1, chunkBytes)));
+        int chunks = 0;
+        // A source can never hand out more than its bytes; the bound only
+        // guards against a converter that keeps producing.
+        for (int64_t guard = 0; guard < 100000000; ++guard) {
+            int32_t got = 0;
+            converter.GetSamples(buffer.data(), int32_t(buffer.size()), got);
+            if (converter.EndOfStream()) {
+                if (got >= 1) encoder.Encode(buffer.data(), got);
+                break;
+            }
+            if (got > 0 && encoder.Encode(buffer.data(), got) != 0) break;
+            if (++chunks % 30 == 0) {
+                const int32_t duration = source->Info().Duration();
+                int p = duration > 0 ? Nearest(double(source->Info().Position()) / duration * 100.0) : 0;
+                p = std::clamp(p, 0, 100);
+                control.report(n == 1 ? p : int(p / (2.0 * n) + (i - 1.0) / n * 100.0), kDecodeCaption);
+            }
+            if (control.cancelled()) break;
+        }
+        converter.CloseConverter();
+        encoder.DeInit();
+        source->SeekTo(0, 0);
+        source->CloseSource();
+        if (control.cancelled()) break;
+
+        const double expected = GetSongLength(path, 0);
+        const double decoded = GetSongLength(wav, 0);
+        if (std::fabs(expected - decoded) > 3.0) {
+            m_prompter.inform(soundtrackText::unsupportedFile(path), PromptIcon::Warning);
+            m_songCount = 0;
+            m_stopped = true;
+            failed = true;
+            break;
+        }
+        m_durations[size_t(i - 1)] = decoded;
+    }
+
+    if (control.cancelled() || m_stopped) {
+        cleanUp(written);
+        m_songCount = 0;
+        return false;
+    }
+    if (failed || m_songCount == 0) {
+        // Files written so far stay, as the clean-up walks up to the song
+        // count; open.wav is always removed. The video goes on without music.
+        cleanUp(written);
+        m_songCount = 0;
+        return true;
+    }
+
+    clsWavConcatenate join;
+    join.SetOutputFormat(soundtrackFormat());
+    if (haveOpening) join.WaveAdd(openWav);
+    for (int i = 1; i <= n; ++i) join.WaveAdd(work(soundtrackFiles::songWav(i)));
+
+    double L = 0;
+    for (double d : m_durations) L += d;
+    bool syncOn = s.enableSync;
+    if (L <= 0 || n > kMaxSyncSongs) syncOn = false;
+
+    SlideFit fit;
+    fit.defaultSlideTime = defaultSlideTime;
+    fit.SlidePassCount = state.SlidePassCount;
+    fit.ExtraSlideCount = state.ExtraSlideCount;
+    const int P = int(m_project.pictures.size());
+    if (syncOn) {
+        fit = SyncSlideTime(L, P, fit);
+        syncOn = fit.syncOn;
+    }
+    auto pictureTimes = [&] {
+        std::vector<double> times;
+        for (const Picture &pic : m_project.pictures)
+            times.push_back(pic.slideDuration > 0 && !syncOn ? double(pic.slideDuration) : fit.defaultSlideTime);
+        return times;
+    };
+    bool repeated = false;
+    if (m_loop) {
+        const std::vector<double> times = pictureTimes();
+        double V = 0;
+        for (double t : times) V += t;
+        if (L >= V) {
+            FitPicturesToMusic(fit, V, L, times);
+        } else if (V - L > 5) {
+            const std::vector<double> base = m_durations;
+            const int rounds = SongRepeatRounds(V, L, base);
+            for (int r = 0; r < rounds; ++r)
+                for (int i = 1; i <= n; ++i) {
+                    join.WaveAdd(work(soundtrackFiles::songWav(i)));
+                    m_durations.push_back(base[size_t(i - 1)]);
+                    lyrics << lyrics[i - 1];
+                    L += base[size_t(i - 1)];
+                }
+            m_songCount = int(m_durations.size());
+            repeated = rounds > 0;
+        }
+    }
+    // The opening title's own length, which may be shorter than its segment.
+    if (haveOpening) L += std::max(0, Nearest(s.openingDurationTime));
+
+    bool ok = true;
+    if (m_songCount == 1 && !haveOpening && !repeated) {
+        ok = QFile::rename(work(soundtrackFiles::songWav(1)), joined);
+    } else {
+        ok = join.WaveConcatenate(joined, true, control, &m_prompter);
+        if (ok && join.LastOutcome() == clsWavConcatenate::Outcome::Cancelled) {
+            cleanUp(n);
+            removeIfExists(joined);
+            m_songCount = 0;
+            return false;
+        }
+        ok = ok && join.LastOutcome() == clsWavConcatenate::Outcome::Joined;
+    }
+    if (!ok) {
+        m_prompter.inform(soundtrackText::joinFailed(), PromptIcon::Warning);
+        removeIfExists(joined);
+        m_songCount = 0;
+    }
+    cleanUp(n);
+    if (m_songCount == 0) return true;
+
+    m_lyricFiles = lyrics;
+    m_lyricState.assign(size_t(m_songCount), 0);
+    m_tableSong = 0;
+    state.SongCount = m_songCount;
+    state.SongDurations = m_durations;
+    state.SoundtrackLength = L;
+    state.SlidePassCount = fit.SlidePassCount;
+    state.ExtraSlideCount = fit.ExtraSlideCount;
+    state.lyricsOn = s.enableLyric && std::any_of(lyrics.begin(), lyrics.end(), [](const QString &l) { return !l.isEmpty(); });
+    state.syncOn = syncOn;
+    if (syncOn) defaultSlideTime = fit.defaultSlideTime;
+    return true;
+}
+
+bool ProjectSoundtrack::encodeMp3(const JobControl &control)
+{
+    const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
+    const QString mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    bool cancelled = control.cancelled();
+    if (QFileInfo::exists(joined) && !cancelled) {
+        removeIfExists(mp3);
+        cLameEncoder encoder;
+        encoder.SetWavFile(joined);
+        encoder.SetMp3File(mp3);
+        if (!encoder.Encode(control)) {
+            cancelled = encoder.Cancelled();
+            if (!cancelled) {
+                m_songCount = 0;
+                m_prompter.inform(soundtrackText::encodeFailed(), PromptIcon::Information);
+            }
+        }
+    }
+    removeIfExists(joined);
+    if (m_songCount == 0 || cancelled || control.cancelled()) {
+        removeIfExists(mp3);
+        return !(cancelled || control.cancelled());
+    }
+    m_haveMp3 = QFileInfo::exists(mp3);
+    if (!m_haveMp3) m_songCount = 0;
+    return true;
+}
+
+// Lyrics
+
+int ProjectSoundtrack::CurrentLyricSong(int64_t frameCounter, int64_t musicStartFrame)
+{
+    if (!m_project.settings.enableLyric || m_songCount == 0) return 0;
+    const double o = double(musicStartFrame) / kFps;
+    const double t = double(frameCounter) / kFps;
+    double start = o;
+    for (int k = 1; k <= m_songCount && k <= int(m_durations.size()); ++k) {
+        const double end = start + m_durations[size_t(k - 1)];
+        if (t >= start && t <= end) {
+            if (k > m_lyricFiles.size() || m_lyricFiles[k - 1].isEmpty()) return 0;
+            int &state = m_lyricState[size_t(k - 1)];
+            if (state == 2) return 0;
+            if (state == 1 && m_tableSong == k) return k;
+            // A repeated song shares its file with the first time it played:
+            // the table is read again whenever the song changes.
+            if (!ParseLyricFile(m_lyricFiles[k - 1], m_table)) {
+                state = 2;
+                m_tableSong = 0;
+                return 0;
+            }
+            state = 1;
+            m_tableSong = k;
+            const OutputScales scales = outputScales(m_videoSize, m_editingScreen);
+            const TextStyle &st = m_project.settings.textStyles[2];
+            const QVector<int> widths = MeasureLineWidths(m_table.texts, st.fontName, Nearest(st.size * scales.font), st.style);
+            m_widths.assign(widths.begin(), widths.end());
+            return k;
+        }
+        start = end;
+    }
+    return 0;
+}
+
+bool ProjectSoundtrack::DrawLyricLine(QImage &frame, int k, int64_t frameCounter, int64_t musicStartFrame)
+{
+    if (k < 1 || k != m_tableSong || m_table.count() == 0) return false;
+    const Settings &s = m_project.settings;
+    const OutputScales sc = outputScales(m_videoSize, m_editingScreen);
+    const TextStyle &st = s.textStyles[2];
+    auto style = [&](int align, bool sung) {
+        TextPathStyle p;
+        p.fontName = st.fontName;
+        p.sizePx = Nearest(st.size * sc.font);
+        p.fontStyle = st.style;
+        p.alignment = align;
+        p.pattern = sung ? s.lyricDynamicFontPattern : st.pattern;
+        p.borderWidthPx = Nearest(st.borderWidth * sc.font);
+        p.startArgb = ToArgb(uint32_t(sung ? s.lyricDynamicFontStartColor : st.startColor), 255);
+        p.endArgb = ToArgb(uint32_t(sung ? s.lyricDynamicFontEndColor : st.endColor), 255);
+        p.borderArgb = ToArgb(uint32_t(st.borderColor), 170);
+        return p;
+    };
+    const TextBox &b = s.lyricBox;
+    const QRectF row1(b.x * sc.x, b.y * sc.y, b.w * sc.x, b.h * sc.y);
+    const QRectF row2(b.x * sc.x, (b.y + b.h) * sc.y, b.w * sc.x, b.h * sc.y);
+
+    const int n = m_table.count();
+    const double v = Nearest(double(frameCounter) / kFps * 100.0);
+    double before = 0;
+    for (int j = 0; j < k - 1 && j < int(m_durations.size()); ++j) before += m_durations[size_t(j)];
+    const double sOff = before * 100.0 + double(musicStartFrame) / kFps * 100.0;
+    auto start = [&](int i) { return double(Nearest(m_table.timesHundredths[size_t(i - 1)] + sOff)); };
+    auto end = [&](int i) {
+        return i < n ? double(Nearest(m_table.timesHundredths[size_t(i)] + sOff))
+                     : double(Nearest(m_durations[size_t(k - 1)] * 100.0 + sOff));
+    };
+    auto text = [&](int i) { return m_table.texts[i - 1]; };
+    auto width = [&](int i) { return i - 1 < int(m_widths.size()) ? double(m_widths[size_t(i - 1)]) : 0.0; };
+    // Odd lines sit in the first row, left-aligned; even ones in the second, right-aligned.
+    auto rowOf = [&](int i) { return i % 2 == 1 ? row1 : row2; };
+    auto alignOf = [&](int i) { return i % 2 == 1 ? 3 : 5; };
+    auto still = [&](int i, bool sung) { DrawTextPath(frame, text(i), rowOf(i), style(alignOf(i), sung)); };
+    auto wipe = [&](int i, const QRectF &row, int align, double x0, double p) {
+        const double w = width(i);
+        DrawTextPathClipped(frame, text(i), row, style(align, false), QRectF(x0 + w * p, row.y(), w * (1 - p), row.height()));
+        DrawTextPathClipped(frame, text(i), row, style(align, true), QRectF(x0, row.y(), w * p, row.height()));
+    };
+
+    switch (s.lyricStyle) {
+    case 0:
+        for (int i = 1; i <= n; ++i)
+            if (start(i) - 6 <= v && v <= end(i) - 6) {
+                DrawTextPath(frame, text(i), row1, style(4, false));
+                return true;
+            }
+        return false;
+    case 1:
+        for (int i = 1; i <= n; ++i) {
+            if (start(i) - 80 <= v && v <= end(i) - 80) {
+                still(i, false);
+                if (i > 1) still(i - 1, false);
+                return true;
+            }
+            if (end(i) - 80 < v && v <= end(i) && i == n) {
+                still(n, false);
+                return true;
+            }
+        }
+        return false;
+    case 2:
+        for (int i = 1; i <= n; ++i) {
+            if (start(i) - 6 <= v && v <= start(i)) {
+                DrawTextPath(frame, text(i), row1, style(4, false));
+                return true;
+            }
+            if (start(i) < v && v < end(i) - 6) {
+                const double span = end(i) - 3 - start(i);
+                const double p = span > 0 ? std::clamp((v - start(i)) / span, 0.0, 1.0) : 1.0;
+                wipe(i, row1, 4, row1.x() + (row1.width() - width(i)) / 2, p);
+                return true;
+            }
+        }
+        return false;
+    case 3: {
+        bool drew = false;
+        for (int i = 1; i <= n; ++i) {
+            if (i == 1) {
+                if (start(1) - 80 < v && v <= start(1) + 1) {
+                    still(1, false);
+                    return true;
+                }
+                if (v > end(1) - 80 && v <= end(1) + 1 && n >= 2) {
+                    still(2, false);
+                    drew = true;
+                }
+            }
+            if (start(i) <= v && v < end(i)) {
+                const double span = end(i) - start(i);
+                const double p = span > 0 ? std::clamp((v - start(i)) / span, 0.0, 1.0) : 1.0;
+                const QRectF row = rowOf(i);
+                const bool right = alignOf(i) == 5;
+                wipe(i, row, alignOf(i), right ? row.x() + row.width() - width(i) : row.x(), p);
+                if (i >= 2) {
+                    if (v < end(i) - 80) still(i - 1, true);
+                    else if (i < n) still(i + 1, false);
+                }
+                return true;
+            }
+        }
+        return drew;
+    }
+    default: return false;
+    }
+}
+
+bool ProjectSoundtrack::drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame)
+{
+    const int k = CurrentLyricSong(frameCounter, musicStartFrame);
+    return k > 0 && DrawLyricLine(frame, k, frameCounter, musicStartFrame);
+}
+
+std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &)>
+makeProjectSoundtrackFactory(const Workspace &workspace, Prompter &prompter)
+{
+    return [workspace, &prompter](const Project &project, const ExportOptions &options) -> std::unique_ptr<Soundtrack> {
+        if (project.songs.empty() || project.settings.muteSound) return nullptr;
+        return std::make_unique<ProjectSoundtrack>(project, workspace, prompter, options.loopToLongerTrack,
+                                                   options.videoSize, options.editingScreen);
+    };
+}
+
+} // namespace pvsm

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "FrameLoop.h"
+#include "LyricFile.h"
+#include "Project.h"
+#include "Prompter.h"
+#include "Workspace.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace pvsm {
+
+struct ExportOptions;
+
+// Work files of the soundtrack, all inside the workspace's Temp/ folder.
+namespace soundtrackFiles {
+inline constexpr const char *kJoinedWav = "TmpWav.wav";
+inline constexpr const char *kOpeningWav = "open.wav";
+inline constexpr const char *kAudioPart = "Pvsm_Audio_Part.mp3";
+inline constexpr const char *kVideoPart = "Pvsm_Video_Part.avi";
+QString songWav(int songNumber); // "TmpWav" + number + ".wav", numbers from 1
+} // namespace soundtrackFiles
+
+// Messages of the soundtrack, exactly as shown.
+namespace soundtrackText {
+QString unsupportedFile(const QString &path); // warning, with the song's path
+QString joinFailed();                         // "合并音频失败"
+QString encodeFailed();                       // "编码音频失败"
+} // namespace soundtrackText
+
+// One step of the opening segment: `copyFrom` (a shipped segment file) is
+// copied to `queueName` in the work folder first when `copyFrom` is set; then
+// `queueName` is queued (a bare shipped name is taken from the program folder).
+struct OpeningPiece
+{
+    QString copyFrom;  // shipped file copied first, empty when queued as shipped
+    QString queueName; // work-folder copy, or the shipped file's name
+};
+// The pieces of an opening title of `openingSeconds` whole seconds. Below 6
+// the whole segment is a copy of the 5-second piece into "open.wav" (a single
+// piece whose queueName is "open.wav"), even for shorter titles.
+std::vector<OpeningPiece> openingSegmentPieces(int openingSeconds);
+
+// The slide counts and time the music decides.
+struct SlideFit
+{
+    double defaultSlideTime = 10; // seconds
+    int SlidePassCount = 1;
+    int ExtraSlideCount = 0;
+    bool syncOn = true;           // false: the music could not decide the slide time
+};
+// `FitPicturesToMusic`: passes (and pictures of a last partial pass) until the
+// pictures cover `musicSeconds`. `pictureSeconds` holds each picture's time;
+// `fit` only grows.
+void FitPicturesToMusic(SlideFit &fit, double passSeconds, double musicSeconds,
+                        const std::vector<double> &pictureSeconds);
+// The slide time of a synchronised show of `pictures` pictures for music of
+// `musicSeconds`: 10 to 15 seconds per slide over 1 to 20 passes.
+SlideFit SyncSlideTime(double musicSeconds, int pictures, SlideFit start);
+// How many more rounds of the song list the music needs when a pass over the
+// pictures (`passSeconds`) is longer than the music (`musicSeconds`): none
+// unless the pictures run more than 5 seconds longer; else the rounds begun
+// while walking the list until the added lengths reach the difference.
+int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<double> &songSeconds);
+
+// The soundtrack of one export as the project describes it: decodes every song
+// to the soundtrack WAV format, builds the opening segment, joins and encodes
+// to MP3 (export steps 1 to 3), fits the slides to the music, and draws the
+// lyrics of each frame. Every message goes through `prompter`. Work files live
+// in the workspace's Temp/; all but the MP3 are deleted before assemble()
+// returns. Single thread: the thread that runs the frame loop.
+class ProjectSoundtrack final : public Soundtrack
+{
+public:
+    ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
+                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen);
+    ~ProjectSoundtrack() override;
+
+    bool assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control) override;
+    bool drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame) override;
+
+    // The MP3 made by assemble(), empty when there is none (no songs, muted,
+    // failed or cancelled). The caller deletes it after muxing.
+    QString audioFile() const;
+    // Seconds of silence the MP3 begins with before the first song.
+    double leadSeconds() const { return m_openingSegmentSeconds; }
+    // True when a song failed the length check: the export stops silently.
+    bool stoppedExport() const { return m_stopped; }
+    int songCount() const { return m_songCount; }
+
+    // `CurrentLyricSong`: the 1-based song whose lyric belongs to the frame, 0
+    // for none (reads the song's lyric file the first time).
+    int CurrentLyricSong(int64_t frameCounter, int64_t musicStartFrame);
+    // `DrawLyricLine`: draws the lines of song k due at the frame. False when
+    // nothing was drawn.
+    bool DrawLyricLine(QImage &frame, int songK, int64_t frameCounter, int64_t musicStartFrame);
+
+private:
+    bool decodeAudio(SoundtrackState &state, double &defaultSlideTime, const JobControl &control);
+    bool encodeMp3(const JobControl &control);
+    bool buildOpening();
+    QString work(const QString &name) const;
+
+    const Project &m_project;
+    Workspace m_workspace;
+    Prompter &m_prompter;
+    bool m_loop;
+    QSize m_videoSize;
+    QSize m_editingScreen;
+
+    int m_songCount = 0;
+    std::vector<double> m_durations;
+    QStringList m_lyricFiles;
+    std::vector<int> m_lyricState; // 0 unread, 1 read, 2 unusable
+    int m_tableSong = 0;
+    LyricTable m_table;
+    std::vector<int> m_widths;
+    int m_openingSegmentSeconds = 0; // seconds of open.wav, 0 without one
+    bool m_stopped = false;
+    bool m_haveMp3 = false;
+};
+
+// The factory ExportAvi takes, for a project in `workspace`. The workspace and
+// the prompter must outlive every export made with it.
+std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &)>
+makeProjectSoundtrackFactory(const Workspace &workspace, Prompter &prompter);
+
+} // namespace pvsm
