@@ -8,6 +8,7 @@
 #include "ProjectLists.h"
 #include "ProjectSession.h"
 #include "Display.h"
+#include "clsWavConcatenate.h"
 #include "PictureInfo.h"
 #include "TextPath.h"
 #include "SongLength.h"
@@ -152,21 +153,7 @@ bool writeDemoTune(const QString &path)
         out[2 * i] = int16_t(std::clamp(left[size_t(i)] * fade, -1.0, 1.0) * 30000);
         out[2 * i + 1] = int16_t(std::clamp(right[size_t(i)] * fade, -1.0, 1.0) * 30000);
     }
-    QByteArray header;
-    auto u32 = [&](uint32_t v) { header.append(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](uint16_t v) { header.append(reinterpret_cast<const char *>(&v), 2); };
-    header.append("RIFF");
-    u32(36 + uint32_t(data.size()));
-    header.append("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(rate);
-    u32(rate * 4);
-    u16(4);
-    u16(16);
-    header.append("data");
-    u32(uint32_t(data.size()));
+    const QByteArray header = pvsm::MakeWavHeader44(pvsm::MakePcmFormat(rate, 2, 16), 44 + data.size());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(header + data) == header.size() + data.size();
 }

@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "AudioFixtures.h"
 
 #include <QDir>
@@ -10,23 +11,10 @@
 
 using namespace pvsm::test;
 
+using pvsm::test::cli;
+using pvsm::test::CliRun;
+
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PVSM_BIN_DIR) + QStringLiteral("/pvsm-cli"), args);
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 QString value(const QString &out, const QString &key)
 {

@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "PropertyBag.h"
 
 #include <QDir>
@@ -10,23 +11,10 @@
 
 using namespace pvsm;
 
+using pvsm::test::cli;
+using pvsm::test::CliRun;
+
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PVSM_BIN_DIR) + QStringLiteral("/pvsm-cli"), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 QString picture(const QTemporaryDir &dir, const QString &name)
 {

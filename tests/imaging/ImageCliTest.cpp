@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "ImageFixtures.h"
 
 #include <QProcess>
@@ -6,21 +7,10 @@
 
 using namespace fixtures;
 
+using pvsm::test::cli;
+using pvsm::test::CliRun;
+
 namespace {
-
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-};
-
-CliRun cli(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(PVSM_BIN_DIR) + QStringLiteral("/pvsm-cli"), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput())};
-}
 
 } // namespace
 

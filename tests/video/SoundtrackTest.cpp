@@ -1,3 +1,4 @@
+#include "clsWavConcatenate.h"
 #include "FakePrompter.h"
 #include "PCMPreparator.h"
 #include "Random.h"
@@ -34,21 +35,7 @@ bool writeToneWav(const QString &path, double seconds, double silentSeconds = 0)
     auto *s = reinterpret_cast<int16_t *>(data.data());
     for (int i = int(silentSeconds * rate); i < frames; ++i)
         s[2 * i] = s[2 * i + 1] = int16_t(8000 * std::sin(2 * M_PI * 440.0 * i / rate));
-    QByteArray h;
-    auto u32 = [&](uint32_t v) { h.append(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](uint16_t v) { h.append(reinterpret_cast<const char *>(&v), 2); };
-    h.append("RIFF");
-    u32(36 + uint32_t(data.size()));
-    h.append("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(rate);
-    u32(rate * 4);
-    u16(4);
-    u16(16);
-    h.append("data");
-    u32(uint32_t(data.size()));
+    const QByteArray h = MakeWavHeader44(MakePcmFormat(rate, 2, 16), 44 + data.size());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(h + data) == h.size() + data.size();
 }
