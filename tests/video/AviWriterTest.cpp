@@ -174,3 +174,23 @@ TEST(AviWriter, RepeatsOfADetailedPictureAreExactCopies)
     EXPECT_NE(hashes[45], hashes[0]);
     for (int i = 47; i < 86; ++i) EXPECT_EQ(hashes[i], hashes[46]) << i;
 }
+
+TEST(AviWriter, APictureHandedOverAgainIsARepeat)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("again.avi"));
+    AviWriter w;
+    ASSERT_TRUE(w.open(path, {320, 240}, {}, nullptr));
+    w.WriteFrame(solid(Qt::red), 1);
+    w.WriteFrame(solid(Qt::red), 15);  // the same picture again: no new coded picture
+    w.WriteFrame(solid(Qt::blue), 3);
+    w.WriteFrame(solid(Qt::red), 2);   // different from the one before: coded
+    EXPECT_EQ(w.picturesEncoded(), 3);
+    EXPECT_EQ(w.FrameCounter(), 21);
+    ASSERT_TRUE(w.close());
+    const auto frames = decodedFrames(path);
+    ASSERT_EQ(frames.size(), 21u);
+    for (int i = 0; i < 16; ++i) EXPECT_TRUE(near(frames[size_t(i)], Qt::red)) << i;
+    for (int i = 16; i < 19; ++i) EXPECT_TRUE(near(frames[size_t(i)], Qt::blue)) << i;
+    for (int i = 19; i < 21; ++i) EXPECT_TRUE(near(frames[size_t(i)], Qt::red)) << i;
+}

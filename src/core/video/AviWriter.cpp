@@ -150,6 +150,7 @@ struct AviWriter::Impl
     bool intraOnly = false;
     std::map<int64_t, int64_t> repeatsAfter; // position -> frames that repeat it
     int64_t lastSubmitted = -1;
+    QImage lastPicture; // the picture at lastSubmitted, to spot pictures handed over again
 
     ~Impl()
     {
@@ -340,8 +341,20 @@ bool AviWriter::WriteFrame(const QImage &frame, int count)
 {
     if (m_failed || m_cancelled || !d || !d->headerWritten || count < 1) return false;
     const int64_t position = m_frameCounter; // frame n lies at position n - 1
+    // Renderers often hand over the picture they handed over last (a slide
+    // written twice, a lyric line that has not changed): those frames are
+    // repeats too and need no encoder work.
+    if (d->lastSubmitted >= 0 && frame.size() == d->lastPicture.size()) {
+        const QImage same = frame.format() == d->lastPicture.format() ? frame : frame.convertToFormat(d->lastPicture.format());
+        if (same == d->lastPicture) {
+            d->repeatsAfter[d->lastSubmitted] += count;
+            m_frameCounter += count;
+            return true;
+        }
+    }
     if (count > 1) d->repeatsAfter[position] = count - 1;
     if (!encodePicture(frame, position)) return false;
+    d->lastPicture = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
     m_frameCounter += count;
     return true;
 }
