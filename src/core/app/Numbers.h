@@ -6,7 +6,7 @@
 namespace pvsm {
 
 // Geometry everywhere is defined with "round half to even", the rounding of
-// the original platform's integer conversion. std::lround would round halves
+// the Windows platform's integer conversion. std::lround would round halves
 // away from zero and shift renderer geometry by a pixel.
 inline double NearestD(double v)
 {
