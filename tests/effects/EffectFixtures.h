@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FixedSeed.h"
 #include "Random.h"
 #include "clsMemDC.h"
 
@@ -26,11 +27,5 @@ inline clsMemDC patternCanvas(QSize size, bool second)
     return c;
 }
 
-// Fixes every random choice for the duration of a test.
-struct FixedSeed
-{
-    explicit FixedSeed(uint32_t seed) { RandomSource::global().setFixedSeed(seed); }
-    ~FixedSeed() { RandomSource::global().clearFixedSeed(); }
-};
 
 } // namespace pvsm::test

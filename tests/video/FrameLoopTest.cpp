@@ -1,3 +1,4 @@
+#include "FixedSeed.h"
 #include "FrameLoop.h"
 #include "Random.h"
 
@@ -9,14 +10,10 @@
 #include <atomic>
 
 using namespace pvsm;
+using pvsm::test::FixedSeed;
 
 namespace {
 
-struct FixedSeed
-{
-    explicit FixedSeed(uint32_t seed) { RandomSource::global().setFixedSeed(seed); }
-    ~FixedSeed() { RandomSource::global().clearFixedSeed(); }
-};
 
 class FakeSoundtrack : public Soundtrack
 {
