@@ -1,9 +1,13 @@
 // Frame counts and a few telling pixels of the zoom, fold, negative, falling
 // bands, spiral tiles and panel flip transitions.
 #include "EffectFixtures.h"
+#include "Numbers.h"
 #include "Transition.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
 
 using namespace pvsm;
 using namespace pvsm::test;
@@ -206,4 +210,53 @@ TEST(TransitionsSixteenToTwentyTwo, PanelFlipStartsAtTheSideItNamesOverBlack)
         EXPECT_EQ(at(first, far, 60), at(r.old.image(), far, 60)) << v2;
         EXPECT_NE(at(first, v2 == 0 ? 2 : 142, 60), 0u) << v2;
     }
+}
+
+// The panel flip draws only what changed since the last written step; every
+// frame must still equal the plain card turn: each turning panel redrawn on
+// a black strip at every step.
+TEST(TransitionsSixteenToTwentyTwo, PanelFlipEqualsRedrawingEveryPanelOnBlack)
+{
+    // 1350 wide: the shrink steps overshoot and the last panels are drawn
+    // mirrored; 13 and 7 wide: odd strips and no strip at all.
+    for (const QSize size : {QSize(160, 120), QSize(1350, 24), QSize(13, 9), QSize(7, 5)})
+        for (int tf : {30, 60})
+            for (int v2 : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " tf " << tf << " v2 " << v2);
+                Recorded r;
+                record(r, 22, v2, size, tf);
+
+                const int W = size.width(), H = size.height(), stripW = W / 8;
+                const double shrinkStep = W / 128.0;
+                clsMemDC dest = patternCanvas(size, false);
+                const PicturePyramid oldColumns(r.old.image(), false), newColumns(r.next.image(), false);
+                std::array<int, 9> x{}, shrink{};
+                for (int p = 1; p <= 8; ++p) x[size_t(p)] = v2 == 1 ? Nearest(W - p * W / 8.0) : Nearest((p - 1) * W / 8.0);
+                std::vector<uint64_t> expected;
+                for (int u = 1; u <= 81; ++u) {
+                    for (int p = 1; p <= 8; ++p) {
+                        const int phase = u - 6 * p;
+                        int &sp = shrink[size_t(p)];
+                        const PicturePyramid *source = nullptr;
+                        if (phase >= 0 && phase <= 15) {
+                            sp = Nearest(sp + shrinkStep);
+                            source = &oldColumns;
+                        } else if (phase >= 17 && phase <= 32) {
+                            sp = Nearest(sp - shrinkStep);
+                            source = &newColumns;
+                        } else if (phase == 33) {
+                            BitBlt(dest, x[size_t(p)], 0, Nearest(W / 8.0), H, r.next, x[size_t(p)], 0);
+                        }
+                        if (!source || stripW == 0) continue;
+                        clsMemDC panel(stripW, H, 0);
+                        StretchBlt(panel, Nearest(sp / 2.0), 0, Nearest(W / 8.0 - sp), H, *source, x[size_t(p)], 0,
+                                   stripW, H);
+                        BitBlt(dest, x[size_t(p)], 0, stripW, H, panel, 0, 0);
+                    }
+                    if (u >= 8 && u <= 72 && (tf > 45 || u % 2 == 0))
+                        expected.push_back(RecordingFrameSink::hashImage(dest.image()));
+                }
+                ASSERT_EQ(r.sink.calls().size(), expected.size());
+                for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(r.sink.calls()[i].hash, expected[i]) << "frame " << i;
+            }
 }

@@ -111,15 +111,17 @@ inline uint32_t blendPixel(uint32_t sp, uint32_t dp, uint32_t a, uint32_t b)
     return rb | ag;
 }
 
-using BlendRowFn = void (*)(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask);
+// Rows of blends: d = round((s × a + b × (255 − a)) / 255) per channel, where
+// b is the back row (it may be d itself, the blend in place).
+using BlendRowFn = void (*)(QRgb *d, const QRgb *b, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask);
 
-void blendRowScalar(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+void blendRowScalar(QRgb *d, const QRgb *b, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
 {
-    for (int i = 0; i < n; ++i) d[i] = blendPixel(s[i], d[i], a, 255 - a) | opaqueMask;
+    for (int i = 0; i < n; ++i) d[i] = blendPixel(s[i], b[i], a, 255 - a) | opaqueMask;
 }
 
 #if defined(__SSE2__)
-void blendRowSse2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+void blendRowSse2(QRgb *d, const QRgb *b, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
 {
     const __m128i va = _mm_set1_epi16(short(a));
     const __m128i vb = _mm_set1_epi16(short(255 - a));
@@ -129,7 +131,7 @@ void blendRowSse2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+        const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
         __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(vs, zero), va),
                                    _mm_mullo_epi16(_mm_unpacklo_epi8(vd, zero), vb));
         __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(vs, zero), va),
@@ -140,35 +142,43 @@ void blendRowSse2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask
         hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_or_si128(_mm_packus_epi16(lo, hi), mask));
     }
-    blendRowScalar(d + i, s + i, n - i, a, opaqueMask);
+    blendRowScalar(d + i, b + i, s + i, n - i, a, opaqueMask);
 }
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *s, int n, uint32_t a, uint32_t opaqueMask)
+// The blend of two unpacked halves with 16-bit weights wa (front) and wb (back).
+__attribute__((target("avx2"))) inline __m256i blendHalvesAvx2(__m256i vs, __m256i vd, __m256i va, __m256i vb,
+                                                               __m256i va2, __m256i vb2)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i half = _mm256_set1_epi16(128);
+    __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(vs, zero), va),
+                                  _mm256_mullo_epi16(_mm256_unpacklo_epi8(vd, zero), vb));
+    __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(vs, zero), va2),
+                                  _mm256_mullo_epi16(_mm256_unpackhi_epi8(vd, zero), vb2));
+    lo = _mm256_add_epi16(lo, half);
+    hi = _mm256_add_epi16(hi, half);
+    lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
+    hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+    // Unpacking works within 128-bit halves and packing undoes it the same way.
+    return _mm256_packus_epi16(lo, hi);
+}
+
+__attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *b, const QRgb *s, int n, uint32_t a,
+                                                  uint32_t opaqueMask)
 {
     const __m256i va = _mm256_set1_epi16(short(a));
     const __m256i vb = _mm256_set1_epi16(short(255 - a));
-    const __m256i half = _mm256_set1_epi16(128);
-    const __m256i zero = _mm256_setzero_si256();
     const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m256i vs = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i));
-        const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d + i));
-        // Unpacking works within 128-bit halves and packing undoes it the same way.
-        __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(vs, zero), va),
-                                      _mm256_mullo_epi16(_mm256_unpacklo_epi8(vd, zero), vb));
-        __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(vs, zero), va),
-                                      _mm256_mullo_epi16(_mm256_unpackhi_epi8(vd, zero), vb));
-        lo = _mm256_add_epi16(lo, half);
-        hi = _mm256_add_epi16(hi, half);
-        lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
-        hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+        const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + i));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + i),
-                            _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask));
+                            _mm256_or_si256(blendHalvesAvx2(vs, vd, va, vb, va, vb), mask));
     }
-    blendRowScalar(d + i, s + i, n - i, a, opaqueMask);
+    blendRowScalar(d + i, b + i, s + i, n - i, a, opaqueMask);
 }
 #endif
 
@@ -185,6 +195,74 @@ BlendRowFn pickBlendRow()
 }
 
 const BlendRowFn blendRow = pickBlendRow();
+
+// Rows of a stretched copy: out[k] = the blend of row[xa[k]] and row[xb[k]]
+// with weight w[k] (0 … 255) on the second, rounded as blendRow rounds.
+using LerpRowFn = void (*)(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb,
+                           const int32_t *w, int n, uint32_t opaqueMask);
+
+void lerpRowScalar(QRgb *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int n,
+                   uint32_t opaqueMask)
+{
+    for (int k = 0; k < n; ++k) {
+        const uint32_t a = uint32_t(w[k]);
+        out[k] = (a ? blendPixel(row[xb[k]], row[xa[k]], a, 255 - a) : row[xa[k]]) | opaqueMask;
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) void lerpRowAvx2(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
+                                                 const int32_t *xb, const int32_t *w, int n, uint32_t opaqueMask)
+{
+    const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i seven = _mm256_set1_epi32(7);
+    const int *base = reinterpret_cast<const int *>(row);
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xa + k));
+        const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xb + k));
+        const __m256i vw = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + k));
+        __m256i pa, pb;
+        // Positions only step forward or back, so eight samples mostly fall
+        // within 16 neighbouring pixels: two loads and a permute are much
+        // cheaper than a gather there.
+        const int lo = std::min(xa[k], xa[k + 7]), hi = std::max(xb[k], xb[k + 7]);
+        if (hi - lo < 16 && lo + 16 <= rowLen) {
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo));
+            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo + 8));
+            const __m256i from = _mm256_set1_epi32(lo);
+            const __m256i ra = _mm256_sub_epi32(ia, from), rb = _mm256_sub_epi32(ib, from);
+            pa = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, ra), _mm256_permutevar8x32_epi32(second, ra),
+                                    _mm256_cmpgt_epi32(ra, seven));
+            pb = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, rb), _mm256_permutevar8x32_epi32(second, rb),
+                                    _mm256_cmpgt_epi32(rb, seven));
+        } else {
+            pa = _mm256_i32gather_epi32(base, ia, 4);
+            pb = _mm256_i32gather_epi32(base, ib, 4);
+        }
+        // Each pixel's weight in all four of its 16-bit channel lanes.
+        __m256i wlo = _mm256_unpacklo_epi32(vw, vw), whi = _mm256_unpackhi_epi32(vw, vw);
+        wlo = _mm256_or_si256(wlo, _mm256_slli_epi32(wlo, 16));
+        whi = _mm256_or_si256(whi, _mm256_slli_epi32(whi, 16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k),
+                            _mm256_or_si256(blendHalvesAvx2(pb, pa, wlo, _mm256_sub_epi16(full, wlo), whi,
+                                                            _mm256_sub_epi16(full, whi)),
+                                            mask));
+    }
+    lerpRowScalar(out + k, row, rowLen, xa + k, xb + k, w + k, n - k, opaqueMask);
+}
+#endif
+
+LerpRowFn pickLerpRow()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) return lerpRowAvx2;
+#endif
+    return lerpRowScalar;
+}
+
+const LerpRowFn lerpRow = pickLerpRow();
 
 // Grey of 0.35 × (R + G + B) with the fraction dropped, capped at 255:
 // (sum × 22939) >> 16 equals floor(sum × 7 / 20) for every sum up to 765.
@@ -257,11 +335,12 @@ bool planStretch(int x, int y, int w, int h, int sx, int sy, int sw, int sh, QSi
 }
 
 // Equal sizes: a pixel-exact copy, mirrored where asked.
-void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p)
+void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QRect &clip = QRect())
 {
     // Columns and rows of the destination that receive a pixel.
-    const int x0 = std::max(p.dl, 0), x1 = std::min(p.dl + p.dw, dst.width());
-    const int y0 = std::max(p.dt, 0), y1 = std::min(p.dt + p.dh, dst.height());
+    const QRect area = clip.isEmpty() ? dst.rect() : clip.intersected(dst.rect());
+    const int x0 = std::max(p.dl, area.left()), x1 = std::min(p.dl + p.dw, area.right() + 1);
+    const int y0 = std::max(p.dt, area.top()), y1 = std::min(p.dt + p.dh, area.bottom() + 1);
     if (x1 <= x0 || y1 <= y0) return;
     uchar *dbits = dst.bits();
     QImage privateSource;
@@ -407,52 +486,297 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
     }
 }
 
+namespace {
+
+// Means of pixel pairs, rounded up: (a + b + 1) / 2 per channel.
+inline uint32_t meanUp(uint32_t a, uint32_t b)
+{
+    return (a | b) - (((a ^ b) >> 1) & 0x7F7F7F7Fu);
+}
+// Means rounded down: (a + b) / 2 per channel.
+inline uint32_t meanDown(uint32_t a, uint32_t b)
+{
+    return (a & b) + (((a ^ b) >> 1) & 0x7F7F7F7Fu);
+}
+
+// One output row of a halving: out[i] is the mean of columns 2i and 2i + 1
+// (x0 + 2i clamped to `last`) of rows a and b, the two row means rounded up
+// and their mean rounded down, so the rounding does not drift either way
+// over many levels. With `byX` false the columns are kept.
+using HalveRowFn = void (*)(QRgb *out, const QRgb *a, const QRgb *b, int x0, int last, int w, bool byX);
+
+void halveRowScalar(QRgb *out, const QRgb *a, const QRgb *b, int x0, int last, int w, bool byX)
+{
+    for (int i = 0; i < w; ++i) {
+        const int c0 = x0 + (byX ? 2 * i : i), c1 = byX ? std::min(c0 + 1, last) : c0;
+        out[i] = meanDown(meanUp(a[c0], a[c1]), meanUp(b[c0], b[c1]));
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline __m256i meanDownAvx2(__m256i x, __m256i y)
+{
+    // avg rounds up; complementing both sides turns it into rounding down.
+    const __m256i ones = _mm256_set1_epi32(-1);
+    return _mm256_xor_si256(_mm256_avg_epu8(_mm256_xor_si256(x, ones), _mm256_xor_si256(y, ones)), ones);
+}
+
+// Means of the pixel pairs of 16 pixels, rounded up, in the order 0 1 4 5 | 2 3 6 7.
+__attribute__((target("avx2"))) inline __m256i pairMeansAvx2(__m256i v0, __m256i v1)
+{
+    const __m256 f0 = _mm256_castsi256_ps(v0), f1 = _mm256_castsi256_ps(v1);
+    const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(f0, f1, 0x88));
+    const __m256i odd = _mm256_castps_si256(_mm256_shuffle_ps(f0, f1, 0xDD));
+    return _mm256_avg_epu8(even, odd);
+}
+
+__attribute__((target("avx2"))) void halveRowAvx2(QRgb *out, const QRgb *a, const QRgb *b, int x0, int last, int w,
+                                                  bool byX)
+{
+    int i = 0;
+    if (byX) {
+        // Sixteen source pixels give eight; the last pair may need clamping.
+        for (; i + 8 <= w && x0 + 2 * i + 16 <= last + 1; i += 8) {
+            const QRgb *pa = a + x0 + 2 * i, *pb = b + x0 + 2 * i;
+            const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pa));
+            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pa + 8));
+            const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pb));
+            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pb + 8));
+            const __m256i m = meanDownAvx2(pairMeansAvx2(a0, a1), pairMeansAvx2(b0, b1));
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i), _mm256_permute4x64_epi64(m, 0xD8));
+        }
+    } else {
+        for (; i + 8 <= w; i += 8) {
+            const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(a + x0 + i));
+            const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + x0 + i));
+            // meanUp(x, x) is x: only the rows are averaged.
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + i), meanDownAvx2(va, vb));
+        }
+    }
+    halveRowScalar(out + i, a, b, x0 + (byX ? 2 * i : i), last, w - i, byX);
+}
+#endif
+
+HalveRowFn pickHalveRow()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (__builtin_cpu_supports("avx2")) return halveRowAvx2;
+#endif
+    return halveRowScalar;
+}
+
+const HalveRowFn halveRow = pickHalveRow();
+
+// One reduction of a rectangle of `src`: each pixel the mean of 2 × 1, 1 × 2
+// or 2 × 2 pixels (`byX`, `byY`); an odd last column or row is averaged with
+// itself.
+QImage halve(const QImage &src, const QRect &r, bool byX, bool byY)
+{
+    const int w = byX ? (r.width() + 1) / 2 : r.width(), h = byY ? (r.height() + 1) / 2 : r.height();
+    QImage out(w, h, src.format());
+    if (out.isNull()) return out;
+    const int lastY = r.bottom();
+    for (int j = 0; j < h; ++j) {
+        const int y0 = r.y() + (byY ? 2 * j : j), y1 = byY ? std::min(y0 + 1, lastY) : y0;
+        halveRow(reinterpret_cast<QRgb *>(out.scanLine(j)), reinterpret_cast<const QRgb *>(src.constScanLine(y0)),
+                 reinterpret_cast<const QRgb *>(src.constScanLine(y1)), r.x(), r.right(), w, byX);
+    }
+    return out;
+}
+
+// A picture the stretched copy samples: pixel i of `image` covers the
+// source columns [originX + i × scaleX, originX + (i + 1) × scaleX), rows likewise.
+struct SampledLevel
+{
+    const QImage *image = nullptr;
+    double originX = 0, originY = 0;
+    double scaleX = 1, scaleY = 1;
+};
+
+// For each visible destination position along one axis, the two level
+// positions it blends and the weight of the second (0 … 255).
+struct AxisMap
+{
+    std::vector<int32_t> a, b, w;
+};
+
+AxisMap mapAxis(int first, int count, int dStart, int dLen, int sStart, int sLen, bool flip, double origin,
+                double scale, int levelLen, bool nearest)
+{
+    AxisMap m;
+    m.a.resize(size_t(count));
+    m.b.resize(size_t(count));
+    m.w.resize(size_t(count));
+    // The level positions the source rectangle touches; samples stay inside.
+    const int lo = std::clamp(int(std::floor((sStart - origin) / scale)), 0, levelLen - 1);
+    const int hi = std::clamp(int(std::ceil((sStart + sLen - origin) / scale)) - 1, lo, levelLen - 1);
+    if (dLen == sLen && scale == 1 && origin == 0 && !flip) {
+        // Not stretched along this axis: position for position.
+        for (int k = 0; k < count; ++k) {
+            m.a[size_t(k)] = m.b[size_t(k)] = std::clamp(sStart + first + k - dStart, lo, hi);
+            m.w[size_t(k)] = 0;
+        }
+        return m;
+    }
+    for (int k = 0; k < count; ++k) {
+        double t = (first + k - dStart + 0.5) / dLen;
+        if (flip) t = 1.0 - t;
+        const double u = (sStart + t * sLen - origin) / scale;
+        int i;
+        int weight = 0;
+        if (nearest) {
+            i = std::clamp(int(std::floor(u)), lo, hi);
+        } else {
+            const double v = u - 0.5;
+            i = int(std::floor(v));
+            if (i < lo) {
+                i = lo;
+            } else if (i >= hi) {
+                i = hi;
+            } else {
+                weight = int(std::lround((v - i) * 255.0));
+            }
+        }
+        m.a[size_t(k)] = i;
+        m.b[size_t(k)] = weight ? i + 1 : i;
+        m.w[size_t(k)] = weight;
+    }
+    return m;
+}
+
+// Halvings of an axis that bring a shrink to at most √2: sampling a picture
+// reduced that far with two taps leaves no source pixel unread.
+int halvingsFor(int sourceLen, int destLen)
+{
+    int k = 0;
+    while (k < 30 && double(sourceLen) / double(1 << k) > 1.4142 * destLen) ++k;
+    return k;
+}
+
+void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage> &levels, bool levelsHalveRows,
+                    StretchMode mode, const QRect &clip)
+{
+    const QRect area = clip.isEmpty() ? dst.rect() : clip.intersected(dst.rect());
+    const int x0 = std::max(p.dl, area.left()), x1 = std::min<int64_t>(int64_t(p.dl) + p.dw, area.right() + 1);
+    const int y0 = std::max(p.dt, area.top()), y1 = std::min<int64_t>(int64_t(p.dt) + p.dh, area.bottom() + 1);
+    if (x1 <= x0 || y1 <= y0) return;
+    const bool nearest = mode == StretchMode::ColorOnColor;
+
+    SampledLevel level;
+    level.image = &levels.front();
+    QImage reduced; // a further reduction of the source rectangle, when needed
+    if (!nearest) {
+        int kx = halvingsFor(p.sw, p.dw), ky = halvingsFor(p.sh, p.dh);
+        const int k = std::min({kx, levelsHalveRows ? ky : kx, int(levels.size()) - 1});
+        level.image = &levels[size_t(k)];
+        level.scaleX = double(1 << k);
+        kx -= k;
+        if (levelsHalveRows) {
+            level.scaleY = double(1 << k);
+            ky -= k;
+        }
+        while (kx > 0 || ky > 0) {
+            const QImage &from = *level.image;
+            const int lx0 = std::clamp(int(std::floor((p.sl - level.originX) / level.scaleX)), 0, from.width() - 1);
+            const int lx1 = std::clamp(int(std::ceil((p.sl + p.sw - level.originX) / level.scaleX)), lx0 + 1, from.width());
+            const int ly0 = std::clamp(int(std::floor((p.st - level.originY) / level.scaleY)), 0, from.height() - 1);
+            const int ly1 = std::clamp(int(std::ceil((p.st + p.sh - level.originY) / level.scaleY)), ly0 + 1, from.height());
+            QImage next = halve(from, QRect(lx0, ly0, lx1 - lx0, ly1 - ly0), kx > 0, ky > 0);
+            if (next.isNull()) break; // no memory for the reduction: sample what there is
+            level.originX += lx0 * level.scaleX;
+            level.originY += ly0 * level.scaleY;
+            if (kx > 0) level.scaleX *= 2, --kx;
+            if (ky > 0) level.scaleY *= 2, --ky;
+            reduced = std::move(next);
+            level.image = &reduced;
+        }
+    }
+    QImage privateSource;
+    if (level.image->constBits() == dst.constBits()) {
+        // In place: read from a copy of the rows and columns sampled.
+        privateSource = level.image->copy();
+        level.image = &privateSource;
+    }
+    const QImage &img = *level.image;
+    const int n = x1 - x0;
+    const AxisMap xs = mapAxis(x0, n, p.dl, p.dw, p.sl, p.sw, p.flipX, level.originX, level.scaleX, img.width(), nearest);
+    const AxisMap ys = mapAxis(y0, y1 - y0, p.dt, p.dh, p.st, p.sh, p.flipY, level.originY, level.scaleY, img.height(),
+                               nearest);
+
+    // The horizontal pass of the two source rows the current row blends,
+    // kept while consecutive rows share them.
+    std::vector<QRgb> buffer[2] = {std::vector<QRgb>(size_t(n)), std::vector<QRgb>(size_t(n))};
+    int held[2] = {-1, -1};
+    const auto rowAt = [&](int row, int keep) -> const QRgb * {
+        for (int s = 0; s < 2; ++s)
+            if (held[s] == row) return buffer[s].data();
+        const int s = held[0] == keep ? 1 : 0;
+        lerpRow(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), img.width(), xs.a.data(),
+                xs.b.data(),
+                xs.w.data(), n, 0);
+        held[s] = row;
+        return buffer[s].data();
+    };
+
+    uchar *dbits = dst.bits();
+    const qsizetype dbpl = dst.bytesPerLine();
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    for (int y = y0; y < y1; ++y) {
+        const size_t k = size_t(y - y0);
+        QRgb *d = rowOf(dbits, dbpl, y) + x0;
+        if (ys.w[k] == 0) {
+            lerpRow(d, reinterpret_cast<const QRgb *>(img.constScanLine(ys.a[k])), img.width(), xs.a.data(), xs.b.data(),
+                    xs.w.data(), n, opaque);
+            continue;
+        }
+        const QRgb *top = rowAt(ys.a[k], ys.b[k]);
+        const QRgb *bottom = rowAt(ys.b[k], ys.a[k]);
+        blendRow(d, top, bottom, n, uint32_t(ys.w[k]), opaque);
+    }
+}
+
+bool stretchPlanned(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
+                    StretchPlan &p, const QRect &clip = QRect())
+{
+    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return false;
+    if (!planStretch(x, y, w, h, sx, sy, sw, sh, src.size(), p)) return false;
+    if (p.dw == p.sw && p.dh == p.sh) {
+        mirrorCopy(dst, src, p, clip);
+        return false;
+    }
+    return !(p.dl >= dst.width() || p.dt >= dst.height() || p.dl + p.dw <= 0 || p.dt + p.dh <= 0);
+}
+
+} // namespace
+
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
                 StretchMode mode)
 {
-    if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
     StretchPlan p;
-    if (!planStretch(x, y, w, h, sx, sy, sw, sh, src.size(), p)) return;
-    if (p.dw == p.sw && p.dh == p.sh) {
-        mirrorCopy(dst, src, p);
-        return;
-    }
-    if (p.dl >= dst.width() || p.dt >= dst.height() || p.dl + p.dw <= 0 || p.dt + p.dh <= 0) return;
+    if (!stretchPlanned(dst, x, y, w, h, src, sx, sy, sw, sh, p)) return;
+    const std::vector<QImage> levels{src};
+    stretchSampled(dst, p, levels, true, mode, QRect());
+}
 
-    if (mode == StretchMode::Halftone && p.dw <= p.sw && p.dh <= p.sh) {
-        // Shrinking: average the source pixels each destination pixel covers,
-        // which a bilinear filter would skip over and make shimmer.
-        const QImage view(src.constBits() + src.bytesPerLine() * p.st + qsizetype(p.sl) * 4, p.sw, p.sh,
-                          src.bytesPerLine(), src.format());
-        QImage scaled = view.scaled(p.dw, p.dh, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (p.flipX || p.flipY) scaled = std::move(scaled).mirrored(p.flipX, p.flipY);
-        if (scaled.format() != src.format() && src.format() != QImage::Format_RGB32)
-            scaled.convertTo(src.format());
-        BitBlt(dst, p.dl, p.dt, p.dw, p.dh, scaled, 0, 0);
-        return;
+PicturePyramid::PicturePyramid(const QImage &picture, bool halveRows) : m_halveRows(halveRows)
+{
+    if (picture.isNull() || !isCanvasFormat(picture.format())) return;
+    m_levels.push_back(picture);
+    while (m_levels.back().width() > 1 || (halveRows && m_levels.back().height() > 1)) {
+        const QImage &last = m_levels.back();
+        QImage next = halve(last, last.rect(), last.width() > 1, halveRows && last.height() > 1);
+        if (next.isNull()) break;
+        m_levels.push_back(std::move(next));
     }
+}
 
-    // Enlarging (or nearest-pixel): let the raster engine map the source
-    // rectangle onto the clipped destination.
-    QImage privateSource;
-    const QImage *source = &src;
-    if (dst.constBits() == src.constBits()) {
-        privateSource = src.copy(p.sl, p.st, p.sw, p.sh);
-        source = &privateSource;
-        p.sl = p.st = 0;
-    }
-    const double kx = double(p.dw) / p.sw, ky = double(p.dh) / p.sh;
-    const QTransform map(p.flipX ? -kx : kx, 0, 0, p.flipY ? -ky : ky,
-                         p.flipX ? p.dl + p.dw + p.sl * kx : p.dl - p.sl * kx,
-                         p.flipY ? p.dt + p.dh + p.st * ky : p.dt - p.st * ky);
-    QPainter painter(&dst);
-    if (!painter.isActive()) return;
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, mode == StretchMode::Halftone);
-    painter.setClipRect(QRect(p.dl, p.dt, p.dw, p.dh));
-    painter.setTransform(map);
-    const QRectF area(p.sl, p.st, p.sw, p.sh);
-    painter.drawImage(area, *source, area);
+void StretchBlt(QImage &dst, int x, int y, int w, int h, const PicturePyramid &src, int sx, int sy, int sw, int sh,
+                const QRect &clip)
+{
+    if (src.levels().empty()) return;
+    StretchPlan p;
+    if (!stretchPlanned(dst, x, y, w, h, src.levels().front(), sx, sy, sw, sh, p, clip)) return;
+    stretchSampled(dst, p, src.levels(), src.halvesRows(), StretchMode::Halftone, clip);
 }
 
 void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int alpha)
@@ -474,8 +798,10 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
         s.sx = s.sy = 0;
     }
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
-    for (int r = 0; r < s.h; ++r)
-        blendRow(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, s.w, uint32_t(alpha), opaque);
+    for (int r = 0; r < s.h; ++r) {
+        QRgb *d = rowOf(dbits, dbpl, s.y + r) + s.x;
+        blendRow(d, d, rowOf(sbits, sbpl, s.sy + r) + s.sx, s.w, uint32_t(alpha), opaque);
+    }
 }
 
 void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha)
@@ -490,12 +816,17 @@ void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alp
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     uchar *dbits = dst.bits();
     const qsizetype bytes = qsizetype(dst.width()) * 4;
-    // Row by row, so each row of the result is still in the cache when it is blended.
+    // One pass: each pixel of the result is written once from the two pictures.
     for (int y = 0; y < dst.height(); ++y) {
         QRgb *d = rowOf(dbits, dst.bytesPerLine(), y);
-        if (d != rowOf(back.constBits(), back.bytesPerLine(), y))
-            std::memcpy(d, rowOf(back.constBits(), back.bytesPerLine(), y), size_t(bytes));
-        if (alpha > 0) blendRow(d, rowOf(front.constBits(), front.bytesPerLine(), y), dst.width(), uint32_t(alpha), opaque);
+        const QRgb *b = rowOf(back.constBits(), back.bytesPerLine(), y);
+        if (alpha > 0) {
+            blendRow(d, b, rowOf(front.constBits(), front.bytesPerLine(), y), dst.width(), uint32_t(alpha), opaque);
+        } else if (d != b) {
+            std::memcpy(d, b, size_t(bytes));
+            if (opaque)
+                for (int x = 0; x < dst.width(); ++x) d[x] |= opaque;
+        }
     }
 }
 

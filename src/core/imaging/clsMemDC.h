@@ -22,11 +22,13 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 #include <QRgb>
 #include <QSize>
 
 #include <cstdint>
+#include <vector>
 
 namespace pvsm {
 
@@ -102,7 +104,7 @@ enum class RasterOp {
 
 // Filtering of the stretched copy.
 enum class StretchMode {
-    Halftone,    // smooth: area average when shrinking, bilinear when enlarging
+    Halftone,    // smooth: bilinear from the picture halved until it is at most √2 larger
     ColorOnColor // nearest pixel, no filtering
 };
 
@@ -117,6 +119,33 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
 // down). Equal sizes copy exactly (mirrored if asked) without filtering.
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
                 StretchMode mode = StretchMode::Halftone);
+
+// A picture made ready for many shrunken copies of it: the picture and its
+// successive halves (each pixel the mean of 2 × 2), made once, so that a copy
+// shrunk to a tenth reads about as many pixels as it writes instead of all of
+// them. The pyramid keeps the picture as it was when made (implicit sharing:
+// later drawing on the picture does not reach it).
+class PicturePyramid
+{
+public:
+    PicturePyramid() = default;
+    // With `halveRows` false only the columns are halved, for copies that are
+    // narrowed but keep their height. Empty for a null or non-canvas picture.
+    explicit PicturePyramid(const QImage &picture, bool halveRows = true);
+    const std::vector<QImage> &levels() const { return m_levels; }
+    bool halvesRows() const { return m_halveRows; }
+
+private:
+    std::vector<QImage> m_levels;
+    bool m_halveRows = true;
+};
+
+// The halftone stretched copy from a pyramid: the same rectangles and
+// clipping as StretchBlt from its picture, sampled from the level nearest the
+// destination's size. Only the destination pixels inside `clip` change (all
+// of them when `clip` is empty).
+void StretchBlt(QImage &dst, int x, int y, int w, int h, const PicturePyramid &src, int sx, int sy, int sw, int sh,
+                const QRect &clip = QRect());
 
 // Constant-alpha blend of the w × h rectangle at (sx, sy) of `src` over
 // (x, y) of `dst`: every channel becomes (src × alpha + dst × (255 − alpha)) /
@@ -162,6 +191,11 @@ inline void StretchBlt(clsMemDC &dst, int x, int y, int w, int h, const clsMemDC
                        int sh, StretchMode mode = StretchMode::Halftone)
 {
     StretchBlt(dst.image(), x, y, w, h, src.image(), sx, sy, sw, sh, mode);
+}
+inline void StretchBlt(clsMemDC &dst, int x, int y, int w, int h, const PicturePyramid &src, int sx, int sy, int sw,
+                       int sh, const QRect &clip = QRect())
+{
+    StretchBlt(dst.image(), x, y, w, h, src, sx, sy, sw, sh, clip);
 }
 inline void AlphaBlend(clsMemDC &dst, int x, int y, int w, int h, const clsMemDC &src, int sx, int sy, int alpha)
 {

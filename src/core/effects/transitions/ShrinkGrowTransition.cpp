@@ -27,8 +27,9 @@ void ShrinkGrowTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC
     const int d = ctx.TransitionFrames > 0 ? std::max(1, Nearest(W / (ctx.TransitionFrames / 2.0))) : 1;
     const auto due = [d](int position) { return position % d <= 7; };
 
-    clsMemDC old(W, H);
-    BitBlt(old, 0, 0, W, H, dest, 0, 0);
+    // Both pictures are drawn shrunk at every step: their halves are made once.
+    const PicturePyramid old(dest.image());
+    const PicturePyramid grown(newPicture.image());
     FillRect(dest, 0, 0, W, H, 0x000000);
 
     // Shrinking: blacking out the rectangle drawn last is enough, the next
@@ -48,7 +49,7 @@ void ShrinkGrowTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC
     for (int off = 0; off <= W; off += 8) {
         if (!due(off)) continue;
         const QRect r = centredRect(W, H, off);
-        StretchBlt(dest, r.x(), r.y(), r.width(), r.height(), newPicture, 0, 0, W, H);
+        StretchBlt(dest, r.x(), r.y(), r.width(), r.height(), grown, 0, 0, W, H);
         writeFrame(ctx, dest);
     }
     BitBlt(dest, 0, 0, W, H, newPicture, 0, 0);

@@ -25,20 +25,23 @@ void ZoomTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newP
     const int d = frameDivisor(W, ctx.TransitionFrames);
     const auto due = [d](int position) { return position % d <= 7; };
 
+    // Every step shrinks the whole picture: its halves are made once.
     if (v2 == 1) {
+        const PicturePyramid grown(newPicture.image());
         // Every step covers the one before it (the picture only grows), so a
         // step that is not written needs no drawing: the written frames are
         // the same.
         for (int off = 0; off <= W; off += 8) {
             if (!due(off)) continue;
             const QRect r = centredRect(W, H, off);
-            StretchBlt(dest, r.x(), r.y(), r.width(), r.height(), newPicture, 0, 0, W, H);
+            StretchBlt(dest, r.x(), r.y(), r.width(), r.height(), grown, 0, 0, W, H);
             writeFrame(ctx, dest);
         }
     } else {
         // DEST keeps OLD as the source until the end; the frames are built on
         // a canvas holding NEW, where only the last drawn rectangle needs
         // restoring.
+        const PicturePyramid shrunk(dest.image());
         clsMemDC canvas(W, H);
         BitBlt(canvas, 0, 0, W, H, newPicture, 0, 0);
         QRect drawn;
@@ -46,7 +49,7 @@ void ZoomTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newP
             if (!due(n)) continue;
             BitBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), newPicture, drawn.x(), drawn.y());
             drawn = centredRect(W, H, n);
-            StretchBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), dest, 0, 0, W, H);
+            StretchBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), shrunk, 0, 0, W, H);
             writeFrame(ctx, canvas);
         }
     }
