@@ -223,6 +223,7 @@ void benchSize(int W, int H, int runs)
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    pvsm::ReuseCanvasMemory();
     QGuiApplication app(argc, argv); // fonts for the text effects
     const int runs = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 100) : 3;
     std::printf("bench_effects: processor ms, fastest of %d run(s) per case; NullFrameSink\n", runs);

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "Display.h"
 #include "Version.h"
+#include "clsMemDC.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,6 +82,7 @@ int main(int argc, char **argv)
     // options of those names, so they get the arguments as given.
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    pvsm::ReuseCanvasMemory();
     QGuiApplication app(argc, argv);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage();

@@ -3,11 +3,13 @@
 #include "MainWindow.h"
 #include "StartUp.h"
 #include "Version.h"
+#include "clsMemDC.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    pvsm::ReuseCanvasMemory();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pvsm"));
     app.setApplicationDisplayName(pvsm::productName());

@@ -10,10 +10,9 @@ namespace pvsm {
 TransitionSurfaces BeginTransition(clsMemDC &dest, const clsMemDC &newPicture)
 {
     TransitionSurfaces s{dest, newPicture, {}, {}};
-    s.A.CreateMemDC(dest.Width(), dest.Height(), 0);
-    s.B.CreateMemDC(dest.Width(), dest.Height(), 0);
-    BitBlt(s.A, 0, 0, dest.Width(), dest.Height(), dest, 0, 0);
-    BitBlt(s.B, 0, 0, dest.Width(), dest.Height(), dest, 0, 0);
+    // Shared until drawn on: many renderers only read A and never touch B.
+    s.A.CopyOf(dest);
+    s.B.CopyOf(dest);
     return s;
 }
 

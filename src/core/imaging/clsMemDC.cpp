@@ -11,6 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #elif defined(__SSE2__)
@@ -369,6 +373,16 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
 
 } // namespace
 
+void ReuseCanvasMemory()
+{
+#if defined(__GLIBC__)
+    // Blocks up to 64 MB (a 4096 × 4096 canvas) come from the heap, and up
+    // to 512 MB of free heap top stays mapped.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
+}
+
 uint32_t TranslateColor(uint32_t colorBgr)
 {
     if (colorBgr & 0x80000000u) {
@@ -419,6 +433,12 @@ bool clsMemDC::CreateMemDC(QSize boxSizePx, int widthPx, int heightPx, uint32_t 
 {
     return CreateMemDC(widthPx == 0 ? boxSizePx.width() : widthPx, heightPx == 0 ? boxSizePx.height() : heightPx,
                        backColorBgr);
+}
+
+void clsMemDC::CopyOf(const clsMemDC &other, uint32_t backColorBgr)
+{
+    m_image = other.m_image;
+    m_initialBackColor = m_backColor = TranslateColor(backColorBgr);
 }
 
 void clsMemDC::Release()
@@ -691,8 +711,9 @@ void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage>
             level.image = &reduced;
         }
     }
+    uchar *dbits = dst.bits(); // first: a destination sharing its pixels with the source is parted from it here
     QImage privateSource;
-    if (level.image->constBits() == dst.constBits()) {
+    if (level.image->constBits() == dbits) {
         // In place: read from a copy of the rows and columns sampled.
         privateSource = level.image->copy();
         level.image = &privateSource;
@@ -718,7 +739,6 @@ void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage>
         return buffer[s].data();
     };
 
-    uchar *dbits = dst.bits();
     const qsizetype dbpl = dst.bytesPerLine();
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     for (int y = y0; y < y1; ++y) {

@@ -6,10 +6,10 @@ namespace pvsm {
 void FadeTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &layout, const QString &text, double scale, int)
 {
     const int W = surface.Width(), H = surface.Height();
-    clsMemDC textCanvas(W, H), backup(W, H), work(W, H);
-    BitBlt(textCanvas, 0, 0, W, H, surface, 0, 0);
-    BitBlt(backup, 0, 0, W, H, surface, 0, 0);
-    BitBlt(work, 0, 0, W, H, surface, 0, 0);
+    clsMemDC textCanvas, backup, work;
+    textCanvas.CopyOf(surface);
+    backup.CopyOf(surface);
+    work.CopyOf(surface);
     DrawTextPath(textCanvas.image(), text, layout, scaledStyle(ctx.style, scale));
     const QRect r = pixelRect(layout);
     // Every second value of 5, 15, 25, ... 245.

@@ -6,8 +6,8 @@ namespace pvsm {
 void WipeTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &layout, const QString &text, double scale, int)
 {
     const int W = surface.Width(), H = surface.Height();
-    clsMemDC textCanvas(W, H);
-    BitBlt(textCanvas, 0, 0, W, H, surface, 0, 0);
+    clsMemDC textCanvas;
+    textCanvas.CopyOf(surface);
     DrawTextPath(textCanvas.image(), text, layout, scaledStyle(ctx.style, scale));
     const QRect r = pixelRect(layout);
     const int d = r.width() / 2 / 21 + 1;

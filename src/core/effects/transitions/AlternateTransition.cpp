@@ -35,8 +35,8 @@ void AlternateTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC 
     // The divisor comes from the width for the vertical forms too.
     const int d = frameDivisor(W / 2.0, ctx.TransitionFrames);
 
-    clsMemDC old(W, H);
-    BitBlt(old, 0, 0, W, H, dest, 0, 0);
+    clsMemDC old;
+    old.CopyOf(dest);
 
     // Every step redraws the whole picture from OLD and NEW, so the steps that
     // are not written are not drawn. Source starts are kept inside the

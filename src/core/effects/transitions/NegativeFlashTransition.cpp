@@ -14,8 +14,8 @@ void NegativeFlashTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
     // R: the grey negative of OLD.
     BitBlt(s.B, 0, 0, W, H, s.A, 0, 0, RasterOp::NotSrcCopy);
     DrawBitmapGrey(s.B, s.B, W, H);
-    clsMemDC R(W, H);
-    BitBlt(R, 0, 0, W, H, s.B, 0, 0);
+    clsMemDC R;
+    R.CopyOf(s.B);
 
     // OLD fades into the negative.
     for (int alpha = 247; alpha >= 0; alpha -= step) {

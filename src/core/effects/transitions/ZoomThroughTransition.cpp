@@ -30,8 +30,8 @@ void ZoomThroughTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
     };
 
     // OLD is read from a copy: DEST is drawn over from the first step.
-    clsMemDC old(W, H);
-    BitBlt(old, 0, 0, W, H, dest, 0, 0);
+    clsMemDC old;
+    old.CopyOf(dest);
 
     int last = 0;
     for (int s = 1; inside(s); ++s) {

@@ -42,8 +42,8 @@ void ZoomTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newP
         // a canvas holding NEW, where only the last drawn rectangle needs
         // restoring.
         const PicturePyramid shrunk(dest.image());
-        clsMemDC canvas(W, H);
-        BitBlt(canvas, 0, 0, W, H, newPicture, 0, 0);
+        clsMemDC canvas;
+        canvas.CopyOf(newPicture);
         QRect drawn;
         for (int n = W; n >= 0; n -= 8) {
             if (!due(n)) continue;
