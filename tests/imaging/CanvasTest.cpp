@@ -364,3 +364,62 @@ TEST(Canvas, FillsClipAndGradientsRunCornerToCorner)
     FillGradient(untouched, 0, red, red);
     EXPECT_EQ(untouched.pixel(9, 9), red);
 }
+
+// The vector loops are picked by processor; whichever runs must draw what the
+// portable loops draw, to the last bit, or exports would differ by machine.
+TEST(Canvas, EveryKernelSetDrawsTheSamePixels)
+{
+    const QImage src = patterned(203, 117, 9); // odd sizes: every loop has a tail
+    const PicturePyramid pyramid(src), columns(src, false);
+    struct Stretch
+    {
+        int x, y, w, h, sx, sy, sw, sh;
+    };
+    const Stretch stretches[] = {
+        {3, 5, 61, 35, 0, 0, 203, 117},    // shrink to 0.3
+        {0, 0, 130, 70, 0, 0, 203, 117},   // to 0.64
+        {1, 2, 190, 110, 0, 0, 203, 117},  // to 0.94
+        {-9, -4, 260, 150, 0, 0, 203, 117}, // enlarge, clipped
+        {0, 0, 203, 117, 90, 50, 17, 11},  // enlarge a crop 12 times
+        {200, 0, -150, 117, 10, 0, 120, 117}, // mirrored, columns only
+        {0, 116, 203, -117, 0, 0, 203, 117},  // upside down, equal size
+        {5, 5, 40, 117, 160, 0, 43, 117},  // narrowed strip
+    };
+    const auto drawAll = [&] {
+        std::vector<QImage> out;
+        for (const Stretch &c : stretches) {
+            QImage d = uniform(203, 117, 0xFF102030);
+            StretchBlt(d, c.x, c.y, c.w, c.h, src, c.sx, c.sy, c.sw, c.sh);
+            out.push_back(d);
+            QImage n = uniform(203, 117, 0xFF102030);
+            StretchBlt(n, c.x, c.y, c.w, c.h, src, c.sx, c.sy, c.sw, c.sh, StretchMode::ColorOnColor);
+            out.push_back(n);
+            QImage p = uniform(203, 117, 0xFF102030);
+            StretchBlt(p, c.x, c.y, c.w, c.h, pyramid, c.sx, c.sy, c.sw, c.sh);
+            out.push_back(p);
+            QImage q = uniform(203, 117, 0xFF102030);
+            StretchBlt(q, c.x, c.y, c.w, c.h, columns, c.sx, c.sy, c.sw, c.sh, QRect(20, 0, 100, 117));
+            out.push_back(q);
+        }
+        const QImage other = patterned(203, 117, 4);
+        for (int alpha : {0, 1, 77, 254, 255}) {
+            QImage d(203, 117, QImage::Format_RGB32);
+            BlendPictures(d, src, other, alpha);
+            out.push_back(d);
+            QImage a = src.copy();
+            AlphaBlend(a, 7, 3, 150, 100, other, 11, 9, alpha);
+            out.push_back(a);
+        }
+        return out;
+    };
+
+    UsePixelKernels(PixelKernels::Portable);
+    const std::vector<QImage> portable = drawAll();
+    for (PixelKernels k : {PixelKernels::Avx2, PixelKernels::Best}) {
+        UsePixelKernels(k);
+        const std::vector<QImage> vector = drawAll();
+        ASSERT_EQ(vector.size(), portable.size());
+        for (size_t i = 0; i < vector.size(); ++i) EXPECT_TRUE(vector[i] == portable[i]) << "case " << i << " kernels " << int(k);
+    }
+    UsePixelKernels(PixelKernels::Best);
+}

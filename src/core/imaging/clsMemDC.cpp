@@ -186,87 +186,309 @@ __attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *b, const 
 }
 #endif
 
-BlendRowFn pickBlendRow()
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx512f,avx512bw"))) void blendRowAvx512(QRgb *d, const QRgb *b, const QRgb *s, int n,
+                                                                uint32_t a, uint32_t opaqueMask)
+{
+    const __m512i va = _mm512_set1_epi16(short(a));
+    const __m512i vb = _mm512_set1_epi16(short(255 - a));
+    const __m512i half = _mm512_set1_epi16(128);
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i vs = _mm512_loadu_si512(s + i);
+        const __m512i vd = _mm512_loadu_si512(b + i);
+        __m512i lo = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(vs, zero), va),
+                                      _mm512_mullo_epi16(_mm512_unpacklo_epi8(vd, zero), vb));
+        __m512i hi = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(vs, zero), va),
+                                      _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), vb));
+        lo = _mm512_add_epi16(lo, half);
+        hi = _mm512_add_epi16(hi, half);
+        lo = _mm512_srli_epi16(_mm512_add_epi16(lo, _mm512_srli_epi16(lo, 8)), 8);
+        hi = _mm512_srli_epi16(_mm512_add_epi16(hi, _mm512_srli_epi16(hi, 8)), 8);
+        _mm512_storeu_si512(d + i, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+    }
+    blendRowAvx2(d + i, b + i, s + i, n - i, a, opaqueMask);
+}
+#endif
+
+// The widest vector instructions the pixel loops may use.
+bool allowAvx512(PixelKernels k)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) return blendRowAvx2;
+    return k == PixelKernels::Best && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+    (void)k;
+    return false;
+#endif
+}
+bool allowAvx2(PixelKernels k)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    return k != PixelKernels::Portable && __builtin_cpu_supports("avx2");
+#else
+    (void)k;
+    return false;
+#endif
+}
+
+BlendRowFn pickBlendRow(PixelKernels k)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (allowAvx512(k)) return blendRowAvx512;
+    if (allowAvx2(k)) return blendRowAvx2;
 #endif
 #if defined(__SSE2__)
-    return blendRowSse2;
-#else
-    return blendRowScalar;
+    if (k != PixelKernels::Portable) return blendRowSse2;
 #endif
+    return blendRowScalar;
 }
 
-const BlendRowFn blendRow = pickBlendRow();
+BlendRowFn blendRow = pickBlendRow(PixelKernels::Best);
 
-// Rows of a stretched copy: out[k] = the blend of row[xa[k]] and row[xb[k]]
-// with weight w[k] (0 … 255) on the second, rounded as blendRow rounds.
-using LerpRowFn = void (*)(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb,
-                           const int32_t *w, int n, uint32_t opaqueMask);
+// Rows of a stretched copy. A sample between two pixels a and b at weight w
+// (0 … 255, in 256ths towards b) is a + round((b − a) × w / 256) per channel.
+// The horizontal pass writes either finished pixels or, for rows that are
+// blended again vertically, 16-bit channels in a layout of the kernel's own
+// choosing; xa, xb and w hold `padded` entries (n rounded up to the kernels'
+// group, the last entry repeated) so that vector kernels need no tail.
+inline int lerpChannel(int a, int b, int w)
+{
+    return a + (((b - a) * w + 128) >> 8);
+}
 
-void lerpRowScalar(QRgb *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int n,
-                   uint32_t opaqueMask)
+struct SampleKernels
+{
+    // out[k] for k < n: finished pixels (the tables padded as for row16).
+    void (*row8)(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb, const int32_t *w,
+                 int n, uint32_t opaqueMask);
+    // 16-bit channels of the `padded` samples, 4 × padded values.
+    void (*row16)(int16_t *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb, const int32_t *w,
+                  int padded);
+    // d[k] for k < n: the vertical blend of two row16 results at weight w.
+    void (*blend16)(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w, uint32_t opaqueMask);
+    int group; // samples per vector step: the tables are padded to a multiple of it
+};
+
+inline QRgb lerpPixel(QRgb a, QRgb b, int w)
+{
+    if (w == 0) return a;
+    return QRgb(lerpChannel(int(a >> 24), int(b >> 24), w)) << 24
+           | QRgb(lerpChannel(int(a >> 16 & 0xFF), int(b >> 16 & 0xFF), w)) << 16
+           | QRgb(lerpChannel(int(a >> 8 & 0xFF), int(b >> 8 & 0xFF), w)) << 8
+           | QRgb(lerpChannel(int(a & 0xFF), int(b & 0xFF), w));
+}
+
+void row8Scalar(QRgb *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int n,
+                uint32_t opaqueMask)
+{
+    for (int k = 0; k < n; ++k) out[k] = lerpPixel(row[xa[k]], row[xb[k]], w[k]) | opaqueMask;
+}
+
+// Pixel after pixel, channels in the order B, G, R, A.
+void row16Scalar(int16_t *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int padded)
+{
+    for (int k = 0; k < padded; ++k) {
+        const QRgb p = lerpPixel(row[xa[k]], row[xb[k]], w[k]);
+        for (int c = 0; c < 4; ++c) out[4 * k + c] = int16_t(p >> (8 * c) & 0xFF);
+    }
+}
+
+void blend16Scalar(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w, uint32_t opaqueMask)
 {
     for (int k = 0; k < n; ++k) {
-        const uint32_t a = uint32_t(w[k]);
-        out[k] = (a ? blendPixel(row[xb[k]], row[xa[k]], a, 255 - a) : row[xa[k]]) | opaqueMask;
+        QRgb p = 0;
+        for (int c = 0; c < 4; ++c) p |= QRgb(lerpChannel(top[4 * k + c], bottom[4 * k + c], w)) << (8 * c);
+        d[k] = p | opaqueMask;
     }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"))) void lerpRowAvx2(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
-                                                 const int32_t *xb, const int32_t *w, int n, uint32_t opaqueMask)
+// The eight samples row[xa[k]] and row[xb[k]] of one group.
+__attribute__((target("avx2"))) inline void fetchPairAvx2(const QRgb *row, int rowLen, const int32_t *xa,
+                                                          const int32_t *xb, __m256i &pa, __m256i &pb)
+{
+    const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xa));
+    const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xb));
+    // Positions only step forward or back, so eight samples mostly fall
+    // within 16 neighbouring pixels: two loads and a permute are much
+    // cheaper than a gather there.
+    const int lo = std::min(xa[0], xa[7]), hi = std::max(xb[0], xb[7]);
+    if (hi - lo < 16 && lo + 16 <= rowLen) {
+        const __m256i seven = _mm256_set1_epi32(7);
+        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo));
+        const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo + 8));
+        const __m256i from = _mm256_set1_epi32(lo);
+        const __m256i ra = _mm256_sub_epi32(ia, from), rb = _mm256_sub_epi32(ib, from);
+        pa = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, ra), _mm256_permutevar8x32_epi32(second, ra),
+                                _mm256_cmpgt_epi32(ra, seven));
+        pb = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, rb), _mm256_permutevar8x32_epi32(second, rb),
+                                _mm256_cmpgt_epi32(rb, seven));
+    } else {
+        const int *base = reinterpret_cast<const int *>(row);
+        pa = _mm256_i32gather_epi32(base, ia, 4);
+        pb = _mm256_i32gather_epi32(base, ib, 4);
+    }
+}
+
+// The samples of one group as 16-bit channels: pixels 0 1 | 4 5 in `lo`,
+// 2 3 | 6 7 in `hi` (the order unpacking leaves and packing undoes).
+__attribute__((target("avx2"))) inline void lerpGroupAvx2(const QRgb *row, int rowLen, const int32_t *xa,
+                                                          const int32_t *xb, const int32_t *w, __m256i &lo, __m256i &hi)
+{
+    __m256i pa, pb;
+    fetchPairAvx2(row, rowLen, xa, xb, pa, pb);
+    // Each pixel's weight × 128 in all four of its channel lanes: mulhrs
+    // then gives round(d × w / 256).
+    const __m256i vw = _mm256_slli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(w)), 7);
+    __m256i wlo = _mm256_unpacklo_epi32(vw, vw), whi = _mm256_unpackhi_epi32(vw, vw);
+    wlo = _mm256_or_si256(wlo, _mm256_slli_epi32(wlo, 16));
+    whi = _mm256_or_si256(whi, _mm256_slli_epi32(whi, 16));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alo = _mm256_unpacklo_epi8(pa, zero), ahi = _mm256_unpackhi_epi8(pa, zero);
+    const __m256i blo = _mm256_unpacklo_epi8(pb, zero), bhi = _mm256_unpackhi_epi8(pb, zero);
+    lo = _mm256_add_epi16(alo, _mm256_mulhrs_epi16(_mm256_sub_epi16(blo, alo), wlo));
+    hi = _mm256_add_epi16(ahi, _mm256_mulhrs_epi16(_mm256_sub_epi16(bhi, ahi), whi));
+}
+
+__attribute__((target("avx2"))) void row8Avx2(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
+                                              const int32_t *xb, const int32_t *w, int n, uint32_t opaqueMask)
 {
     const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
-    const __m256i full = _mm256_set1_epi16(255);
-    const __m256i seven = _mm256_set1_epi32(7);
-    const int *base = reinterpret_cast<const int *>(row);
-    int k = 0;
-    for (; k + 8 <= n; k += 8) {
-        const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xa + k));
-        const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xb + k));
-        const __m256i vw = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + k));
-        __m256i pa, pb;
-        // Positions only step forward or back, so eight samples mostly fall
-        // within 16 neighbouring pixels: two loads and a permute are much
-        // cheaper than a gather there.
-        const int lo = std::min(xa[k], xa[k + 7]), hi = std::max(xb[k], xb[k + 7]);
-        if (hi - lo < 16 && lo + 16 <= rowLen) {
-            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo));
-            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo + 8));
-            const __m256i from = _mm256_set1_epi32(lo);
-            const __m256i ra = _mm256_sub_epi32(ia, from), rb = _mm256_sub_epi32(ib, from);
-            pa = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, ra), _mm256_permutevar8x32_epi32(second, ra),
-                                    _mm256_cmpgt_epi32(ra, seven));
-            pb = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, rb), _mm256_permutevar8x32_epi32(second, rb),
-                                    _mm256_cmpgt_epi32(rb, seven));
+    for (int k = 0; k < n; k += 8) {
+        __m256i lo, hi;
+        lerpGroupAvx2(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        const __m256i p = _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask);
+        if (k + 8 <= n) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), p);
         } else {
-            pa = _mm256_i32gather_epi32(base, ia, 4);
-            pb = _mm256_i32gather_epi32(base, ib, 4);
+            alignas(32) QRgb last[8];
+            _mm256_store_si256(reinterpret_cast<__m256i *>(last), p);
+            std::memcpy(out + k, last, size_t(n - k) * sizeof(QRgb));
         }
-        // Each pixel's weight in all four of its 16-bit channel lanes.
-        __m256i wlo = _mm256_unpacklo_epi32(vw, vw), whi = _mm256_unpackhi_epi32(vw, vw);
-        wlo = _mm256_or_si256(wlo, _mm256_slli_epi32(wlo, 16));
-        whi = _mm256_or_si256(whi, _mm256_slli_epi32(whi, 16));
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k),
-                            _mm256_or_si256(blendHalvesAvx2(pb, pa, wlo, _mm256_sub_epi16(full, wlo), whi,
-                                                            _mm256_sub_epi16(full, whi)),
-                                            mask));
     }
-    lerpRowScalar(out + k, row, rowLen, xa + k, xb + k, w + k, n - k, opaqueMask);
+}
+
+__attribute__((target("avx2"))) void row16Avx2(int16_t *out, const QRgb *row, int rowLen, const int32_t *xa,
+                                               const int32_t *xb, const int32_t *w, int padded)
+{
+    for (int k = 0; k < padded; k += 8) {
+        __m256i lo, hi;
+        lerpGroupAvx2(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * k), lo);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * k + 16), hi);
+    }
+}
+
+__attribute__((target("avx2"))) void blend16Avx2(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w,
+                                                 uint32_t opaqueMask)
+{
+    const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
+    const __m256i vw = _mm256_set1_epi16(short(w << 7));
+    for (int k = 0; k < n; k += 8) {
+        const __m256i tlo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(top + 4 * k));
+        const __m256i thi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(top + 4 * k + 16));
+        const __m256i blo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k));
+        const __m256i bhi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k + 16));
+        const __m256i lo = _mm256_add_epi16(tlo, _mm256_mulhrs_epi16(_mm256_sub_epi16(blo, tlo), vw));
+        const __m256i hi = _mm256_add_epi16(thi, _mm256_mulhrs_epi16(_mm256_sub_epi16(bhi, thi), vw));
+        const __m256i p = _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask);
+        if (k + 8 <= n) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + k), p);
+        } else {
+            alignas(32) QRgb last[8];
+            _mm256_store_si256(reinterpret_cast<__m256i *>(last), p);
+            std::memcpy(d + k, last, size_t(n - k) * sizeof(QRgb));
+        }
+    }
 }
 #endif
 
-LerpRowFn pickLerpRow()
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same in 512-bit registers, 16 samples a group (32 neighbouring pixels
+// cover them without a gather).
+__attribute__((target("avx512f,avx512bw"))) inline void lerpGroupAvx512(const QRgb *row, int rowLen,
+                                                                        const int32_t *xa, const int32_t *xb,
+                                                                        const int32_t *w, __m512i &lo, __m512i &hi)
+{
+    const __m512i ia = _mm512_loadu_si512(xa), ib = _mm512_loadu_si512(xb);
+    const int first = std::min(xa[0], xa[15]), last = std::max(xb[0], xb[15]);
+    __m512i pa, pb;
+    if (last - first < 32 && first + 32 <= rowLen) {
+        const __m512i t0 = _mm512_loadu_si512(row + first), t1 = _mm512_loadu_si512(row + first + 16);
+        const __m512i from = _mm512_set1_epi32(first);
+        pa = _mm512_permutex2var_epi32(t0, _mm512_sub_epi32(ia, from), t1);
+        pb = _mm512_permutex2var_epi32(t0, _mm512_sub_epi32(ib, from), t1);
+    } else {
+        pa = _mm512_i32gather_epi32(ia, row, 4);
+        pb = _mm512_i32gather_epi32(ib, row, 4);
+    }
+    const __m512i vw = _mm512_slli_epi32(_mm512_loadu_si512(w), 7);
+    __m512i wlo = _mm512_unpacklo_epi32(vw, vw), whi = _mm512_unpackhi_epi32(vw, vw);
+    wlo = _mm512_or_si512(wlo, _mm512_slli_epi32(wlo, 16));
+    whi = _mm512_or_si512(whi, _mm512_slli_epi32(whi, 16));
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i alo = _mm512_unpacklo_epi8(pa, zero), ahi = _mm512_unpackhi_epi8(pa, zero);
+    const __m512i blo = _mm512_unpacklo_epi8(pb, zero), bhi = _mm512_unpackhi_epi8(pb, zero);
+    lo = _mm512_add_epi16(alo, _mm512_mulhrs_epi16(_mm512_sub_epi16(blo, alo), wlo));
+    hi = _mm512_add_epi16(ahi, _mm512_mulhrs_epi16(_mm512_sub_epi16(bhi, ahi), whi));
+}
+
+__attribute__((target("avx512f,avx512bw"))) inline __mmask16 headMask(int count)
+{
+    return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void row8Avx512(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
+                                                            const int32_t *xb, const int32_t *w, int n,
+                                                            uint32_t opaqueMask)
+{
+    const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
+    for (int k = 0; k < n; k += 16) {
+        __m512i lo, hi;
+        lerpGroupAvx512(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        _mm512_mask_storeu_epi32(out + k, headMask(n - k), _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void row16Avx512(int16_t *out, const QRgb *row, int rowLen,
+                                                             const int32_t *xa, const int32_t *xb, const int32_t *w,
+                                                             int padded)
+{
+    for (int k = 0; k < padded; k += 16) {
+        __m512i lo, hi;
+        lerpGroupAvx512(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        _mm512_storeu_si512(out + 4 * k, lo);
+        _mm512_storeu_si512(out + 4 * k + 32, hi);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw"))) void blend16Avx512(QRgb *d, const int16_t *top, const int16_t *bottom,
+                                                               int n, int w, uint32_t opaqueMask)
+{
+    const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
+    const __m512i vw = _mm512_set1_epi16(short(w << 7));
+    for (int k = 0; k < n; k += 16) {
+        const __m512i tlo = _mm512_loadu_si512(top + 4 * k), thi = _mm512_loadu_si512(top + 4 * k + 32);
+        const __m512i blo = _mm512_loadu_si512(bottom + 4 * k), bhi = _mm512_loadu_si512(bottom + 4 * k + 32);
+        const __m512i lo = _mm512_add_epi16(tlo, _mm512_mulhrs_epi16(_mm512_sub_epi16(blo, tlo), vw));
+        const __m512i hi = _mm512_add_epi16(thi, _mm512_mulhrs_epi16(_mm512_sub_epi16(bhi, thi), vw));
+        _mm512_mask_storeu_epi32(d + k, headMask(n - k), _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+    }
+}
+#endif
+
+SampleKernels pickSampleKernels(PixelKernels k)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) return lerpRowAvx2;
+    if (allowAvx512(k)) return {row8Avx512, row16Avx512, blend16Avx512, 16};
+    if (allowAvx2(k)) return {row8Avx2, row16Avx2, blend16Avx2, 8};
 #endif
-    return lerpRowScalar;
+    return {row8Scalar, row16Scalar, blend16Scalar, 8};
 }
 
-const LerpRowFn lerpRow = pickLerpRow();
+SampleKernels sampleKernels = pickSampleKernels(PixelKernels::Best);
 
 // Grey of 0.35 × (R + G + B) with the fraction dropped, capped at 255:
 // (sum × 22939) >> 16 equals floor(sum × 7 / 20) for every sum up to 765.
@@ -577,15 +799,15 @@ __attribute__((target("avx2"))) void halveRowAvx2(QRgb *out, const QRgb *a, cons
 }
 #endif
 
-HalveRowFn pickHalveRow()
+HalveRowFn pickHalveRow(PixelKernels k)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (__builtin_cpu_supports("avx2")) return halveRowAvx2;
+    if (allowAvx2(k)) return halveRowAvx2;
 #endif
     return halveRowScalar;
 }
 
-const HalveRowFn halveRow = pickHalveRow();
+HalveRowFn halveRow = pickHalveRow(PixelKernels::Best);
 
 // One reduction of a rectangle of `src`: each pixel the mean of 2 × 1, 1 × 2
 // or 2 × 2 pixels (`byX`, `byY`); an odd last column or row is averaged with
@@ -654,7 +876,7 @@ AxisMap mapAxis(int first, int count, int dStart, int dLen, int sStart, int sLen
             } else if (i >= hi) {
                 i = hi;
             } else {
-                weight = int(std::lround((v - i) * 255.0));
+                weight = std::min(255, int((v - i) * 256.0));
             }
         }
         m.a[size_t(k)] = i;
@@ -720,38 +942,42 @@ void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage>
     }
     const QImage &img = *level.image;
     const int n = x1 - x0;
-    const AxisMap xs = mapAxis(x0, n, p.dl, p.dw, p.sl, p.sw, p.flipX, level.originX, level.scaleX, img.width(), nearest);
+    AxisMap xs = mapAxis(x0, n, p.dl, p.dw, p.sl, p.sw, p.flipX, level.originX, level.scaleX, img.width(), nearest);
     const AxisMap ys = mapAxis(y0, y1 - y0, p.dt, p.dh, p.st, p.sh, p.flipY, level.originY, level.scaleY, img.height(),
                                nearest);
 
     // The horizontal pass of the two source rows the current row blends,
     // kept while consecutive rows share them.
-    std::vector<QRgb> buffer[2] = {std::vector<QRgb>(size_t(n)), std::vector<QRgb>(size_t(n))};
+    const int padded = (n + sampleKernels.group - 1) / sampleKernels.group * sampleKernels.group;
+    for (std::vector<int32_t> *v : {&xs.a, &xs.b, &xs.w}) v->resize(size_t(padded), v->back());
+    std::vector<int16_t> buffer[2];
     int held[2] = {-1, -1};
-    const auto rowAt = [&](int row, int keep) -> const QRgb * {
+    const auto rowAt = [&](int row, int keep) -> const int16_t * {
         for (int s = 0; s < 2; ++s)
             if (held[s] == row) return buffer[s].data();
         const int s = held[0] == keep ? 1 : 0;
-        lerpRow(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), img.width(), xs.a.data(),
-                xs.b.data(),
-                xs.w.data(), n, 0);
+        buffer[s].resize(size_t(padded) * 4);
+        sampleKernels.row16(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), img.width(),
+                            xs.a.data(), xs.b.data(), xs.w.data(), padded);
         held[s] = row;
         return buffer[s].data();
     };
 
     const qsizetype dbpl = dst.bytesPerLine();
+    const uchar *sbits = img.constBits();
+    const qsizetype sbpl = img.bytesPerLine();
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     for (int y = y0; y < y1; ++y) {
         const size_t k = size_t(y - y0);
         QRgb *d = rowOf(dbits, dbpl, y) + x0;
         if (ys.w[k] == 0) {
-            lerpRow(d, reinterpret_cast<const QRgb *>(img.constScanLine(ys.a[k])), img.width(), xs.a.data(), xs.b.data(),
-                    xs.w.data(), n, opaque);
+            sampleKernels.row8(d, rowOf(sbits, sbpl, ys.a[k]), img.width(), xs.a.data(), xs.b.data(), xs.w.data(), n,
+                               opaque);
             continue;
         }
-        const QRgb *top = rowAt(ys.a[k], ys.b[k]);
-        const QRgb *bottom = rowAt(ys.b[k], ys.a[k]);
-        blendRow(d, top, bottom, n, uint32_t(ys.w[k]), opaque);
+        const int16_t *top = rowAt(ys.a[k], ys.b[k]);
+        const int16_t *bottom = rowAt(ys.b[k], ys.a[k]);
+        sampleKernels.blend16(d, top, bottom, n, ys.w[k], opaque);
     }
 }
 
@@ -768,6 +994,13 @@ bool stretchPlanned(QImage &dst, int x, int y, int w, int h, const QImage &src, 
 }
 
 } // namespace
+
+void UsePixelKernels(PixelKernels kernels)
+{
+    blendRow = pickBlendRow(kernels);
+    sampleKernels = pickSampleKernels(kernels);
+    halveRow = pickHalveRow(kernels);
+}
 
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
                 StretchMode mode)
@@ -835,7 +1068,8 @@ void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alp
     alpha = std::clamp(alpha, 0, 255);
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     uchar *dbits = dst.bits();
-    const qsizetype bytes = qsizetype(dst.width()) * 4;
+    const int width = dst.width();
+    const qsizetype bytes = qsizetype(width) * 4;
     // One pass: each pixel of the result is written once from the two pictures.
     for (int y = 0; y < dst.height(); ++y) {
         QRgb *d = rowOf(dbits, dst.bytesPerLine(), y);
@@ -844,8 +1078,8 @@ void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alp
             blendRow(d, b, rowOf(front.constBits(), front.bytesPerLine(), y), dst.width(), uint32_t(alpha), opaque);
         } else if (d != b) {
             std::memcpy(d, b, size_t(bytes));
-            if (opaque)
-                for (int x = 0; x < dst.width(); ++x) d[x] |= opaque;
+            if (opaque && back.format() != QImage::Format_RGB32)
+                for (int x = 0; x < width; ++x) d[x] |= opaque;
         }
     }
 }

@@ -108,6 +108,12 @@ private:
 // peak stays with the process. Programs call it once at start-up.
 void ReuseCanvasMemory();
 
+// The vector instructions the pixel loops use. Every choice draws exactly the
+// same pixels; Best (the default) takes the widest the processor has. For
+// tests that compare them: not safe while anything draws on another thread.
+enum class PixelKernels { Best, Avx2, Portable };
+void UsePixelKernels(PixelKernels kernels);
+
 // Raster operations of the block copy.
 enum class RasterOp {
     SrcCopy,    // the source as it is
