@@ -1,6 +1,7 @@
 #include "AviWriter.h"
 
 #include "H264Repeat.h"
+#include "YuvConvert.h"
 
 #include <QFile>
 
@@ -141,6 +142,7 @@ struct AviWriter::Impl
     FramePtr frame;      // converted picture handed to the encoder
     PacketPtr packet;
     SwsPtr sws;
+    bool bt709 = false; // the matrix the stream is marked with
     QSize size;
     bool headerWritten = false;
     int64_t lastEncodedPosition = -1;
@@ -266,6 +268,7 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
     d->sws.reset(sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
                                 SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
     if (!d->sws) return bad(QStringLiteral("cannot convert pictures for the %1 encoder").arg(options.encoder));
+    d->bt709 = hd;
     const int *coefficients = sws_getCoefficients(hd ? SWS_CS_ITU709 : SWS_CS_ITU601);
     sws_setColorspaceDetails(d->sws.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     d->size = size;
@@ -327,7 +330,11 @@ bool AviWriter::encodePicture(const QImage &frame, int64_t position)
     if (av_frame_make_writable(d->frame.get()) < 0) return fail(QStringLiteral("out of memory"));
     const uint8_t *src[1] = {img.constBits()};
     const int srcStride[1] = {int(img.bytesPerLine())};
-    sws_scale(d->sws.get(), src, srcStride, 0, img.height(), d->frame->data, d->frame->linesize);
+    if (d->frame->format == AV_PIX_FMT_YUV420P && Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
+        ConvertToYuv420(img.constBits(), img.bytesPerLine(), img.width(), img.height(), d->bt709, d->frame->data,
+                        d->frame->linesize);
+    else
+        sws_scale(d->sws.get(), src, srcStride, 0, img.height(), d->frame->data, d->frame->linesize);
     d->frame->pts = position;
     const int r = avcodec_send_frame(d->codec.get(), d->frame.get());
     if (r < 0) return fail(QStringLiteral("the video encoder failed: %1").arg(avErrorText(r)));
