@@ -5,9 +5,18 @@
 //     synthetic video with the same x264 settings;
 //   - an ffmpeg filter chain making the same show: every JPEG decoded once
 //     (-i photo.jpg, then the loop filter), scaled, and joined by xfade.
-// usage: bench_export [WORKDIR] [--quick]
+// Then the same show with a 3-minute 44.1 kHz stereo MP3 at the defaults,
+// with the time the export spent blocked in each soundtrack step, next to the
+// same export without music and the MP3 encoding of that soundtrack alone.
+// usage: bench_export [WORKDIR] [--quick] [--music-only [--runs N]]
+//   --quick       4 pictures and 30 s of music
+//   --music-only  only the exports with and without music, N times each (3)
+#include "LameApi.h"
 #include "ProjectLists.h"
+#include "SongLength.h"
+#include "Soundtrack.h"
 #include "VideoExport.h"
+#include "cLameEncoder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +32,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <random>
+#include <vector>
 
 using namespace pvsm;
 
@@ -77,16 +90,58 @@ double runProcess(const QString &program, const QStringList &args)
     return t.elapsed() / 1000.0;
 }
 
+// A song for the soundtrack: a moving chord with a little noise, something
+// an encoder has to work on, as 192 kbit/s CBR MP3 at 44.1 kHz stereo.
+bool makeSong(const QString &path, int seconds)
+{
+    constexpr int kRate = 44100;
+    LameApi lame;
+    BeConfig config;
+    config.dwSampleRate = kRate;
+    config.nPreset = kLamePresetCbr;
+    config.dwBitrate = 192;
+    config.bNoRes = 0;
+    uint32_t samples = 0, bufferSize = 0, stream = 0;
+    if (lame.beInitStream(config, samples, bufferSize, stream) != BE_ERR_SUCCESSFUL) return false;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    std::vector<int16_t> pcm(samples);
+    std::vector<uint8_t> out(bufferSize);
+    std::mt19937 rng(1);
+    std::normal_distribution<double> noise(0, 600);
+    int64_t frame = 0;
+    const int64_t total = int64_t(seconds) * kRate;
+    while (frame < total) {
+        for (size_t i = 0; i < pcm.size(); i += 2, ++frame) {
+            const double t = double(frame) / kRate;
+            const double base = 220 * std::pow(2.0, std::floor(t / 2) / 12.0 * 3);
+            pcm[i] = int16_t(5000 * std::sin(2 * M_PI * base * t) + 3000 * std::sin(2 * M_PI * base * 1.5 * t) + noise(rng));
+            pcm[i + 1] = int16_t(5000 * std::sin(2 * M_PI * base * 1.25 * t) + 2000 * std::sin(2 * M_PI * base * 2 * t) + noise(rng));
+        }
+        uint32_t n = 0;
+        lame.beEncodeChunk(stream, samples, pcm.data(), out.data(), n);
+        f.write(reinterpret_cast<const char *>(out.data()), n);
+    }
+    uint32_t n = 0;
+    lame.beDeinitStream(stream, out.data(), n);
+    f.write(reinterpret_cast<const char *>(out.data()), n);
+    lame.beCloseStream(stream);
+    return true;
+}
+
 struct ExportRun
 {
     double seconds = 0;
     int64_t frames = 0;
     long peakRssMb = 0;
+    ExportStepTimes steps;
+    double cpuSeconds = 0; // user + system time of all the export's threads
 };
 
-// Runs one export in a child process so its peak memory is its own.
+// Runs one export in a child process so its peak memory is its own. With
+// `music` the project's songs become the soundtrack.
 ExportRun exportInChild(const Project &project, const Workspace &ws, QSize size, const VideoEncodeOptions &encode,
-                        const QString &target)
+                        const QString &target, bool music = false)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) return {};
@@ -102,11 +157,14 @@ ExportRun exportInChild(const Project &project, const Workspace &ws, QSize size,
         QElapsedTimer t;
         t.start();
         JobControl control;
-        const ExportOutcome o = ExportAvi(project, ws, options, prompter, control);
-        ExportRun r{t.elapsed() / 1000.0, o.completed ? o.frames : -1, 0};
+        const ExportOutcome o = ExportAvi(project, ws, options, prompter, control,
+                                          music ? makeProjectSoundtrackFactory(ws, prompter) : SoundtrackFactory{});
+        ExportRun r{t.elapsed() / 1000.0, o.completed ? o.frames : -1, 0, o.steps};
         struct rusage usage {};
         getrusage(RUSAGE_SELF, &usage);
         r.peakRssMb = usage.ru_maxrss / 1024;
+        r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                       + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         if (write(pipeFds[1], &r, sizeof r) != sizeof r) _exit(1);
         _exit(0);
     }
@@ -127,9 +185,18 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool quick = args.contains(QStringLiteral("--quick"));
+    const bool musicOnly = args.contains(QStringLiteral("--music-only"));
+    const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
+    const int musicRuns = musicOnly ? std::clamp(runsAt > 0 && runsAt + 1 < args.size() ? args[runsAt + 1].toInt() : 3, 1, 20) : 1;
     const QString workDir = args.size() > 1 && !args[1].startsWith(QLatin1String("--")) ? args[1] : QDir::tempPath() + QStringLiteral("/pvsm-bench-export");
     QDir().mkpath(workDir + QStringLiteral("/photos"));
     const int pictures = quick ? 4 : 20;
+    const int songSeconds = quick ? 30 : 180;
+    const QString song = workDir + QStringLiteral("/song%1.mp3").arg(songSeconds);
+    if (!QFile::exists(song) && !makeSong(song, songSeconds)) {
+        std::fprintf(stderr, "cannot make the song\n");
+        return 1;
+    }
 
     QStringList paths;
     for (int i = 0; i < pictures; ++i) {
@@ -153,12 +220,65 @@ int main(int argc, char **argv)
         project.pictures[i].headDynamicStyle = int(i % 9);
     }
 
+    Project withMusic = project;
+    withMusic.songs.push_back({song, GetSongLength(song, float(ProbeSongLength(song)))});
+    auto musicSection = [&](const std::vector<ExportRun> &plain, const std::vector<ExportRun> &music) {
+        // The encoding that the render now hides, run alone on the same
+        // soundtrack WAV (after the forks: no threads before them).
+        double encodeAloneMs = -1;
+        {
+            const QString wav = workDir + QStringLiteral("/soundtrack.wav");
+            const QString mp3 = workDir + QStringLiteral("/soundtrack.mp3");
+            runProcess(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), song,
+                                                  QStringLiteral("-ar"), QStringLiteral("22050"), QStringLiteral("-ac"), QStringLiteral("2"),
+                                                  QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), QStringLiteral("-y"), wav});
+            cLameEncoder encoder;
+            if (encoder.SetWavFile(wav)) {
+                encoder.SetMp3File(mp3);
+                QElapsedTimer t;
+                t.start();
+                if (encoder.Encode()) encodeAloneMs = double(t.elapsed());
+            }
+            QFile::remove(wav);
+            QFile::remove(mp3);
+        }
+
+        std::printf("\nSoundtrack in the export: %d pictures, %d s of 44.1 kHz stereo MP3, x264 defaults, 1280x720\n",
+                    pictures, songSeconds);
+        std::printf("| run | show s | wall s | decode+join ms | MP3 wait ms | render ms | mux ms | steps 1-3+5 %% | cpu s "
+                    "| without music: wall s | cpu s |\n|---|---|---|---|---|---|---|---|---|---|---|\n");
+        std::vector<double> shares;
+        for (size_t i = 0; i < music.size(); ++i) {
+            const ExportRun &m = music[i];
+            const ExportStepTimes &st = m.steps;
+            const double soundMs = double(st.decodeJoinMs + st.mp3WaitMs + st.muxMs);
+            const double share = m.seconds > 0 ? soundMs / (m.seconds * 1000.0) * 100.0 : 0;
+            shares.push_back(share);
+            std::printf("| %zu | %.1f | %.2f | %lld | %lld | %lld | %lld | %.1f | %.2f | %.2f | %.2f |\n", i + 1, m.frames / 30.0,
+                        m.seconds, (long long)st.decodeJoinMs, (long long)st.mp3WaitMs, (long long)st.renderMs,
+                        (long long)st.muxMs, share, m.cpuSeconds, plain[i].seconds, plain[i].cpuSeconds);
+        }
+        std::sort(shares.begin(), shares.end());
+        std::printf("\nmedian share of steps 1-3+5: %.1f %% of the export (target: under 5 %%)\n", shares[shares.size() / 2]);
+        std::printf("MP3 encoding of the same soundtrack alone (what step 3 cost when it blocked): %.0f ms\n", encodeAloneMs);
+    };
+    if (musicOnly) {
+        std::vector<ExportRun> plain, music;
+        for (int i = 0; i < musicRuns; ++i) {
+            plain.push_back(exportInChild(project, ws, {1280, 720}, {}, workDir + QStringLiteral("/ours-default.avi")));
+            music.push_back(exportInChild(withMusic, ws, {1280, 720}, {}, workDir + QStringLiteral("/ours-music.avi"), true));
+        }
+        musicSection(plain, music);
+        return 0;
+    }
+
     VideoEncodeOptions medium;
     medium.preset = QStringLiteral("medium");
     medium.crf = 23;
     const ExportRun ours = exportInChild(project, ws, {1280, 720}, medium, workDir + QStringLiteral("/ours-medium.avi"));
     const ExportRun oursDefault = exportInChild(project, ws, {1280, 720}, {}, workDir + QStringLiteral("/ours-default.avi"));
     const ExportRun ours1080 = exportInChild(project, ws, {1920, 1080}, {}, workDir + QStringLiteral("/ours-1080.avi"));
+    const ExportRun oursMusic = exportInChild(withMusic, ws, {1280, 720}, {}, workDir + QStringLiteral("/ours-music.avi"), true);
     // What the renderers alone cost: the same show into a sink that only counts.
     // (After the forked exports: a process with threads must not fork.)
     double renderOnly = 0;
@@ -222,5 +342,6 @@ int main(int argc, char **argv)
     std::printf("\nratio chain / ours (same encoder settings): %.2f\n", chainSeconds / ours.seconds);
     std::printf("ratio chain / ours (our defaults): %.2f\n", chainSeconds / oursDefault.seconds);
     std::printf("ratio bare encoder / ours (same settings): %.2f\n", bare / ours.seconds);
+    musicSection({oursDefault}, {oursMusic});
     return 0;
 }

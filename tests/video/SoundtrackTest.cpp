@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 using namespace pvsm;
 using pvsm::test::FakePrompter;
@@ -172,6 +173,20 @@ TEST(SoundtrackArithmetic, OpeningSegmentQueue)
 
 namespace {
 
+// Notes messages shown from any thread but the test's own: the user may only
+// be spoken to from the thread that runs the export.
+class ThreadCheckingPrompter : public FakePrompter
+{
+public:
+    void inform(const QString &text, PromptIcon icon) override
+    {
+        if (std::this_thread::get_id() != owner) ++foreignCalls;
+        FakePrompter::inform(text, icon);
+    }
+    std::thread::id owner = std::this_thread::get_id();
+    int foreignCalls = 0;
+};
+
 class SoundtrackExport : public ::testing::Test
 {
 protected:
@@ -232,7 +247,7 @@ protected:
     ProjectEnvironment env;
     Project project;
     ExportOptions options;
-    FakePrompter prompter;
+    ThreadCheckingPrompter prompter;
     JobControl control;
 };
 
@@ -257,9 +272,20 @@ TEST_F(SoundtrackExport, MusicAndLyricsReachTheVideo)
         project.settings.openingDurationTime = float(c.openingSeconds);
         project.settings.enableLyric = true;
 
+        // The MP3 is encoded on a thread of its own while the video renders;
+        // the progress display still hears only from the export's thread.
+        const std::thread::id exportThread = std::this_thread::get_id();
+        int foreignReports = 0;
+        control.progress = [&](int, const QString &) {
+            if (std::this_thread::get_id() != exportThread) ++foreignReports;
+        };
         const ExportOutcome withLyrics = exportTo(QStringLiteral("lyrics-%1.avi").arg(QString::fromLatin1(c.suffix)));
+        control.progress = {};
         ASSERT_TRUE(withLyrics.completed) << prompter.informed.join(QStringLiteral(" | ")).toStdString();
         EXPECT_TRUE(prompter.informed.isEmpty());
+        EXPECT_EQ(foreignReports, 0);
+        EXPECT_GT(withLyrics.steps.renderMs, 0);
+        EXPECT_GT(withLyrics.steps.muxMs, 0);
 
         // 2 pictures for 25 s of music: 12.5 s each, so picture and sound end together.
         const std::vector<int16_t> audio = decodedAudio(withLyrics.target);
@@ -321,13 +347,32 @@ TEST_F(SoundtrackExport, UnsupportedSongGivesVideoWithoutMusic)
     EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
+TEST_F(SoundtrackExport, FailedEncodingGivesVideoWithoutMusic)
+{
+    addSong(QStringLiteral("wav"), 25);
+    // A folder where the MP3 should go: the background encoder cannot write.
+    ASSERT_TRUE(QDir(ws.tempDir()).mkdir(QString::fromLatin1(soundtrackFiles::kAudioPart)));
+    const ExportOutcome o = exportTo(QStringLiteral("unencoded.avi"));
+    ASSERT_TRUE(o.completed);
+    EXPECT_EQ(prompter.informed, QStringList{soundtrackText::encodeFailed()});
+    EXPECT_EQ(prompter.foreignCalls, 0);
+    EXPECT_TRUE(decodedAudio(o.target).empty());
+    // The show keeps the layout the music gave it: 12.5 s per picture.
+    EXPECT_NEAR(o.frames / 30.0, 25.0, 1.0);
+    EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')).toStdString();
+}
+
 TEST_F(SoundtrackExport, CancelInAnyStepLeavesNothing)
 {
     addSong(QStringLiteral("wav"), 12);
     project.settings.enableOpening = true;
     project.settings.titleText[0] = QStringLiteral("开场");
     project.settings.openingDurationTime = 6;
+    // The second and third fall while the MP3 is still being encoded beside
+    // the render: the encoder is stopped and its files go too.
     const QString steps[] = {QStringLiteral("步骤1/5：解码音频"), QStringLiteral("步骤2/5：合并音频"),
+                             QStringLiteral("正在初始化编码器，较慢请等待..."), QStringLiteral("步骤4/5：编码视频"),
                              QStringLiteral("步骤5/5：合并视频和音频")};
     for (const QString &step : steps) {
         SCOPED_TRACE(step.toStdString());

@@ -163,14 +163,15 @@ bool cLameEncoder::Encode(const JobControl &job)
         encode(reader.ReadBufferSize());
         ++chunks;
         frames += reader.ReadSize();
-        if (chunks % kProgressEveryChunks == 0) {
-            if (job.cancelled()) {
-                m_cancelled = true;
-                break;
-            }
-            if (reader.AudioLength() > 0)
-                job.report(Nearest(double(frames) / reader.AudioLength() * 100.0), progressCaption());
+        // The flag is asked after every chunk, not only with the progress: an
+        // encoder running beside the render must stop at once when the export
+        // ends, even while it gets little processor time.
+        if (job.cancelled()) {
+            m_cancelled = true;
+            break;
         }
+        if (chunks % kProgressEveryChunks == 0 && reader.AudioLength() > 0)
+            job.report(Nearest(double(frames) / reader.AudioLength() * 100.0), progressCaption());
     }
     // The read that reaches the end still holds the song's last samples (a
     // whole buffer when the data is an exact multiple of it); they are

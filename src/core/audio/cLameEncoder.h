@@ -82,7 +82,8 @@ private:
 };
 
 // Encodes the joined soundtrack WAV into an MP3 through the encoder library.
-// Single thread; Encode blocks until done.
+// One object per thread; Encode blocks until done and calls the job's
+// progress on the thread that runs it.
 class cLameEncoder
 {
 public:
@@ -104,10 +105,11 @@ public:
     const BeConfig &Config() const { return m_config; }
 
     // Runs the whole job: progress every 100 chunks with the caption
-    // "步骤3/5：编码音频", stops when the job is cancelled (then no MP3 file is
-    // left). False when the encoder cannot start, the MP3 cannot be written,
-    // or the job was cancelled (Cancelled() tells which). A WAV that is not
-    // 16-bit stereo gives an MP3 without audio frames, and true.
+    // "步骤3/5：编码音频", stops within one chunk when the job is cancelled
+    // (then no MP3 file is left). False when the encoder cannot start, the
+    // MP3 cannot be written, or the job was cancelled (Cancelled() tells
+    // which). A WAV that is not 16-bit stereo gives an MP3 without audio
+    // frames, and true.
     bool Encode(const JobControl &job = {});
     bool Cancelled() const { return m_cancelled; }
 

@@ -14,11 +14,21 @@
 #include "clsWavConcatenate.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <system_error>
+#include <thread>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace pvsm {
 
@@ -153,6 +163,69 @@ int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<
     return rounds;
 }
 
+// The MP3 encoder running beside the frame loop. The thread owns the encoder
+// and the two files; the rest of the soundtrack sees only these fields.
+struct ProjectSoundtrack::Mp3Job
+{
+    enum class Result { Ready, Failed, NoWav, Cancelled };
+
+    QString wav;
+    QString mp3;
+    const std::atomic<bool> *userCancel = nullptr;
+    std::atomic<bool> stop{false}; // set by the owner: cancel, or the export ended
+    std::atomic<int> percent{0};
+    std::atomic<bool> done{false};
+    Result result = Result::Failed; // written by the thread before `done`
+    std::thread thread;
+
+    void run(bool background)
+    {
+        if (background) lowerPriority();
+        JobControl quiet;
+        quiet.cancel = &stop;
+        // Runs on this thread every 100 chunks: it must not reach the
+        // export's progress display, which belongs to the frame loop's thread.
+        quiet.progress = [this](int p, const QString &) {
+            percent.store(p, std::memory_order_relaxed);
+            if (userCancel && userCancel->load(std::memory_order_relaxed)) stop.store(true);
+        };
+        Result r = Result::NoWav;
+        removeIfExists(mp3);
+        cLameEncoder encoder;
+        if (!stop.load() && encoder.SetWavFile(wav)) {
+            encoder.SetMp3File(mp3);
+            if (encoder.Encode(quiet)) r = QFileInfo::exists(mp3) ? Result::Ready : Result::Failed;
+            else r = encoder.Cancelled() ? Result::Cancelled : Result::Failed;
+        } else if (stop.load()) {
+            r = Result::Cancelled;
+        }
+        removeIfExists(wav);
+        if (r != Result::Ready) removeIfExists(mp3);
+        result = r;
+        done.store(true, std::memory_order_release);
+    }
+
+    // Encoding waits behind the frame loop for idle processor time; what is
+    // left after the render runs while the process has nothing else to do.
+    // Not the idle scheduling policy: that gets no time at all while other
+    // programs keep the processors busy, and the export would then wait for
+    // the whole encoding after the render. Failing to lower the priority only
+    // costs some render speed.
+    static void lowerPriority()
+    {
+#ifdef __linux__
+        (void)setpriority(PRIO_PROCESS, id_t(gettid()), 19);
+#endif
+    }
+
+    void stopAndJoin()
+    {
+        if (!thread.joinable()) return;
+        stop.store(true);
+        thread.join();
+    }
+};
+
 ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
                                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen)
     : m_project(project), m_workspace(workspace), m_prompter(prompter), m_loop(loopToLongerTrack),
@@ -160,7 +233,14 @@ ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &wo
 {
 }
 
-ProjectSoundtrack::~ProjectSoundtrack() = default;
+ProjectSoundtrack::~ProjectSoundtrack()
+{
+    if (!m_mp3) return;
+    m_mp3->stopAndJoin();
+    // A render that failed or was cancelled never collected the MP3.
+    removeIfExists(m_mp3->wav);
+    removeIfExists(m_mp3->mp3);
+}
 
 QString ProjectSoundtrack::work(const QString &name) const
 {
@@ -176,10 +256,22 @@ QString ProjectSoundtrack::audioFile() const
 
 bool ProjectSoundtrack::assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control)
 {
+    QElapsedTimer clock;
+    clock.start();
     m_haveMp3 = false;
+    if (m_mp3) {
+        m_mp3->stopAndJoin();
+        m_mp3.reset();
+    }
     QDir().mkpath(m_workspace.tempDir());
-    if (!decodeAudio(state, defaultSlideTime, control)) return false;
-    if (!encodeMp3(control)) return false;
+    const bool go = decodeAudio(state, defaultSlideTime, control);
+    const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
+    if (go && m_songCount > 0 && !control.cancelled() && QFileInfo::exists(joined)) startMp3(control);
+    else removeIfExists(joined);
+    m_decodeJoinMs = clock.elapsed();
+    if (!go || control.cancelled()) return false;
+    // The frame loop needs only what decoding found (lengths, passes, lyric
+    // files), never the MP3: the frames do not depend on how encoding goes.
     state.SongCount = m_songCount;
     if (m_songCount == 0) {
         state.SongDurations.clear();
@@ -447,32 +539,55 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     return true;
 }
 
-bool ProjectSoundtrack::encodeMp3(const JobControl &control)
+void ProjectSoundtrack::startMp3(const JobControl &control)
 {
-    const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
-    const QString mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
-    bool cancelled = control.cancelled();
-    if (QFileInfo::exists(joined) && !cancelled) {
-        removeIfExists(mp3);
-        cLameEncoder encoder;
-        encoder.SetWavFile(joined);
-        encoder.SetMp3File(mp3);
-        if (!encoder.Encode(control)) {
-            cancelled = encoder.Cancelled();
-            if (!cancelled) {
-                m_songCount = 0;
-                m_prompter.inform(soundtrackText::encodeFailed(), PromptIcon::Information);
+    m_mp3 = std::make_unique<Mp3Job>();
+    m_mp3->wav = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
+    m_mp3->mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    m_mp3->userCancel = control.cancel;
+    Mp3Job *job = m_mp3.get();
+    try {
+        m_mp3->thread = std::thread([job] { job->run(true); });
+    } catch (const std::system_error &) {
+        // No thread to be had: encode here and now, as a blocking step.
+        job->run(false);
+    }
+}
+
+bool ProjectSoundtrack::finishAudio(const JobControl &control)
+{
+    if (!m_mp3) return !audioFile().isEmpty();
+    Mp3Job &job = *m_mp3;
+    if (job.thread.joinable()) {
+        // Polled rather than signalled: the wait also serves the progress
+        // display and the cancel flag, and a few milliseconds do not matter
+        // after a render.
+        int shown = -1;
+        while (!job.done.load(std::memory_order_acquire)) {
+            if (control.cancelled()) job.stop.store(true);
+            const int percent = job.percent.load(std::memory_order_relaxed);
+            if (percent != shown) {
+                shown = percent;
+                control.report(std::clamp(percent, 0, 100), cLameEncoder::progressCaption());
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        job.thread.join();
     }
-    removeIfExists(joined);
-    if (m_songCount == 0 || cancelled || control.cancelled()) {
-        removeIfExists(mp3);
-        return !(cancelled || control.cancelled());
+    switch (job.result) {
+    case Mp3Job::Result::Ready:
+        m_haveMp3 = true;
+        return true;
+    case Mp3Job::Result::Failed:
+        // The video was laid out for the music, but it goes out without it,
+        // as after any other failure of the soundtrack.
+        m_songCount = 0;
+        m_prompter.inform(soundtrackText::encodeFailed(), PromptIcon::Information);
+        return false;
+    case Mp3Job::Result::NoWav:
+    case Mp3Job::Result::Cancelled: m_songCount = 0; return false;
     }
-    m_haveMp3 = QFileInfo::exists(mp3);
-    if (!m_haveMp3) m_songCount = 0;
-    return true;
+    return false;
 }
 
 // Lyrics

@@ -71,24 +71,46 @@ SlideFit SyncSlideTime(double musicSeconds, int pictures, SlideFit start);
 int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<double> &songSeconds);
 
 // The soundtrack of one export as the project describes it: decodes every song
-// to the soundtrack WAV format, builds the opening segment, joins and encodes
-// to MP3 (export steps 1 to 3), fits the slides to the music, and draws the
-// lyrics of each frame. Every message goes through `prompter`. Work files live
-// in the workspace's Temp/; all but the MP3 are deleted before assemble()
-// returns. Single thread: the thread that runs the frame loop.
+// to the soundtrack WAV format, builds the opening segment and joins (export
+// steps 1 and 2, inside assemble()), encodes to MP3 (step 3, on a background
+// thread that assemble() starts, collected by finishAudio()), fits the slides
+// to the music, and draws the lyrics of each frame. Every message goes through
+// `prompter`, always on the calling thread. Work files live in the
+// workspace's Temp/; the destructor removes any that are still there.
+//
+// Threads: every method is called from the one thread that runs the frame
+// loop. The background encoder touches only its own state (the joined WAV,
+// the MP3 and a few atomics), never the lyric members drawLyric() uses, the
+// prompter or the progress callback. The cancel flag of the JobControl given
+// to assemble() must outlive this object.
 class ProjectSoundtrack final : public Soundtrack
 {
 public:
     ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
                       bool loopToLongerTrack, QSize videoSize, QSize editingScreen);
+    // Stops a background encoder that is still running (it notices within one
+    // encoder chunk), waits for it and deletes the work files still present,
+    // the MP3 included.
     ~ProjectSoundtrack() override;
 
+    // Steps 1 and 2, then starts step 3 in the background at low CPU priority
+    // and returns without waiting for it.
     bool assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control) override;
     bool drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame) override;
 
-    // The MP3 made by assemble(), empty when there is none (no songs, muted,
-    // failed or cancelled). The caller deletes it after muxing.
+    // Waits for the background MP3 encoder. Only when it has to wait, it
+    // reports "步骤3/5：编码音频" with the encoder's percentage through
+    // `control`; cancelling `control` stops the encoder. A failing encoder is
+    // reported as "编码音频失败" through the prompter. True when the MP3 is
+    // ready (audioFile() names it); false without music for the video: none
+    // was assembled, encoding failed or was cancelled.
+    bool finishAudio(const JobControl &control);
+    // The MP3 collected by finishAudio(), empty before that and when there is
+    // none (no songs, muted, failed or cancelled). The caller deletes it
+    // after muxing.
     QString audioFile() const;
+    // Wall milliseconds assemble() took (decoding and joining, steps 1-2).
+    qint64 decodeJoinMs() const { return m_decodeJoinMs; }
     // Seconds of silence the MP3 begins with before the first song.
     double leadSeconds() const { return m_openingSegmentSeconds; }
     // True when a song failed the length check: the export stops silently.
@@ -103,8 +125,10 @@ public:
     bool DrawLyricLine(QImage &frame, int songK, int64_t frameCounter, int64_t musicStartFrame);
 
 private:
+    struct Mp3Job;
+
     bool decodeAudio(SoundtrackState &state, double &defaultSlideTime, const JobControl &control);
-    bool encodeMp3(const JobControl &control);
+    void startMp3(const JobControl &control);
     bool buildOpening();
     QString work(const QString &name) const;
 
@@ -125,6 +149,8 @@ private:
     int m_openingSegmentSeconds = 0; // seconds of open.wav, 0 without one
     bool m_stopped = false;
     bool m_haveMp3 = false;
+    qint64 m_decodeJoinMs = 0;
+    std::unique_ptr<Mp3Job> m_mp3; // the background encoder, null until started
 };
 
 // The factory ExportAvi takes, for a project in `workspace`. The workspace and

@@ -8,6 +8,7 @@
 #include "clsMemDC.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -317,9 +318,14 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             outcome.status = kExportWriteFailed;
             return outcome;
         }
+        QElapsedTimer clock;
+        clock.start();
         FrameLoop loop(project, loopSettings, writer, soundtrack.get(), control);
         const FrameLoopResult r = loop.RenderVideo();
         const bool closed = writer.close();
+        const qint64 decodeJoinMs = music ? music->decodeJoinMs() : 0;
+        outcome.steps.decodeJoinMs += decodeJoinMs;
+        outcome.steps.renderMs += clock.elapsed() - decodeJoinMs;
         if (r.cancelled || control.cancelled() || (music && music->stoppedExport())) {
             QFile::remove(renderPath);
             dropAudio();
@@ -327,10 +333,25 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             return outcome;
         }
         if (!r.failed && closed) {
+            if (music) {
+                // The MP3 was encoded while the video was rendered. Should
+                // encoding have failed, the video goes out without music.
+                clock.restart();
+                music->finishAudio(control);
+                outcome.steps.mp3WaitMs += clock.elapsed();
+                if (control.cancelled()) {
+                    QFile::remove(renderPath);
+                    dropAudio();
+                    outcome.status = kExportCancelled;
+                    return outcome;
+                }
+            }
             if (music && !music->audioFile().isEmpty()) {
                 const QString mp3 = music->audioFile();
+                clock.restart();
                 const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(),
                                                      double(r.musicStartFrame) / 30.0, partPath, control);
+                outcome.steps.muxMs += clock.elapsed();
                 QFile::remove(renderPath);
                 QFile::remove(mp3);
                 if (mux.cancelled || control.cancelled()) {

@@ -46,6 +46,17 @@ struct ExportOptions
 // `ExportStatus` values.
 enum ExportStatusCode { kExportRunning = 0, kExportCodecRefused = 1, kExportWriteFailed = 2, kExportCancelled = 3 };
 
+// Wall milliseconds one export spent blocked in each part of its work, summed
+// over the render attempts. With music, MP3 encoding runs beside the render, so
+// only the wait for it after the render counts.
+struct ExportStepTimes
+{
+    qint64 decodeJoinMs = 0; // steps 1-2: songs decoded and joined before the first frame
+    qint64 mp3WaitMs = 0;    // step 3: waiting for the MP3 once the video was rendered
+    qint64 renderMs = 0;     // step 4: rendering and compressing the video
+    qint64 muxMs = 0;        // step 5: joining video and MP3
+};
+
 struct ExportOutcome
 {
     bool completed = false;  // the file is complete at `target`
@@ -56,6 +67,7 @@ struct ExportOutcome
     qint64 bytes = 0;
     QString finishReport;    // the five lines of the finish window
     bool installCodecRequested = false;
+    ExportStepTimes steps;
 };
 
 // Makes the soundtrack of an export (null: the video has no music).
