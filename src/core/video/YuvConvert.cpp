@@ -30,9 +30,10 @@ const Matrix kBt601 = matrixFor(0.299, 0.114);
 constexpr int kHalf = 1 << 13;
 
 // Two picture rows to their luma rows and one chroma row. Written as plain
-// loops over bytes so that the compiler vectorises them.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2"), optimize("O3")))
+// loops over bytes so that the compiler vectorises them, once for each
+// vector width (integer arithmetic: every version gives the same bytes).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("O3")))
 #endif
 void convertRowPair(const uchar *r0, const uchar *r1, int width, const Matrix &m, uint8_t *y0, uint8_t *y1,
                     uint8_t *u, uint8_t *v, bool secondRow)
