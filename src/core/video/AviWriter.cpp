@@ -5,8 +5,12 @@
 
 #include <QFile>
 
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -139,7 +143,6 @@ struct AviWriter::Impl
     AVFormatContext *format = nullptr;
     AVStream *stream = nullptr;
     CodecContextPtr codec;
-    FramePtr frame;      // converted picture handed to the encoder
     PacketPtr packet;
     SwsPtr sws;
     bool bt709 = false; // the matrix the stream is marked with
@@ -150,12 +153,25 @@ struct AviWriter::Impl
     // copies of the packet (intra-only codecs), or empty chunks (others).
     std::optional<H264RepeatFrames> h264;
     bool intraOnly = false;
-    std::map<int64_t, int64_t> repeatsAfter; // position -> frames that repeat it
     int64_t lastSubmitted = -1;
     QImage lastPicture; // the picture at lastSubmitted, to spot pictures handed over again
 
+    // The encoder runs on a thread of its own: while it codes one picture the
+    // frame loop renders the next ones instead of waiting inside the encoder.
+    // Converted pictures wait in a short queue; the frames they are made in
+    // go round between the two threads.
+    std::thread worker;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<AVFrame *> queue;  // converted, waiting for the encoder
+    std::vector<AVFrame *> spare; // converted and coded, free for the next picture
+    bool finishing = false;       // no more pictures: the worker ends when the queue is empty
+    std::map<int64_t, int64_t> repeatsAfter; // position -> frames that repeat it (under `mutex`)
+
     ~Impl()
     {
+        for (AVFrame *f : queue) av_frame_free(&f);
+        for (AVFrame *f : spare) av_frame_free(&f);
         if (format) {
             if (format->pb) avio_closep(&format->pb);
             avformat_free_context(format);
@@ -168,6 +184,7 @@ AviWriter::AviWriter() = default;
 AviWriter::~AviWriter()
 {
     if (d && d->headerWritten) close();
+    stopWorker();
 }
 
 bool AviWriter::isOpen() const
@@ -177,6 +194,7 @@ bool AviWriter::isOpen() const
 
 bool AviWriter::fail(const QString &message)
 {
+    const std::lock_guard<std::mutex> lock(m_errorMutex);
     if (!m_failed) m_error = message;
     m_failed = true;
     return false;
@@ -259,12 +277,17 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
     if (r < 0) return bad(QStringLiteral("cannot write the AVI header: %1").arg(avErrorText(r)));
     d->headerWritten = true;
 
-    d->frame.reset(av_frame_alloc());
     d->packet.reset(av_packet_alloc());
-    d->frame->format = c->pix_fmt;
-    d->frame->width = c->width;
-    d->frame->height = c->height;
-    if (av_frame_get_buffer(d->frame.get(), 0) < 0) return bad(QStringLiteral("out of memory"));
+    // Three frames: one being converted, one waiting, one in the encoder.
+    for (int i = 0; i < 3; ++i) {
+        AVFrame *f = av_frame_alloc();
+        if (!f) return bad(QStringLiteral("out of memory"));
+        d->spare.push_back(f);
+        f->format = c->pix_fmt;
+        f->width = c->width;
+        f->height = c->height;
+        if (av_frame_get_buffer(f, 0) < 0) return bad(QStringLiteral("out of memory"));
+    }
     d->sws.reset(sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
                                 SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
     if (!d->sws) return bad(QStringLiteral("cannot convert pictures for the %1 encoder").arg(options.encoder));
@@ -272,6 +295,7 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
     const int *coefficients = sws_getCoefficients(hd ? SWS_CS_ITU709 : SWS_CS_ITU601);
     sws_setColorspaceDetails(d->sws.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     d->size = size;
+    d->worker = std::thread([this] { encodeQueued(); });
     return true;
 }
 
@@ -305,10 +329,14 @@ bool AviWriter::drainPackets(bool flushing)
         if (!writeBytes(d->format, d->stream->index, bytes, position, key))
             return fail(QStringLiteral("cannot write the video"));
 
-        const auto it = d->repeatsAfter.find(position);
-        if (it == d->repeatsAfter.end()) continue;
-        const int64_t repeats = it->second;
-        d->repeatsAfter.erase(it);
+        int64_t repeats = 0;
+        {
+            const std::lock_guard<std::mutex> lock(d->mutex);
+            const auto it = d->repeatsAfter.find(position);
+            if (it == d->repeatsAfter.end()) continue;
+            repeats = it->second;
+            d->repeatsAfter.erase(it);
+        }
         for (int64_t i = 1; i <= repeats; ++i) {
             QByteArray copy;
             if (d->h264 && d->h264->canRepeat()) copy = d->h264->repeatFrame();
@@ -320,28 +348,87 @@ bool AviWriter::drainPackets(bool flushing)
     }
 }
 
-bool AviWriter::encodePicture(const QImage &frame, int64_t position)
+bool AviWriter::convertPicture(const QImage &frame, AVFrame *out)
 {
     QImage img = frame;
     if (img.format() != QImage::Format_RGB32 && img.format() != QImage::Format_ARGB32
         && img.format() != QImage::Format_ARGB32_Premultiplied)
         img = img.convertToFormat(QImage::Format_RGB32);
     if (img.size() != d->size) img = img.scaled(d->size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (av_frame_make_writable(d->frame.get()) < 0) return fail(QStringLiteral("out of memory"));
-    const uint8_t *src[1] = {img.constBits()};
-    const int srcStride[1] = {int(img.bytesPerLine())};
-    if (d->frame->format == AV_PIX_FMT_YUV420P && Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
-        ConvertToYuv420(img.constBits(), img.bytesPerLine(), img.width(), img.height(), d->bt709, d->frame->data,
-                        d->frame->linesize);
-    else
-        sws_scale(d->sws.get(), src, srcStride, 0, img.height(), d->frame->data, d->frame->linesize);
-    d->frame->pts = position;
-    const int r = avcodec_send_frame(d->codec.get(), d->frame.get());
-    if (r < 0) return fail(QStringLiteral("the video encoder failed: %1").arg(avErrorText(r)));
-    d->lastEncodedPosition = position;
+    if (av_frame_make_writable(out) < 0) return fail(QStringLiteral("out of memory"));
+    if (out->format == AV_PIX_FMT_YUV420P && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        ConvertToYuv420(img.constBits(), img.bytesPerLine(), img.width(), img.height(), d->bt709, out->data,
+                        out->linesize);
+    } else {
+        const uint8_t *src[1] = {img.constBits()};
+        const int srcStride[1] = {int(img.bytesPerLine())};
+        sws_scale(d->sws.get(), src, srcStride, 0, img.height(), out->data, out->linesize);
+    }
+    return true;
+}
+
+bool AviWriter::encodePicture(const QImage &frame, int64_t position)
+{
+    AVFrame *f = nullptr;
+    {
+        std::unique_lock<std::mutex> lock(d->mutex);
+        d->changed.wait(lock, [&] { return !d->spare.empty() || m_failed; });
+        if (m_failed) return false;
+        f = d->spare.back();
+        d->spare.pop_back();
+    }
+    const bool converted = convertPicture(frame, f);
+    f->pts = position;
+    {
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        if (converted) d->queue.push_back(f);
+        else d->spare.push_back(f);
+    }
+    d->changed.notify_all();
+    if (!converted) return false;
     d->lastSubmitted = position;
     ++m_encoded;
-    return drainPackets(false);
+    return true;
+}
+
+void AviWriter::encodeQueued()
+{
+    while (true) {
+        AVFrame *f = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(d->mutex);
+            d->changed.wait(lock, [&] { return !d->queue.empty() || d->finishing; });
+            if (d->queue.empty()) return;
+            f = d->queue.front();
+            d->queue.pop_front();
+        }
+        bool ok = !m_failed;
+        if (ok) {
+            const int64_t position = f->pts;
+            const int r = avcodec_send_frame(d->codec.get(), f);
+            if (r < 0) ok = fail(QStringLiteral("the video encoder failed: %1").arg(avErrorText(r)));
+            else {
+                d->lastEncodedPosition = position;
+                ok = drainPackets(false);
+            }
+        }
+        {
+            const std::lock_guard<std::mutex> lock(d->mutex);
+            d->spare.push_back(f);
+        }
+        d->changed.notify_all();
+    }
+}
+
+void AviWriter::stopWorker()
+{
+    if (!d || !d->worker.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        d->finishing = true;
+    }
+    d->changed.notify_all();
+    d->worker.join();
 }
 
 bool AviWriter::WriteFrame(const QImage &frame, int count)
@@ -354,12 +441,16 @@ bool AviWriter::WriteFrame(const QImage &frame, int count)
     if (d->lastSubmitted >= 0 && frame.size() == d->lastPicture.size()) {
         const QImage same = frame.format() == d->lastPicture.format() ? frame : frame.convertToFormat(d->lastPicture.format());
         if (same == d->lastPicture) {
+            const std::lock_guard<std::mutex> lock(d->mutex);
             d->repeatsAfter[d->lastSubmitted] += count;
             m_frameCounter += count;
             return true;
         }
     }
-    if (count > 1) d->repeatsAfter[position] = count - 1;
+    if (count > 1) {
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        d->repeatsAfter[position] = count - 1;
+    }
     if (!encodePicture(frame, position)) return false;
     d->lastPicture = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
     m_frameCounter += count;
@@ -370,13 +461,17 @@ void AviWriter::setFrameCounter(int64_t frames)
 {
     if (frames <= m_frameCounter) return;
     // The skipped frames go on showing the last picture.
-    if (d && d->lastSubmitted >= 0) d->repeatsAfter[d->lastSubmitted] += frames - m_frameCounter;
+    if (d && d->lastSubmitted >= 0) {
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        d->repeatsAfter[d->lastSubmitted] += frames - m_frameCounter;
+    }
     m_frameCounter = frames;
 }
 
 bool AviWriter::close()
 {
     if (!d) return !m_failed;
+    stopWorker();
     bool ok = !m_failed;
     if (d->headerWritten) {
         // Stored as empty chunks, the last picture's repeats would have no later
@@ -384,13 +479,18 @@ bool AviWriter::close()
         // stream has its full length.
         const int64_t lastPosition = m_frameCounter - 1;
         const bool codedRepeats = d->h264 || d->intraOnly;
-        if (ok && !codedRepeats && lastPosition > d->lastEncodedPosition && d->lastEncodedPosition >= 0) {
+        if (ok && !codedRepeats && lastPosition > d->lastEncodedPosition && d->lastEncodedPosition >= 0
+            && !d->spare.empty()) {
             d->repeatsAfter.erase(d->lastSubmitted);
-            d->frame->pts = lastPosition;
-            if (avcodec_send_frame(d->codec.get(), d->frame.get()) < 0) ok = fail(QStringLiteral("the video encoder failed"));
+            AVFrame *f = d->spare.back();
+            if (!convertPicture(d->lastPicture, f)) ok = false;
             else {
-                d->lastEncodedPosition = lastPosition;
-                ok = drainPackets(false) && ok;
+                f->pts = lastPosition;
+                if (avcodec_send_frame(d->codec.get(), f) < 0) ok = fail(QStringLiteral("the video encoder failed"));
+                else {
+                    d->lastEncodedPosition = lastPosition;
+                    ok = drainPackets(false) && ok;
+                }
             }
         }
         if (avcodec_send_frame(d->codec.get(), nullptr) >= 0) ok = drainPackets(true) && ok;

@@ -5,9 +5,13 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
+
+struct AVFrame;
 
 namespace pvsm {
 
@@ -54,7 +58,9 @@ inline constexpr int kDefaultX264Crf = 19;
 // stay empty (a repeat of the picture before them).
 //
 // Failures are sticky: after the first failed call, and after cancel(), every
-// later WriteFrame returns false and counts nothing. One thread at a time.
+// later WriteFrame returns false and counts nothing. One thread at a time
+// calls it; the encoder runs on a thread of the writer's own, so a failure of
+// the encoder or the file shows at a later WriteFrame or at close().
 class AviWriter : public TimelineSink
 {
 public:
@@ -90,15 +96,21 @@ public:
 
 private:
     struct Impl;
-    bool fail(const QString &message);
+    bool fail(const QString &message); // from either thread
+    // Converts the picture and queues it for the encoder thread.
     bool encodePicture(const QImage &frame, int64_t position);
+    bool convertPicture(const QImage &frame, AVFrame *out);
+    // The encoder thread: codes queued pictures and writes their packets.
+    void encodeQueued();
+    void stopWorker();
     bool drainPackets(bool flushing);
 
     std::unique_ptr<Impl> d;
     int64_t m_frameCounter = 0;
     int64_t m_encoded = 0;
-    bool m_failed = false;
-    bool m_cancelled = false;
+    std::atomic<bool> m_failed = false;
+    std::atomic<bool> m_cancelled = false;
+    std::mutex m_errorMutex;
     QString m_error;
 };
 
