@@ -663,6 +663,21 @@ void clsMemDC::CopyOf(const clsMemDC &other, uint32_t backColorBgr)
     m_initialBackColor = m_backColor = TranslateColor(backColorBgr);
 }
 
+bool clsMemDC::PrepareToOverwrite(int widthPx, int heightPx)
+{
+    m_initialBackColor = m_backColor = 0;
+    // Pixels of its own and of the right size are kept; shared ones would be
+    // copied on the first write, so a fresh block replaces them.
+    if (m_image.size() == QSize(widthPx, heightPx) && m_image.format() == QImage::Format_RGB32 && m_image.isDetached())
+        return true;
+    m_image = QImage();
+    if (widthPx <= 0 || heightPx <= 0 || widthPx > kMaxCanvasSide || heightPx > kMaxCanvasSide
+        || int64_t(widthPx) * heightPx > kMaxCanvasPixels)
+        return false;
+    m_image = QImage(widthPx, heightPx, QImage::Format_RGB32);
+    return !m_image.isNull();
+}
+
 void clsMemDC::Release()
 {
     m_image = QImage();

@@ -71,6 +71,10 @@ public:
     // colour. The pixels are shared until either canvas is drawn on, so a
     // scratch copy that is only read, or never used, costs no copying.
     void CopyOf(const clsMemDC &other, uint32_t backColorBgr = 0);
+    // Makes the canvas w × h without filling it, for a caller that draws
+    // every pixel before it reads or shows any (the pixels are undefined until
+    // then); black back colour. False as CreateMemDC.
+    bool PrepareToOverwrite(int widthPx, int heightPx);
     // Frees the pixels; the canvas is empty afterwards.
     void Release();
 

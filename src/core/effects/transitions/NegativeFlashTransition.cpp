@@ -11,22 +11,24 @@ void NegativeFlashTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
     const int step = ctx.TransitionFrames < 46 ? 20 : 13;
     constexpr uint32_t kWhite = 0xFFFFFF;
 
-    // R: the grey negative of OLD.
-    BitBlt(s.B, 0, 0, W, H, s.A, 0, 0, RasterOp::NotSrcCopy);
-    DrawBitmapGrey(s.B, s.B, W, H);
+    // R: the grey negative of OLD, in a canvas of its own. B is drawn over
+    // entirely at every step, so it needs no copy of OLD.
     clsMemDC R;
-    R.CopyOf(s.B);
+    R.PrepareToOverwrite(W, H);
+    BitBlt(R, 0, 0, W, H, s.A, 0, 0, RasterOp::NotSrcCopy);
+    DrawBitmapGrey(R, R, W, H);
+    s.B.PrepareToOverwrite(W, H);
 
     // OLD fades into the negative.
     for (int alpha = 247; alpha >= 0; alpha -= step) {
         BlendPictures(s.B.image(), R.image(), s.A.image(), alpha);
         writeFrame(ctx, s.B);
     }
-    BitBlt(s.B, 0, 0, W, H, R, 0, 0);
+    // B shows nothing until the next blend draws all of it.
     writeFrame(ctx, R, ctx.TransitionFrames > 45 ? 6 : 3);
 
     // The negative fades into white, then NEW out of white.
-    BitBlt(s.A, 0, 0, W, H, R, 0, 0);
+    s.A.CopyOf(R); // read from only: shared with R
     clsMemDC white(W, H, kWhite); // blended from in one pass instead of refilling B every frame
     for (int alpha = 247; alpha >= 0; alpha -= step) {
         BlendPictures(s.B.image(), white.image(), s.A.image(), alpha);
