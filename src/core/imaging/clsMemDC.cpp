@@ -25,6 +25,15 @@ namespace pvsm {
 
 namespace {
 
+// Plain row loops, built for each vector width so that the compiler's
+// vector forms are used where the processor has them.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define PVSM_ROW_LOOP __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("O3")))
+#else
+#define PVSM_ROW_LOOP
+#endif
+
+
 // The standard light scheme's system colours as 0xRRGGBB, by index.
 constexpr std::array<uint32_t, 31> kSystemColorsRgb = {
     0xC8C8C8, 0x000000, 0x99B4D1, 0xBFCDDB, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
@@ -497,30 +506,28 @@ inline uint32_t greyOf(QRgb p)
     return std::min<uint32_t>(255, ((p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF)) * 22939 >> 16);
 }
 
-void greyRow(QRgb *d, const QRgb *s, int n, uint32_t opaqueMask)
+PVSM_ROW_LOOP void greyRow(QRgb *d, const QRgb *s, int n, uint32_t opaqueMask)
 {
-    int i = 0;
-#if defined(__SSE2__)
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i factor = _mm_set1_epi32(22939); // the high 16 bits of each lane stay 0
-    const __m128i cap = _mm_set1_epi32(255);
-    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i mask = _mm_set1_epi32(int(opaqueMask));
-    for (; i + 4 <= n; i += 4) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
-        const __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byteMask),
-                                                        _mm_and_si128(_mm_srli_epi32(p, 8), byteMask)),
-                                          _mm_and_si128(_mm_srli_epi32(p, 16), byteMask));
-        const __m128i g = _mm_min_epi16(_mm_mulhi_epu16(sum, factor), cap);
-        const __m128i rgb = _mm_or_si128(_mm_or_si128(g, _mm_slli_epi32(g, 8)), _mm_slli_epi32(g, 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i),
-                         _mm_or_si128(_mm_or_si128(rgb, _mm_and_si128(p, alpha)), mask));
-    }
-#endif
-    for (; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {
         const uint32_t g = greyOf(s[i]);
         d[i] = (s[i] & 0xFF000000u) | opaqueMask | g << 16 | g << 8 | g;
     }
+}
+
+PVSM_ROW_LOOP void fillRow(QRgb *d, int n, QRgb pixel)
+{
+    for (int i = 0; i < n; ++i) d[i] = pixel;
+}
+
+// d[i] = s[-i] | mask: a row copied right to left (`s` points at its last pixel).
+PVSM_ROW_LOOP void reverseRow(QRgb *d, const QRgb *s, int n, uint32_t mask)
+{
+    for (int i = 0; i < n; ++i) d[i] = s[-i] | mask;
+}
+
+PVSM_ROW_LOOP void invertRow(QRgb *d, const QRgb *s, int n, uint32_t mask)
+{
+    for (int i = 0; i < n; ++i) d[i] = (s[i] ^ 0x00FFFFFFu) | mask;
 }
 
 // Source and destination rectangles of a stretched copy after clipping the
@@ -583,7 +590,7 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
         const QRgb *s = rowOf(sbits, sbpl, sy);
         QRgb *d = rowOf(dbits, dbpl, y);
         if (p.flipX) {
-            for (int x = x0; x < x1; ++x) d[x] = s[p.sl + (p.dl + p.dw - 1 - x)] | opaque;
+            reverseRow(d + x0, s + p.sl + (p.dl + p.dw - 1 - x0), x1 - x0, opaque);
         } else {
             const QRgb *from = s + p.sl + (x0 - p.dl);
             if (!opaque) std::memcpy(d + x0, from, size_t(x1 - x0) * 4);
@@ -736,7 +743,7 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
             if (sf == QImage::Format_ARGB32_Premultiplied)
                 for (int i = 0; i < s.w; ++i) dp[i] = invertPixel(sp[i], sf) | opaque;
             else
-                for (int i = 0; i < s.w; ++i) dp[i] = (sp[i] ^ 0x00FFFFFFu) | opaque;
+                invertRow(dp, sp, s.w, opaque);
         } else {
             for (int i = 0; i < s.w; ++i) dp[i] = sp[i] | opaque;
         }
@@ -1137,7 +1144,7 @@ void FillRect(QImage &dst, int x, int y, int w, int h, uint32_t colorBgr)
     const qsizetype bpl = dst.bytesPerLine();
     for (int r = 0; r < s.h; ++r) {
         QRgb *d = rowOf(bits, bpl, s.y + r) + s.x;
-        std::fill(d, d + s.w, pixel);
+        fillRow(d, s.w, pixel);
     }
 }
 
