@@ -323,8 +323,9 @@ __attribute__((target("avx2"))) inline void fetchPairAvx2(const QRgb *row, int r
     // Positions only step forward or back, so eight samples mostly fall
     // within 16 neighbouring pixels: two loads and a permute are much
     // cheaper than a gather there.
-    const int lo = std::min(xa[0], xa[7]), hi = std::max(xb[0], xb[7]);
-    if (hi - lo < 16 && lo + 16 <= rowLen) {
+    // Near the end of the row the window is moved back to end with it.
+    const int lo = std::max(0, std::min(std::min(xa[0], xa[7]), rowLen - 16)), hi = std::max(xb[0], xb[7]);
+    if (hi - lo < 16 && std::min(xa[0], xa[7]) >= lo && rowLen >= 16) {
         const __m256i seven = _mm256_set1_epi32(7);
         const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo));
         const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo + 8));
@@ -422,9 +423,11 @@ __attribute__((target("avx512f,avx512bw"))) inline void lerpGroupAvx512(const QR
                                                                         const int32_t *w, __m512i &lo, __m512i &hi)
 {
     const __m512i ia = _mm512_loadu_si512(xa), ib = _mm512_loadu_si512(xb);
-    const int first = std::min(xa[0], xa[15]), last = std::max(xb[0], xb[15]);
+    // Near the end of the row the window is moved back to end with it.
+    const int lowest = std::min(xa[0], xa[15]);
+    const int first = std::max(0, std::min(lowest, rowLen - 32)), last = std::max(xb[0], xb[15]);
     __m512i pa, pb;
-    if (last - first < 32 && first + 32 <= rowLen) {
+    if (last - first < 32 && lowest >= first && rowLen >= 32) {
         const __m512i t0 = _mm512_loadu_si512(row + first), t1 = _mm512_loadu_si512(row + first + 16);
         const __m512i from = _mm512_set1_epi32(first);
         pa = _mm512_permutex2var_epi32(t0, _mm512_sub_epi32(ia, from), t1);
