@@ -3,6 +3,7 @@
 // 5-second opening segment, and encoded to MP3 with preset 6. Each step is
 // timed next to the ffmpeg command line doing the same work in the same run.
 #include "EncoderWAV.h"
+#include "BenchSong.h"
 #include "LameApi.h"
 #include "MultimediaAPI.h"
 #include "PCMPreparator.h"
@@ -28,45 +29,6 @@ namespace {
 
 constexpr int kSeconds = 180;
 constexpr int kRate = 44100;
-
-bool makeSong(const QString &path)
-{
-    LameApi lame;
-    BeConfig config;
-    config.dwSampleRate = kRate;
-    config.nPreset = kLamePresetCbr;
-    config.dwBitrate = 192;
-    config.bNoRes = 0;
-    uint32_t samples = 0, bufferSize = 0, stream = 0;
-    if (lame.beInitStream(config, samples, bufferSize, stream) != BE_ERR_SUCCESSFUL) return false;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    std::vector<int16_t> pcm(samples);
-    std::vector<uint8_t> out(bufferSize);
-    std::mt19937 rng(1);
-    std::normal_distribution<double> noise(0, 600);
-    int64_t frame = 0;
-    const int64_t total = int64_t(kSeconds) * kRate;
-    while (frame < total) {
-        // A chord that moves, a little noise: something an encoder has to work on.
-        for (size_t i = 0; i < pcm.size(); i += 2, ++frame) {
-            const double t = double(frame) / kRate;
-            const double base = 220 * std::pow(2.0, std::floor(t / 2) / 12.0 * 3);
-            const double l = 5000 * std::sin(2 * M_PI * base * t) + 3000 * std::sin(2 * M_PI * base * 1.5 * t);
-            const double r = 5000 * std::sin(2 * M_PI * base * 1.25 * t) + 2000 * std::sin(2 * M_PI * base * 2 * t);
-            pcm[i] = int16_t(l + noise(rng));
-            pcm[i + 1] = int16_t(r + noise(rng));
-        }
-        uint32_t n = 0;
-        lame.beEncodeChunk(stream, samples, pcm.data(), out.data(), n);
-        f.write(reinterpret_cast<const char *>(out.data()), n);
-    }
-    uint32_t n = 0;
-    lame.beDeinitStream(stream, out.data(), n);
-    f.write(reinterpret_cast<const char *>(out.data()), n);
-    lame.beCloseStream(stream);
-    return true;
-}
 
 bool decodeSong(const QString &mp3, const QString &wav)
 {
@@ -120,7 +82,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString song = dir.filePath(QStringLiteral("song.mp3"));
     std::printf("making a %d s 44.1 kHz stereo 192 kbit/s MP3...\n", kSeconds);
-    if (!makeSong(song)) {
+    if (!bench::makeSong(song, kSeconds)) {
         std::fprintf(stderr, "cannot make the song\n");
         return 1;
     }

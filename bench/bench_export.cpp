@@ -12,6 +12,7 @@
 //   --quick       4 pictures and 30 s of music
 //   --music-only  only the exports with and without music, N times each (3)
 //   --ours-only   only our two 1280 x 720 exports (medium CRF 23 and defaults), for tuning
+#include "BenchSong.h"
 #include "LameApi.h"
 #include "ProjectLists.h"
 #include "SongLength.h"
@@ -92,45 +93,6 @@ double runProcess(const QString &program, const QStringList &args)
     return t.elapsed() / 1000.0;
 }
 
-// A song for the soundtrack: a moving chord with a little noise, something
-// an encoder has to work on, as 192 kbit/s CBR MP3 at 44.1 kHz stereo.
-bool makeSong(const QString &path, int seconds)
-{
-    constexpr int kRate = 44100;
-    LameApi lame;
-    BeConfig config;
-    config.dwSampleRate = kRate;
-    config.nPreset = kLamePresetCbr;
-    config.dwBitrate = 192;
-    config.bNoRes = 0;
-    uint32_t samples = 0, bufferSize = 0, stream = 0;
-    if (lame.beInitStream(config, samples, bufferSize, stream) != BE_ERR_SUCCESSFUL) return false;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    std::vector<int16_t> pcm(samples);
-    std::vector<uint8_t> out(bufferSize);
-    std::mt19937 rng(1);
-    std::normal_distribution<double> noise(0, 600);
-    int64_t frame = 0;
-    const int64_t total = int64_t(seconds) * kRate;
-    while (frame < total) {
-        for (size_t i = 0; i < pcm.size(); i += 2, ++frame) {
-            const double t = double(frame) / kRate;
-            const double base = 220 * std::pow(2.0, std::floor(t / 2) / 12.0 * 3);
-            pcm[i] = int16_t(5000 * std::sin(2 * M_PI * base * t) + 3000 * std::sin(2 * M_PI * base * 1.5 * t) + noise(rng));
-            pcm[i + 1] = int16_t(5000 * std::sin(2 * M_PI * base * 1.25 * t) + 2000 * std::sin(2 * M_PI * base * 2 * t) + noise(rng));
-        }
-        uint32_t n = 0;
-        lame.beEncodeChunk(stream, samples, pcm.data(), out.data(), n);
-        f.write(reinterpret_cast<const char *>(out.data()), n);
-    }
-    uint32_t n = 0;
-    lame.beDeinitStream(stream, out.data(), n);
-    f.write(reinterpret_cast<const char *>(out.data()), n);
-    lame.beCloseStream(stream);
-    return true;
-}
-
 struct ExportRun
 {
     double seconds = 0;
@@ -196,7 +158,7 @@ int main(int argc, char **argv)
     const int pictures = quick ? 4 : 20;
     const int songSeconds = quick ? 30 : 180;
     const QString song = workDir + QStringLiteral("/song%1.mp3").arg(songSeconds);
-    if (!QFile::exists(song) && !makeSong(song, songSeconds)) {
+    if (!QFile::exists(song) && !bench::makeSong(song, songSeconds)) {
         std::fprintf(stderr, "cannot make the song\n");
         return 1;
     }
