@@ -194,3 +194,26 @@ TEST(AviWriter, APictureHandedOverAgainIsARepeat)
     for (int i = 16; i < 19; ++i) EXPECT_TRUE(near(frames[size_t(i)], Qt::blue)) << i;
     for (int i = 19; i < 21; ++i) EXPECT_TRUE(near(frames[size_t(i)], Qt::red)) << i;
 }
+
+// The encoder works on a thread of the writer's own: opening the writer again
+// must finish the first file (not abandon its thread), and a writer destroyed
+// without close() must still leave a complete file.
+TEST(AviWriter, OpeningAgainOrDestroyingFinishesTheFile)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.avi")), second = dir.filePath(QStringLiteral("second.avi"));
+    {
+        AviWriter w;
+        ASSERT_TRUE(w.open(first, {320, 240}, {}, nullptr));
+        EXPECT_TRUE(w.WriteFrame(solid(Qt::red), 10));
+        EXPECT_TRUE(w.WriteFrame(solid(Qt::blue), 5));
+        ASSERT_TRUE(w.open(second, {320, 240}, {}, nullptr));
+        EXPECT_TRUE(w.WriteFrame(solid(Qt::green), 7));
+    }
+    const std::vector<QColor> a = decodedFrames(first), b = decodedFrames(second);
+    ASSERT_EQ(a.size(), 15u);
+    EXPECT_TRUE(near(a[9], Qt::red));
+    EXPECT_TRUE(near(a[10], Qt::blue));
+    ASSERT_EQ(b.size(), 7u);
+    EXPECT_TRUE(near(b[6], Qt::green));
+}

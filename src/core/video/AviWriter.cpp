@@ -204,6 +204,9 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
 {
     // The libraries' progress chatter is not for our users; problems still show.
     if (av_log_get_level() > AV_LOG_WARNING) av_log_set_level(AV_LOG_WARNING);
+    // A writer opened again first finishes what it was writing.
+    if (d && d->headerWritten) close();
+    stopWorker();
     d = std::make_unique<Impl>();
     m_frameCounter = 0;
     m_encoded = 0;
