@@ -27,7 +27,9 @@ namespace {
 
 // Plain row loops, built for each vector width so that the compiler's
 // vector forms are used where the processor has them.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Versions chosen at load time (IFUNC) run before the thread sanitizer's
+// runtime is up, so sanitized builds take the default version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define PVSM_ROW_LOOP __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("O3")))
 #else
 #define PVSM_ROW_LOOP

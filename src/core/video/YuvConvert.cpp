@@ -32,7 +32,9 @@ constexpr int kHalf = 1 << 13;
 // Two picture rows to their luma rows and one chroma row. Written as plain
 // loops over bytes so that the compiler vectorises them, once for each
 // vector width (integer arithmetic: every version gives the same bytes).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Versions chosen at load time (IFUNC) run before the thread sanitizer's
+// runtime is up, so sanitized builds take the default version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"), optimize("O3")))
 #endif
 void convertRowPair(const uchar *r0, const uchar *r1, int width, const Matrix &m, uint8_t *y0, uint8_t *y1,
