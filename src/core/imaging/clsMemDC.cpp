@@ -711,6 +711,11 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
     if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
     Span s;
     if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
+    if (!dst.isDetached() && s.x == 0 && s.y == 0 && s.w == dst.width() && s.h == dst.height()) {
+        // Every pixel is replaced: shared pixels need not be copied first.
+        QImage fresh(dst.size(), dst.format());
+        if (!fresh.isNull()) dst = std::move(fresh);
+    }
     uchar *dbits = dst.bits(); // first: this may detach dst from src
     const uchar *sbits = src.constBits();
     qsizetype sbpl = src.bytesPerLine();
