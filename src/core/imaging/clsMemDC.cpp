@@ -14,6 +14,11 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include <mutex>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -35,6 +40,112 @@ namespace {
 #define PVSM_ROW_LOOP
 #endif
 
+
+// Pixels of large canvases. Rows of a picture lie a whole page or more
+// apart, so a tall narrow copy touches a new 4 KiB page on every row and the
+// processor spends its time walking page tables; on 2 MiB pages a whole
+// 1920 x 1080 picture takes four. Large canvases therefore get blocks of
+// their own, aligned to 2 MiB with their whole 2 MiB stretches marked for
+// huge pages (the tail stays on small pages, so no memory is wasted), and a
+// couple of freed blocks are kept for the next canvas of the same size.
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kHugeFrom = size_t(1) << 20; // smaller pictures use the ordinary heap
+constexpr size_t kKeptBlocks = 6;    // freed blocks kept: memory the process holds beyond its pictures
+
+struct PixelBlock
+{
+    void *base = nullptr;
+    size_t bytes = 0;
+};
+
+struct PixelBlocks
+{
+    std::mutex mutex;
+    std::vector<PixelBlock> kept;
+};
+
+PixelBlocks &pixelBlocks()
+{
+    static PixelBlocks *blocks = new PixelBlocks; // lives to the end: canvases may be freed from static destructors
+    return *blocks;
+}
+
+void releasePixelBlock(void *info)
+{
+    auto *block = static_cast<PixelBlock *>(info);
+    {
+        PixelBlocks &blocks = pixelBlocks();
+        const std::lock_guard<std::mutex> lock(blocks.mutex);
+        if (blocks.kept.size() < kKeptBlocks) {
+            blocks.kept.push_back(*block);
+            delete block;
+            return;
+        }
+    }
+#if defined(__linux__)
+    munmap(block->base, block->bytes);
+#endif
+    delete block;
+}
+
+// A picture of w × h in a 32-bit format with undefined pixels.
+QImage newCanvasImage(int w, int h, QImage::Format format)
+{
+    const qsizetype bpl = qsizetype(w) * 4;
+    const size_t bytes = size_t(bpl) * size_t(h);
+#if defined(__linux__)
+    if (w > 0 && h > 0 && bytes >= kHugeFrom) {
+        const size_t rounded = (bytes + 4095) & ~size_t(4095);
+        PixelBlock block;
+        {
+            PixelBlocks &blocks = pixelBlocks();
+            const std::lock_guard<std::mutex> lock(blocks.mutex);
+            for (size_t i = 0; i < blocks.kept.size(); ++i)
+                if (blocks.kept[i].bytes == rounded) {
+                    block = blocks.kept[i];
+                    blocks.kept.erase(blocks.kept.begin() + qsizetype(i));
+                    break;
+                }
+        }
+        if (!block.base) {
+            void *mapped = mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (mapped != MAP_FAILED) {
+                const auto start = reinterpret_cast<uintptr_t>(mapped);
+                const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+                if (aligned > start) munmap(mapped, aligned - start);
+                const uintptr_t end = start + rounded + kHugePage;
+                if (end > aligned + rounded) munmap(reinterpret_cast<void *>(aligned + rounded), end - (aligned + rounded));
+                const size_t huge = rounded & ~(kHugePage - 1);
+                if (huge > 0) madvise(reinterpret_cast<void *>(aligned), huge, MADV_HUGEPAGE); // a hint: fine if refused
+                block = {reinterpret_cast<void *>(aligned), rounded};
+            }
+        }
+        if (block.base) {
+            auto *info = new PixelBlock(block);
+            QImage image(static_cast<uchar *>(block.base), w, h, bpl, format, releasePixelBlock, info);
+            if (!image.isNull()) return image;
+            releasePixelBlock(info);
+        }
+    }
+#endif
+    return QImage(w, h, format);
+}
+
+// The pixels of `img` for writing. A picture that shares its pixels is given
+// its own copy first, in a canvas block (QImage's own copy would come from the
+// ordinary heap).
+uchar *writableBits(QImage &img)
+{
+    if (!img.isDetached() && !img.isNull() && img.depth() == 32) {
+        QImage own = newCanvasImage(img.width(), img.height(), img.format());
+        if (!own.isNull()) {
+            const qsizetype bytes = qsizetype(img.width()) * 4;
+            for (int y = 0; y < img.height(); ++y) std::memcpy(own.scanLine(y), img.constScanLine(y), size_t(bytes));
+            img = std::move(own);
+        }
+    }
+    return img.bits();
+}
 
 // The standard light scheme's system colours as 0xRRGGBB, by index.
 constexpr std::array<uint32_t, 31> kSystemColorsRgb = {
@@ -580,7 +691,7 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
     const int x0 = std::max(p.dl, area.left()), x1 = std::min(p.dl + p.dw, area.right() + 1);
     const int y0 = std::max(p.dt, area.top()), y1 = std::min(p.dt + p.dh, area.bottom() + 1);
     if (x1 <= x0 || y1 <= y0) return;
-    uchar *dbits = dst.bits();
+    uchar *dbits = writableBits(dst);
     QImage privateSource;
     const QImage *src = &srcIn;
     if (dbits == srcIn.constBits()) {
@@ -655,7 +766,7 @@ bool clsMemDC::CreateMemDC(int widthPx, int heightPx, uint32_t backColorBgr)
     if (widthPx <= 0 || heightPx <= 0 || widthPx > kMaxCanvasSide || heightPx > kMaxCanvasSide
         || int64_t(widthPx) * heightPx > kMaxCanvasPixels)
         return false;
-    QImage image(widthPx, heightPx, QImage::Format_RGB32);
+    QImage image = newCanvasImage(widthPx, heightPx, QImage::Format_RGB32);
     if (image.isNull()) return false;
     m_image = std::move(image);
     m_initialBackColor = TranslateColor(backColorBgr);
@@ -686,7 +797,7 @@ bool clsMemDC::PrepareToOverwrite(int widthPx, int heightPx)
     if (widthPx <= 0 || heightPx <= 0 || widthPx > kMaxCanvasSide || heightPx > kMaxCanvasSide
         || int64_t(widthPx) * heightPx > kMaxCanvasPixels)
         return false;
-    m_image = QImage(widthPx, heightPx, QImage::Format_RGB32);
+    m_image = newCanvasImage(widthPx, heightPx, QImage::Format_RGB32);
     return !m_image.isNull();
 }
 
@@ -713,10 +824,10 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
     if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
     if (!dst.isDetached() && s.x == 0 && s.y == 0 && s.w == dst.width() && s.h == dst.height()) {
         // Every pixel is replaced: shared pixels need not be copied first.
-        QImage fresh(dst.size(), dst.format());
+        QImage fresh = newCanvasImage(dst.width(), dst.height(), dst.format());
         if (!fresh.isNull()) dst = std::move(fresh);
     }
-    uchar *dbits = dst.bits(); // first: this may detach dst from src
+    uchar *dbits = writableBits(dst); // first: this may detach dst from src
     const uchar *sbits = src.constBits();
     qsizetype sbpl = src.bytesPerLine();
     const qsizetype dbpl = dst.bytesPerLine();
@@ -858,7 +969,7 @@ HalveRowFn halveRow = pickHalveRow(PixelKernels::Best);
 QImage halve(const QImage &src, const QRect &r, bool byX, bool byY)
 {
     const int w = byX ? (r.width() + 1) / 2 : r.width(), h = byY ? (r.height() + 1) / 2 : r.height();
-    QImage out(w, h, src.format());
+    QImage out = newCanvasImage(w, h, src.format());
     if (out.isNull()) return out;
     const int lastY = r.bottom();
     for (int j = 0; j < h; ++j) {
@@ -976,7 +1087,7 @@ void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage>
             level.image = &reduced;
         }
     }
-    uchar *dbits = dst.bits(); // first: a destination sharing its pixels with the source is parted from it here
+    uchar *dbits = writableBits(dst); // first: a destination sharing its pixels with the source is parted from it here
     QImage privateSource;
     if (level.image->constBits() == dbits) {
         // In place: read from a copy of the rows and columns sampled.
@@ -1016,10 +1127,12 @@ void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage>
     const int spanLast = std::max(xs.b.front(), xs.b[size_t(n - 1)]);
     const qsizetype spanBytes = qsizetype(spanLast - spanFirst + 1) * 4;
     constexpr int kAhead = 8;
+    int fetched = -1; // enlarged rows share source rows: each is fetched once
     for (int y = y0; y < y1; ++y) {
         const size_t k = size_t(y - y0);
-        if (k + kAhead < ys.a.size()) {
-            const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, ys.b[k + kAhead]) + spanFirst);
+        if (k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
+            fetched = ys.b[k + kAhead];
+            const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, fetched) + spanFirst);
             for (qsizetype off = 0; off < spanBytes + 63; off += 64) __builtin_prefetch(ahead + off);
         }
         QRgb *d = rowOf(dbits, dbpl, y) + x0;
@@ -1092,7 +1205,7 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
     if (alpha == 0) return;
     Span s;
     if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
-    uchar *dbits = dst.bits();
+    uchar *dbits = writableBits(dst);
     const uchar *sbits = src.constBits();
     qsizetype sbpl = src.bytesPerLine();
     const qsizetype dbpl = dst.bytesPerLine();
@@ -1113,14 +1226,14 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
 void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha)
 {
     if (dst.size() != back.size() || dst.size() != front.size() || !isCanvasFormat(dst.format())
-        || !isCanvasFormat(back.format()) || !isCanvasFormat(front.format()) || dst.bits() == front.constBits()) {
+        || !isCanvasFormat(back.format()) || !isCanvasFormat(front.format()) || writableBits(dst) == front.constBits()) {
         BitBlt(dst, 0, 0, dst.width(), dst.height(), back, 0, 0);
         AlphaBlend(dst, 0, 0, dst.width(), dst.height(), front, 0, 0, alpha);
         return;
     }
     alpha = std::clamp(alpha, 0, 255);
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
-    uchar *dbits = dst.bits();
+    uchar *dbits = writableBits(dst);
     const int width = dst.width();
     const qsizetype bytes = qsizetype(width) * 4;
     // One pass: each pixel of the result is written once from the two pictures.
@@ -1144,7 +1257,7 @@ void DrawBitmapGrey(clsMemDC &dstCanvas, const clsMemDC &srcCanvas, int w, int h
     if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
     Span s;
     if (!clipSpan(0, 0, w, h, 0, 0, dst.size(), src.size(), s)) return;
-    uchar *dbits = dst.bits();
+    uchar *dbits = writableBits(dst);
     const uchar *sbits = src.constBits(); // the same rows when in place: each pixel is read before it is written
     const qsizetype dbpl = dst.bytesPerLine(), sbpl = src.bytesPerLine();
     const bool premultiplied = src.format() == QImage::Format_ARGB32_Premultiplied;
@@ -1171,7 +1284,7 @@ void FillRect(QImage &dst, int x, int y, int w, int h, uint32_t colorBgr)
     Span s;
     if (!clipSpan(x, y, w, h, x, y, dst.size(), dst.size(), s)) return;
     const QRgb pixel = opaquePixel(colorBgr);
-    uchar *bits = dst.bits();
+    uchar *bits = writableBits(dst);
     const qsizetype bpl = dst.bytesPerLine();
     for (int r = 0; r < s.h; ++r) {
         QRgb *d = rowOf(bits, bpl, s.y + r) + s.x;
