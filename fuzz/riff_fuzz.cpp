@@ -2,6 +2,7 @@
 // song-length header rule and the converter behind the source (which hands
 // any fmt record to the decoders) must refuse or accept without reading past
 // the data, and never loop on sizes that lie.
+#include "LittleEndian.h"
 #include "MultimediaAPI.h"
 #include "PCMPreparator.h"
 #include "SongLength.h"
@@ -16,21 +17,12 @@
 
 namespace {
 
+using pvsm::put16;
+using pvsm::put32;
+
 void check(bool ok)
 {
     if (!ok) std::abort();
-}
-
-void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
 }
 
 QByteArray chunk(const QByteArray &id, const QByteArray &body)

@@ -3,6 +3,8 @@
 // Small sound files made by the tests themselves: tones as PCM, WAV files with
 // any header, MP3s straight from libmp3lame, and other formats through the
 // ffmpeg command-line tool.
+#include "LittleEndian.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -18,28 +20,11 @@
 
 namespace pvsm::test {
 
-inline void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-inline void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
-
-inline uint32_t le32(const QByteArray &b, int at)
-{
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
-}
-
-inline uint16_t le16(const QByteArray &b, int at)
-{
-    return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
-}
+// The byte helpers of the sound code, under the names the tests use.
+using pvsm::le16;
+using pvsm::le32;
+using pvsm::put16;
+using pvsm::put32;
 
 // Interleaved 16-bit samples of a sine (440 Hz left, 660 Hz right when stereo).
 inline std::vector<int16_t> tone(int rate, int channels, int frames, double amplitude = 12000)

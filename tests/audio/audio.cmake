@@ -9,6 +9,6 @@ pvsm_add_test(audio_tests
   LIBS pvsm_audio pvsm_base PkgConfig::FFMPEG ${MP3LAME_LIBRARY})
 target_include_directories(audio_tests PRIVATE ${MP3LAME_INCLUDE_DIR})
 
-pvsm_add_test(audio_cli_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/AudioCliTest.cpp LIBS pvsm_base ${MP3LAME_LIBRARY})
+pvsm_add_test(audio_cli_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/AudioCliTest.cpp LIBS pvsm_audio pvsm_base ${MP3LAME_LIBRARY})
 target_include_directories(audio_cli_tests PRIVATE ${MP3LAME_INCLUDE_DIR})
 add_dependencies(audio_cli_tests pvsm-cli)

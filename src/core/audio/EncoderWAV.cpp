@@ -1,6 +1,7 @@
 #include "EncoderWAV.h"
 
 #include "FfmpegHandles.h"
+#include "LittleEndian.h"
 #include "MultimediaAPI.h"
 
 namespace pvsm {
@@ -9,12 +10,6 @@ namespace {
 
 constexpr int kMaxChannels = 8;
 constexpr int32_t kMaxSampleRate = 384000;
-
-void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
 
 } // namespace
 

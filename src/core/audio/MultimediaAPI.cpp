@@ -1,5 +1,6 @@
 #include "MultimediaAPI.h"
 
+#include "LittleEndian.h"
 #include "Numbers.h"
 
 #include <cstring>
@@ -11,28 +12,6 @@ namespace {
 // No real WAV file has more chunks than this; a file made of empty chunks
 // would otherwise keep the walk busy for a long time.
 constexpr int kMaxRiffChunks = 4096;
-
-uint32_t le32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t le16(const uint8_t *p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
 
 QByteArray fourCC(const QByteArray &id)
 {

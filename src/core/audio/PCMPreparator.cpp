@@ -1,6 +1,7 @@
 #include "PCMPreparator.h"
 
 #include "FfmpegHandles.h"
+#include "LittleEndian.h"
 #include "Numbers.h"
 
 #include <cstring>
@@ -13,12 +14,6 @@ constexpr int kMaxChannels = 8;
 constexpr uint32_t kMaxSampleRate = 384000;
 constexpr int32_t kMinSrcBuffer = 4096;
 constexpr int32_t kMaxSrcBuffer = 1 << 20;
-
-uint16_t le16(const QByteArray &b, int at)
-{
-    if (at < 0 || at + 2 > b.size()) return 0;
-    return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
-}
 
 enum class Feed {
     Whole,  // PCM: any whole number of blocks makes a packet

@@ -2,6 +2,7 @@
 
 #include "FfmpegHandles.h"
 #include "FileAccess.h"
+#include "LittleEndian.h"
 #include "MP3Info.h"
 #include "Numbers.h"
 
@@ -14,20 +15,6 @@ namespace {
 // A file counts as playable once a frame of its audio decodes; a damaged file
 // may need a few packets before the first good one.
 constexpr int kPlayablePacketTries = 64;
-
-uint32_t le32(const QByteArray &b, int at)
-{
-    if (at < 0 || at + 4 > b.size()) return 0;
-    const auto *p = reinterpret_cast<const uint8_t *>(b.constData() + at);
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t le16(const QByteArray &b, int at)
-{
-    if (at < 0 || at + 2 > b.size()) return 0;
-    const auto *p = reinterpret_cast<const uint8_t *>(b.constData() + at);
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 bool decodesAFrame(AVFormatContext *fmt, int streamIndex)
 {

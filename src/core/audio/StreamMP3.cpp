@@ -1,5 +1,6 @@
 #include "StreamMP3.h"
 
+#include "LittleEndian.h"
 #include "Numbers.h"
 
 #include <cmath>
@@ -7,18 +8,6 @@
 namespace pvsm {
 
 namespace {
-
-void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
 
 QByteArray makeWfx(const FrameHeader &h)
 {

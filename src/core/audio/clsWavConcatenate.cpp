@@ -2,6 +2,7 @@
 
 #include "FfmpegHandles.h"
 #include "FileAccess.h"
+#include "LittleEndian.h"
 #include "MultimediaAPI.h"
 #include "Numbers.h"
 
@@ -15,18 +16,6 @@ namespace {
 
 constexpr int kMaxChannels = 8;
 constexpr uint32_t kMaxSampleRate = 384000;
-
-void put16(QByteArray &b, uint16_t v)
-{
-    b.append(char(v & 0xFF));
-    b.append(char(v >> 8));
-}
-
-void put32(QByteArray &b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-}
 
 bool usablePcm(const WaveFormatEx &f)
 {
