@@ -42,6 +42,12 @@ int frameDivisor(double distance, int transitionFrames)
     return std::max(1, Nearest(distance / transitionFrames));
 }
 
+QRect centredRect(int W, int H, int w)
+{
+    const int h = Nearest(double(H) / W * w);
+    return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
+}
+
 bool positionFrameDue(int p, double distance, int transitionFrames)
 {
     const int d = frameDivisor(distance, transitionFrames);

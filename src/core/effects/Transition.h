@@ -3,6 +3,7 @@
 #include "FrameSink.h"
 #include "clsMemDC.h"
 
+#include <QRect>
 #include <QSize>
 
 #include <span>
@@ -53,6 +54,10 @@ std::vector<int> ShuffledRange(int first, int last);
 // a frame is due when (p mod d) <= 1, d = max(1, Nearest(L / TF)).
 int frameDivisor(double distance, int transitionFrames);
 bool positionFrameDue(int p, double distance, int transitionFrames);
+
+// A rectangle w wide with the W × H output's aspect ratio, centred on the
+// output (the zoom transitions' picture at width w).
+QRect centredRect(int W, int H, int w);
 
 // Writes a canvas to the sink.
 inline void writeFrame(TransitionContext &ctx, const clsMemDC &canvas, int count = 1)

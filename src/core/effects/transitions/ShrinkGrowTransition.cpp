@@ -2,22 +2,9 @@
 
 #include "Numbers.h"
 
-#include <QRect>
-
 #include <algorithm>
 
 namespace pvsm {
-
-namespace {
-
-// A picture of width w and the output's aspect ratio, centred on the output.
-QRect centredRect(int W, int H, int w)
-{
-    const int h = Nearest(double(H) / W * w);
-    return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
-}
-
-} // namespace
 
 // OLD shrinks into the centre of a black screen, then NEW grows out of it;
 // each half takes about TF / 2 frames.

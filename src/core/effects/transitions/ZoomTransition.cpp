@@ -1,21 +1,6 @@
 #include "Transition.h"
 
-#include "Numbers.h"
-
-#include <QRect>
-
 namespace pvsm {
-
-namespace {
-
-// A picture of width w and the output's aspect ratio, centred on the output.
-QRect centredRect(int W, int H, int w)
-{
-    const int h = Nearest(double(H) / W * w);
-    return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
-}
-
-} // namespace
 
 // v2 = 1: NEW grows from the centre over OLD; v2 = 0: OLD shrinks into the
 // centre and uncovers NEW. Widths move by 8 pixels a step.
