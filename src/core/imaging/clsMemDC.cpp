@@ -3,12 +3,13 @@
 #include "GradientBrush.h"
 
 #include <QPainter>
-#include <QTransform>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <span>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -17,8 +18,6 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-
-#include <mutex>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -1049,7 +1048,7 @@ int halvingsFor(int sourceLen, int destLen)
     return k;
 }
 
-void stretchSampled(QImage &dst, const StretchPlan &p, const std::vector<QImage> &levels, bool levelsHalveRows,
+void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> levels, bool levelsHalveRows,
                     StretchMode mode, const QRect &clip)
 {
     const QRect area = clip.isEmpty() ? dst.rect() : clip.intersected(dst.rect());
@@ -1173,8 +1172,7 @@ void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
 {
     StretchPlan p;
     if (!stretchPlanned(dst, x, y, w, h, src, sx, sy, sw, sh, p)) return;
-    const std::vector<QImage> levels{src};
-    stretchSampled(dst, p, levels, true, mode, QRect());
+    stretchSampled(dst, p, std::span<const QImage>(&src, 1), true, mode, QRect());
 }
 
 PicturePyramid::PicturePyramid(const QImage &picture, bool halveRows) : m_halveRows(halveRows)
