@@ -410,6 +410,18 @@ TEST(Canvas, EveryKernelSetDrawsTheSamePixels)
             AlphaBlend(a, 7, 3, 150, 100, other, 11, 9, alpha);
             out.push_back(a);
         }
+        // A ramp of every alpha, each row starting at a different pixel.
+        std::vector<uint8_t> ramp(203);
+        for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = uint8_t(i * 37 % 256);
+        QImage r = src.copy();
+        for (int y = 0; y < r.height(); ++y) {
+            const int from = y % 23, count = 203 - from - y % 5;
+            BlendRow(reinterpret_cast<QRgb *>(r.scanLine(y)) + from,
+                     reinterpret_cast<const QRgb *>(src.constScanLine(y)) + from,
+                     reinterpret_cast<const QRgb *>(other.constScanLine(y)) + from, ramp.data() + y % 7, count,
+                     y % 2 ? 0xFF000000u : 0u);
+        }
+        out.push_back(r);
         return out;
     };
 

@@ -368,6 +368,85 @@ BlendRowFn pickBlendRow(PixelKernels k)
 
 BlendRowFn blendRow = pickBlendRow(PixelKernels::Best);
 
+// The same blend with an alpha of its own for every pixel: a soft edge's
+// ramp of narrow strips, which a call per strip would spend on tails.
+using BlendRowAlphasFn = void (*)(QRgb *d, const QRgb *b, const QRgb *s, const uint8_t *alphas, int n,
+                                  uint32_t opaqueMask);
+
+void blendRowAlphasScalar(QRgb *d, const QRgb *b, const QRgb *s, const uint8_t *alphas, int n, uint32_t opaqueMask)
+{
+    for (int i = 0; i < n; ++i) d[i] = blendPixel(s[i], b[i], alphas[i], 255u - alphas[i]) | opaqueMask;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Eight alphas as the 16-bit weights of the unpacked halves: each pixel's
+// alpha in the four channel lanes of its pixel, pixels 0 1 | 4 5 then 2 3 | 6 7.
+__attribute__((target("avx2"))) inline void alphaHalvesAvx2(const uint8_t *alphas, __m256i &lo, __m256i &hi)
+{
+    __m256i a = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphas)));
+    a = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+    lo = _mm256_unpacklo_epi32(a, a);
+    hi = _mm256_unpackhi_epi32(a, a);
+}
+
+__attribute__((target("avx2"))) void blendRowAlphasAvx2(QRgb *d, const QRgb *b, const QRgb *s, const uint8_t *alphas,
+                                                        int n, uint32_t opaqueMask)
+{
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256i alo, ahi;
+        alphaHalvesAvx2(alphas + i, alo, ahi);
+        const __m256i vs = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i));
+        const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(b + i));
+        const __m256i p = blendHalvesAvx2(vs, vd, alo, _mm256_sub_epi16(full, alo), ahi, _mm256_sub_epi16(full, ahi));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + i), _mm256_or_si256(p, mask));
+    }
+    blendRowAlphasScalar(d + i, b + i, s + i, alphas + i, n - i, opaqueMask);
+}
+
+__attribute__((target("avx512f,avx512bw"))) void blendRowAlphasAvx512(QRgb *d, const QRgb *b, const QRgb *s,
+                                                                      const uint8_t *alphas, int n, uint32_t opaqueMask)
+{
+    const __m512i full = _mm512_set1_epi16(255);
+    const __m512i half = _mm512_set1_epi16(128);
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
+    for (int i = 0; i < n; i += 16) {
+        const __mmask16 take = n - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (n - i)) - 1);
+        alignas(16) uint8_t last[16] = {};
+        const uint8_t *from = alphas + i;
+        if (n - i < 16) from = static_cast<const uint8_t *>(std::memcpy(last, from, size_t(n - i)));
+        __m512i a = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
+        a = _mm512_or_si512(a, _mm512_slli_epi32(a, 16));
+        const __m512i alo = _mm512_unpacklo_epi32(a, a), ahi = _mm512_unpackhi_epi32(a, a);
+        const __m512i vs = _mm512_maskz_loadu_epi32(take, s + i);
+        const __m512i vd = _mm512_maskz_loadu_epi32(take, b + i);
+        __m512i lo = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(vs, zero), alo),
+                                      _mm512_mullo_epi16(_mm512_unpacklo_epi8(vd, zero), _mm512_sub_epi16(full, alo)));
+        __m512i hi = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(vs, zero), ahi),
+                                      _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), _mm512_sub_epi16(full, ahi)));
+        lo = _mm512_add_epi16(lo, half);
+        hi = _mm512_add_epi16(hi, half);
+        lo = _mm512_srli_epi16(_mm512_add_epi16(lo, _mm512_srli_epi16(lo, 8)), 8);
+        hi = _mm512_srli_epi16(_mm512_add_epi16(hi, _mm512_srli_epi16(hi, 8)), 8);
+        _mm512_mask_storeu_epi32(d + i, take, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+    }
+}
+#endif
+
+BlendRowAlphasFn pickBlendRowAlphas(PixelKernels k)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (allowAvx512(k)) return blendRowAlphasAvx512;
+    if (allowAvx2(k)) return blendRowAlphasAvx2;
+#endif
+    return blendRowAlphasScalar;
+}
+
+BlendRowAlphasFn blendRowAlphas = pickBlendRowAlphas(PixelKernels::Best);
+
 // Rows of a stretched copy. A sample between two pixels a and b at weight w
 // (0 … 255, in 256ths towards b) is a + round((b − a) × w / 256) per channel.
 // The horizontal pass writes either finished pixels or, for rows that are
@@ -1163,6 +1242,7 @@ bool stretchPlanned(QImage &dst, int x, int y, int w, int h, const QImage &src, 
 void UsePixelKernels(PixelKernels kernels)
 {
     blendRow = pickBlendRow(kernels);
+    blendRowAlphas = pickBlendRowAlphas(kernels);
     sampleKernels = pickSampleKernels(kernels);
     halveRow = pickHalveRow(kernels);
 }
@@ -1219,6 +1299,16 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
         QRgb *d = rowOf(dbits, dbpl, s.y + r) + s.x;
         blendRow(d, d, rowOf(sbits, sbpl, s.sy + r) + s.sx, s.w, uint32_t(alpha), opaque);
     }
+}
+
+void BlendRow(QRgb *d, const QRgb *back, const QRgb *front, int n, int alpha, uint32_t opaqueMask)
+{
+    if (n > 0) blendRow(d, back, front, n, uint32_t(std::clamp(alpha, 0, 255)), opaqueMask);
+}
+
+void BlendRow(QRgb *d, const QRgb *back, const QRgb *front, const uint8_t *alphas, int n, uint32_t opaqueMask)
+{
+    if (n > 0) blendRowAlphas(d, back, front, alphas, n, opaqueMask);
 }
 
 void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha)

@@ -195,6 +195,15 @@ void DrawImage(QImage &dst, const QRectF &target, const QImage &image, const QRe
 // `back` into `dst` and then AlphaBlend of `front`, in one pass.
 void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha);
 
+// One row of `n` pixels of that blend: d = (front × alpha + back × (255 −
+// alpha)) / 255 rounded, ORed with `opaqueMask` (0xFF000000 for an RGB32
+// destination). For renderers that blend many short spans of each row, where
+// a call of AlphaBlend per span would walk the picture once per span. `d`
+// may be `back`; alpha must be 0 … 255.
+void BlendRow(QRgb *d, const QRgb *back, const QRgb *front, int n, int alpha, uint32_t opaqueMask);
+// The same with an alpha of its own for each pixel (alphas[0 … n − 1]).
+void BlendRow(QRgb *d, const QRgb *back, const QRgb *front, const uint8_t *alphas, int n, uint32_t opaqueMask);
+
 // `DrawBitmapGrey` between canvases: copies the (0, 0, w, h) rectangle of
 // `src` to (0, 0) of `dst` through the grey colour matrix: red, green and blue
 // each become 0.35 × (R + G + B) of the source pixel, the fraction dropped, at

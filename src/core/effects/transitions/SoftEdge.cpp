@@ -1,8 +1,8 @@
 #include "SoftEdge.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+#include <vector>
 
 namespace pvsm {
 
@@ -23,19 +23,9 @@ Strip stripAt(StripAxis axis, int stripPx, long long index, int W, int H)
     return {0, int(pos), W, stripPx};
 }
 
-// NEW over OLD at `alpha`, rounded like the canvas's AlphaBlend, opaque.
-inline QRgb blendPixel(QRgb oldPixel, QRgb newPixel, uint32_t alpha)
-{
-    const uint32_t rest = 255 - alpha;
-    uint32_t rb = (newPixel & 0x00FF00FFu) * alpha + (oldPixel & 0x00FF00FFu) * rest + 0x00800080u;
-    uint32_t ag = ((newPixel >> 8) & 0x00FF00FFu) * alpha + ((oldPixel >> 8) & 0x00FF00FFu) * rest + 0x00800080u;
-    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
-    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
-    return rb | ag | 0xFF000000u;
-}
-
-// The soft edge of a column front, row by row: narrow column strips cost a
-// call per row and strip as block operations, here one pass per row.
+// The soft edge of a column front, row by row: its strips are a few pixels
+// wide, so each row's front strip and 13 strips ahead are blended in one run
+// with an alpha per pixel (255 at the front strip and the next: NEW).
 void columnEdge(TransitionSurfaces &s, int stripPx, int frontIndex, int dir)
 {
     QImage &dst = s.DEST.image();
@@ -43,32 +33,32 @@ void columnEdge(TransitionSurfaces &s, int stripPx, int frontIndex, int dir)
     const QImage &newImg = s.NEW.image();
     const int W = std::min({dst.width(), oldImg.width(), newImg.width()});
     const int H = std::min({dst.height(), oldImg.height(), newImg.height()});
-    // Columns [x0, x1) of each strip, clipped, with its alpha (255: NEW).
-    struct Span
-    {
-        int x0, x1;
-        uint32_t alpha;
-    };
-    std::array<Span, 14> spans{};
-    size_t count = 0;
-    for (int m = 0; m <= 13; ++m) {
-        const long long pos = std::clamp(((long long)frontIndex + dir * m) * stripPx, -(1LL << 30), 1LL << 30);
-        const int x0 = int(std::max(0LL, pos)), x1 = int(std::min<long long>(W, pos + stripPx));
-        if (x1 > x0) spans[count++] = {x0, x1, m <= 1 ? 255u : uint32_t(255 - 20 * (m - 1))};
+    // The 14 strips are side by side: one run of columns [x0, x1).
+    const long long nearPos = (long long)frontIndex * stripPx;
+    const long long farPos = ((long long)frontIndex + dir * 13) * stripPx;
+    const int x0 = int(std::clamp(std::min(nearPos, farPos), 0LL, (long long)W));
+    const int x1 = int(std::clamp(std::max(nearPos, farPos) + stripPx, 0LL, (long long)W));
+    if (x1 <= x0) return;
+    std::vector<uint8_t> alphas(size_t(x1 - x0));
+    for (int x = x0; x < x1; ++x) {
+        const long long m = (dir > 0 ? x - nearPos : nearPos + stripPx - 1 - x) / stripPx; // strips ahead
+        alphas[size_t(x - x0)] = uint8_t(m <= 1 ? 255 : 255 - 20 * (m - 1));
     }
-    if (count == 0) return;
+    // Rows lie far apart and each is a short run: fetch them ahead, or every
+    // row waits on memory three times.
+    constexpr int kAhead = 8;
+    const qsizetype runBytes = qsizetype(x1 - x0) * 4;
     for (int y = 0; y < H; ++y) {
-        auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y));
-        const auto *o = reinterpret_cast<const QRgb *>(oldImg.constScanLine(y));
-        const auto *n = reinterpret_cast<const QRgb *>(newImg.constScanLine(y));
-        for (size_t k = 0; k < count; ++k) {
-            const Span &sp = spans[k];
-            if (sp.alpha == 255)
-                std::memcpy(d + sp.x0, n + sp.x0, size_t(sp.x1 - sp.x0) * sizeof(QRgb));
-            else
-                for (int x = sp.x0; x < sp.x1; ++x)
-                    d[x] = blendPixel(o[x], n[x], sp.alpha);
+        if (y + kAhead < H) {
+            for (const QImage *img : {&oldImg, &newImg, static_cast<const QImage *>(&dst)}) {
+                const char *ahead = reinterpret_cast<const char *>(img->constScanLine(y + kAhead)) + qsizetype(x0) * 4;
+                for (qsizetype off = 0; off < runBytes + 63; off += 64) __builtin_prefetch(ahead + off);
+            }
         }
+        auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y)) + x0;
+        const auto *o = reinterpret_cast<const QRgb *>(oldImg.constScanLine(y)) + x0;
+        const auto *n = reinterpret_cast<const QRgb *>(newImg.constScanLine(y)) + x0;
+        BlendRow(d, o, n, alphas.data(), x1 - x0, 0xFF000000u);
     }
 }
 
@@ -107,15 +97,24 @@ void SoftEdgeStep(TransitionSurfaces &s, StripAxis axis, int stripPx, int frontI
     }
     // The blend is made straight into DEST from A's copy of OLD: the same
     // pixels as blending into B, copying B to DEST and restoring B from A,
-    // with a third of the work and no B at all.
+    // with a third of the work and no B at all; and row by row in one pass
+    // rather than a copy of OLD then a blend over it.
+    QImage &dst = s.DEST.image();
+    const QImage &oldImg = s.A.image();
+    const QImage &newImg = s.NEW.image();
+    const int width = std::min({dst.width(), oldImg.width(), newImg.width()});
+    const int height = std::min({dst.height(), oldImg.height(), newImg.height()});
     for (int n = 240; n >= 0; n -= 20) {
         const Strip r = stripAt(axis, stripPx, (long long)frontIndex + dir * (n / 20 + 1), W, H);
-        if (n == 0) {
-            BitBlt(s.DEST, r.x, r.y, r.w, r.h, s.NEW, r.x, r.y); // alpha 255 is NEW itself
-            continue;
+        const int y0 = std::max(0, r.y), y1 = std::min(height, r.y + r.h);
+        for (int y = y0; y < y1; ++y) {
+            auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y));
+            const auto *nw = reinterpret_cast<const QRgb *>(newImg.constScanLine(y));
+            if (n == 0) // alpha 255 is NEW itself
+                std::memcpy(d, nw, size_t(width) * sizeof(QRgb));
+            else
+                BlendRow(d, reinterpret_cast<const QRgb *>(oldImg.constScanLine(y)), nw, width, 255 - n, 0xFF000000u);
         }
-        BitBlt(s.DEST, r.x, r.y, r.w, r.h, s.A, r.x, r.y);
-        AlphaBlend(s.DEST, r.x, r.y, r.w, r.h, s.NEW, r.x, r.y, 255 - n);
     }
     const Strip front = stripAt(axis, stripPx, frontIndex, W, H);
     BitBlt(s.DEST, front.x, front.y, front.w, front.h, s.NEW, front.x, front.y);
