@@ -132,14 +132,18 @@ QImage newCanvasImage(int w, int h, QImage::Format format)
 
 // The pixels of `img` for writing. A picture that shares its pixels is given
 // its own copy first, in a canvas block (QImage's own copy would come from the
-// ordinary heap).
-uchar *writableBits(QImage &img)
+// ordinary heap); when the caller is about to replace all of them
+// (`overwritten` covers the picture), a fresh block without the copy.
+uchar *writableBits(QImage &img, const QRect &overwritten = QRect())
 {
     if (!img.isDetached() && !img.isNull() && img.depth() == 32) {
         QImage own = newCanvasImage(img.width(), img.height(), img.format());
         if (!own.isNull()) {
-            const qsizetype bytes = qsizetype(img.width()) * 4;
-            for (int y = 0; y < img.height(); ++y) std::memcpy(own.scanLine(y), img.constScanLine(y), size_t(bytes));
+            if (!overwritten.contains(img.rect())) {
+                const qsizetype bytes = qsizetype(img.width()) * 4;
+                for (int y = 0; y < img.height(); ++y)
+                    std::memcpy(own.scanLine(y), img.constScanLine(y), size_t(bytes));
+            }
             img = std::move(own);
         }
     }
@@ -225,7 +229,10 @@ inline QRgb invertPixel(QRgb p, QImage::Format f)
 }
 
 // dst = round((s × a + d × (255 − a)) / 255) for every channel; the vector
-// forms compute exactly this, 4 or 8 pixels at a time.
+// forms compute exactly this, 4 to 16 pixels at a time. With x the sum
+// s × a + d × (255 − a) + 128, the scalar form divides as (x + (x >> 8)) >> 8
+// and the vector forms as (x × 257) >> 16: the same for every 16-bit x, and
+// one multiply in place of two shifts and an add.
 inline uint32_t blendPixel(uint32_t sp, uint32_t dp, uint32_t a, uint32_t b)
 {
     // Two channels per multiply: each 16-bit lane holds at most 255 × 255.
@@ -263,8 +270,8 @@ void blendRowSse2(QRgb *d, const QRgb *b, const QRgb *s, int n, uint32_t a, uint
                                    _mm_mullo_epi16(_mm_unpackhi_epi8(vd, zero), vb));
         lo = _mm_add_epi16(lo, half);
         hi = _mm_add_epi16(hi, half);
-        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
-        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+        lo = _mm_mulhi_epu16(lo, _mm_set1_epi16(257));
+        hi = _mm_mulhi_epu16(hi, _mm_set1_epi16(257));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(d + i), _mm_or_si128(_mm_packus_epi16(lo, hi), mask));
     }
     blendRowScalar(d + i, b + i, s + i, n - i, a, opaqueMask);
@@ -284,8 +291,8 @@ __attribute__((target("avx2"))) inline __m256i blendHalvesAvx2(__m256i vs, __m25
                                   _mm256_mullo_epi16(_mm256_unpackhi_epi8(vd, zero), vb2));
     lo = _mm256_add_epi16(lo, half);
     hi = _mm256_add_epi16(hi, half);
-    lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
-    hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+    lo = _mm256_mulhi_epu16(lo, _mm256_set1_epi16(257));
+    hi = _mm256_mulhi_epu16(hi, _mm256_set1_epi16(257));
     // Unpacking works within 128-bit halves and packing undoes it the same way.
     return _mm256_packus_epi16(lo, hi);
 }
@@ -326,8 +333,8 @@ __attribute__((target("avx512f,avx512bw"))) void blendRowAvx512(QRgb *d, const Q
                                       _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), vb));
         lo = _mm512_add_epi16(lo, half);
         hi = _mm512_add_epi16(hi, half);
-        lo = _mm512_srli_epi16(_mm512_add_epi16(lo, _mm512_srli_epi16(lo, 8)), 8);
-        hi = _mm512_srli_epi16(_mm512_add_epi16(hi, _mm512_srli_epi16(hi, 8)), 8);
+        lo = _mm512_mulhi_epu16(lo, _mm512_set1_epi16(257));
+        hi = _mm512_mulhi_epu16(hi, _mm512_set1_epi16(257));
         _mm512_storeu_si512(d + i, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
     }
     blendRowAvx2(d + i, b + i, s + i, n - i, a, opaqueMask);
@@ -429,8 +436,8 @@ __attribute__((target("avx512f,avx512bw"))) void blendRowAlphasAvx512(QRgb *d, c
                                       _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), _mm512_sub_epi16(full, ahi)));
         lo = _mm512_add_epi16(lo, half);
         hi = _mm512_add_epi16(hi, half);
-        lo = _mm512_srli_epi16(_mm512_add_epi16(lo, _mm512_srli_epi16(lo, 8)), 8);
-        hi = _mm512_srli_epi16(_mm512_add_epi16(hi, _mm512_srli_epi16(hi, 8)), 8);
+        lo = _mm512_mulhi_epu16(lo, _mm512_set1_epi16(257));
+        hi = _mm512_mulhi_epu16(hi, _mm512_set1_epi16(257));
         _mm512_mask_storeu_epi32(d + i, take, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
     }
 }
@@ -451,24 +458,41 @@ BlendRowAlphasFn blendRowAlphas = pickBlendRowAlphas(PixelKernels::Best);
 // (0 … 255, in 256ths towards b) is a + round((b − a) × w / 256) per channel.
 // The horizontal pass writes either finished pixels or, for rows that are
 // blended again vertically, 16-bit channels in a layout of the kernel's own
-// choosing; xa, xb and w hold `padded` entries (n rounded up to the kernels'
-// group, the last entry repeated) so that vector kernels need no tail.
+// choosing.
 inline int lerpChannel(int a, int b, int w)
 {
     return a + (((b - a) * w + 128) >> 8);
 }
 
+// For each destination position along one axis, the two source positions it
+// blends and the weight of the second (0 … 255). Horizontal maps hold
+// `padded` entries (the count rounded up to the kernels' group, the last entry
+// repeated) so that vector kernels need no tail, and are then put in the
+// kernels' own form by their `prepare`.
+struct AxisMap
+{
+    std::vector<int32_t> a, b, w;
+    // Vector kernels: for each group, the first of the neighbouring source
+    // pixels it reads, with a and b counted from there; −1 where the group's
+    // samples lie too far apart and are gathered by a and b themselves.
+    std::vector<int32_t> window;
+};
+
 struct SampleKernels
 {
-    // out[k] for k < n: finished pixels (the tables padded as for row16).
-    void (*row8)(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb, const int32_t *w,
-                 int n, uint32_t opaqueMask);
+    // Puts a horizontal map of `padded` entries into the kernels' own form,
+    // for rows of `rowLen` pixels.
+    void (*prepare)(AxisMap &xs, int padded, int rowLen);
+    // out[k] for k < n: finished pixels.
+    void (*row8)(QRgb *out, const QRgb *row, const AxisMap &xs, int n, uint32_t opaqueMask);
     // 16-bit channels of the `padded` samples, 4 × padded values.
-    void (*row16)(int16_t *out, const QRgb *row, int rowLen, const int32_t *xa, const int32_t *xb, const int32_t *w,
-                  int padded);
-    // d[k] for k < n: the vertical blend of two row16 results at weight w.
-    void (*blend16)(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w, uint32_t opaqueMask);
-    int group; // samples per vector step: the tables are padded to a multiple of it
+    void (*row16)(int16_t *out, const QRgb *row, const AxisMap &xs, int padded);
+    // d[r][k] for r < rows and k < n: the vertical blends of two row16
+    // results at weights w[r]. Rows between the same two source rows (an
+    // enlargement) are blended together, reading the two sources once.
+    void (*blend16)(QRgb *const *d, const int *w, int rows, const int16_t *top, const int16_t *bottom, int n,
+                    uint32_t opaqueMask);
+    int group; // samples per vector step: horizontal maps are padded to a multiple of it
 };
 
 inline QRgb lerpPixel(QRgb a, QRgb b, int w)
@@ -480,72 +504,90 @@ inline QRgb lerpPixel(QRgb a, QRgb b, int w)
            | QRgb(lerpChannel(int(a & 0xFF), int(b & 0xFF), w));
 }
 
-void row8Scalar(QRgb *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int n,
-                uint32_t opaqueMask)
+void prepareScalar(AxisMap &, int, int) {}
+
+void row8Scalar(QRgb *out, const QRgb *row, const AxisMap &xs, int n, uint32_t opaqueMask)
 {
-    for (int k = 0; k < n; ++k) out[k] = lerpPixel(row[xa[k]], row[xb[k]], w[k]) | opaqueMask;
+    for (int k = 0; k < n; ++k) out[k] = lerpPixel(row[xs.a[size_t(k)]], row[xs.b[size_t(k)]], xs.w[size_t(k)]) | opaqueMask;
 }
 
 // Pixel after pixel, channels in the order B, G, R, A.
-void row16Scalar(int16_t *out, const QRgb *row, int, const int32_t *xa, const int32_t *xb, const int32_t *w, int padded)
+void row16Scalar(int16_t *out, const QRgb *row, const AxisMap &xs, int padded)
 {
     for (int k = 0; k < padded; ++k) {
-        const QRgb p = lerpPixel(row[xa[k]], row[xb[k]], w[k]);
+        const QRgb p = lerpPixel(row[xs.a[size_t(k)]], row[xs.b[size_t(k)]], xs.w[size_t(k)]);
         for (int c = 0; c < 4; ++c) out[4 * k + c] = int16_t(p >> (8 * c) & 0xFF);
     }
 }
 
-void blend16Scalar(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w, uint32_t opaqueMask)
+void blend16Scalar(QRgb *const *d, const int *w, int rows, const int16_t *top, const int16_t *bottom, int n,
+                   uint32_t opaqueMask)
 {
-    for (int k = 0; k < n; ++k) {
-        QRgb p = 0;
-        for (int c = 0; c < 4; ++c) p |= QRgb(lerpChannel(top[4 * k + c], bottom[4 * k + c], w)) << (8 * c);
-        d[k] = p | opaqueMask;
-    }
+    for (int r = 0; r < rows; ++r)
+        for (int k = 0; k < n; ++k) {
+            QRgb p = 0;
+            for (int c = 0; c < 4; ++c) p |= QRgb(lerpChannel(top[4 * k + c], bottom[4 * k + c], w[r])) << (8 * c);
+            d[r][k] = p | opaqueMask;
+        }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The eight samples row[xa[k]] and row[xb[k]] of one group.
-__attribute__((target("avx2"))) inline void fetchPairAvx2(const QRgb *row, int rowLen, const int32_t *xa,
-                                                          const int32_t *xb, __m256i &pa, __m256i &pb)
+// The vector kernels' form of a horizontal map, for groups of `group` samples
+// read from a window of 2 × group neighbouring pixels. Positions only step
+// forward or back, so a group mostly falls within such a window, and two
+// loads and a permute are much cheaper than a gather. Near the end of the row
+// the window is moved back to end with it. Weights become w × 128 in both
+// 16-bit halves: mulhrs then gives round(d × w / 256) in every channel lane.
+void prepareWindows(AxisMap &xs, int padded, int rowLen, int group)
 {
-    const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xa));
-    const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xb));
-    // Positions only step forward or back, so eight samples mostly fall
-    // within 16 neighbouring pixels: two loads and a permute are much
-    // cheaper than a gather there.
-    // Near the end of the row the window is moved back to end with it.
-    const int lo = std::max(0, std::min(std::min(xa[0], xa[7]), rowLen - 16)), hi = std::max(xb[0], xb[7]);
-    if (hi - lo < 16 && std::min(xa[0], xa[7]) >= lo && rowLen >= 16) {
+    const int span = 2 * group;
+    xs.window.assign(size_t(padded / group), -1);
+    for (int g = 0; g < padded / group; ++g) {
+        int32_t *a = xs.a.data() + g * group, *b = xs.b.data() + g * group;
+        const int lowest = std::min(a[0], a[group - 1]);
+        const int first = std::max(0, std::min(lowest, rowLen - span)), last = std::max(b[0], b[group - 1]);
+        if (last - first < span && lowest >= first && rowLen >= span) {
+            xs.window[size_t(g)] = first;
+            for (int k = 0; k < group; ++k) a[k] -= first, b[k] -= first;
+        }
+    }
+    for (int32_t &w : xs.w) w = (w << 7) * 0x10001;
+}
+
+void prepareAvx2(AxisMap &xs, int padded, int rowLen)
+{
+    prepareWindows(xs, padded, rowLen, 8);
+}
+
+void prepareAvx512(AxisMap &xs, int padded, int rowLen)
+{
+    prepareWindows(xs, padded, rowLen, 16);
+}
+
+// The samples of the group at k as 16-bit channels: pixels 0 1 | 4 5 in `lo`,
+// 2 3 | 6 7 in `hi` (the order unpacking leaves and packing undoes).
+__attribute__((target("avx2"))) inline void lerpGroupAvx2(const QRgb *row, const AxisMap &xs, int k, __m256i &lo,
+                                                          __m256i &hi)
+{
+    const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xs.a.data() + k));
+    const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xs.b.data() + k));
+    const int first = xs.window[size_t(k / 8)];
+    __m256i pa, pb;
+    if (first >= 0) {
         const __m256i seven = _mm256_set1_epi32(7);
-        const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo));
-        const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + lo + 8));
-        const __m256i from = _mm256_set1_epi32(lo);
-        const __m256i ra = _mm256_sub_epi32(ia, from), rb = _mm256_sub_epi32(ib, from);
-        pa = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, ra), _mm256_permutevar8x32_epi32(second, ra),
-                                _mm256_cmpgt_epi32(ra, seven));
-        pb = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(first, rb), _mm256_permutevar8x32_epi32(second, rb),
-                                _mm256_cmpgt_epi32(rb, seven));
+        const __m256i t0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + first));
+        const __m256i t1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + first + 8));
+        pa = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(t0, ia), _mm256_permutevar8x32_epi32(t1, ia),
+                                _mm256_cmpgt_epi32(ia, seven));
+        pb = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(t0, ib), _mm256_permutevar8x32_epi32(t1, ib),
+                                _mm256_cmpgt_epi32(ib, seven));
     } else {
         const int *base = reinterpret_cast<const int *>(row);
         pa = _mm256_i32gather_epi32(base, ia, 4);
         pb = _mm256_i32gather_epi32(base, ib, 4);
     }
-}
-
-// The samples of one group as 16-bit channels: pixels 0 1 | 4 5 in `lo`,
-// 2 3 | 6 7 in `hi` (the order unpacking leaves and packing undoes).
-__attribute__((target("avx2"))) inline void lerpGroupAvx2(const QRgb *row, int rowLen, const int32_t *xa,
-                                                          const int32_t *xb, const int32_t *w, __m256i &lo, __m256i &hi)
-{
-    __m256i pa, pb;
-    fetchPairAvx2(row, rowLen, xa, xb, pa, pb);
-    // Each pixel's weight × 128 in all four of its channel lanes: mulhrs
-    // then gives round(d × w / 256).
-    const __m256i vw = _mm256_slli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(w)), 7);
-    __m256i wlo = _mm256_unpacklo_epi32(vw, vw), whi = _mm256_unpackhi_epi32(vw, vw);
-    wlo = _mm256_or_si256(wlo, _mm256_slli_epi32(wlo, 16));
-    whi = _mm256_or_si256(whi, _mm256_slli_epi32(whi, 16));
+    const __m256i vw = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(xs.w.data() + k));
+    const __m256i wlo = _mm256_unpacklo_epi32(vw, vw), whi = _mm256_unpackhi_epi32(vw, vw);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i alo = _mm256_unpacklo_epi8(pa, zero), ahi = _mm256_unpackhi_epi8(pa, zero);
     const __m256i blo = _mm256_unpacklo_epi8(pb, zero), bhi = _mm256_unpackhi_epi8(pb, zero);
@@ -553,84 +595,78 @@ __attribute__((target("avx2"))) inline void lerpGroupAvx2(const QRgb *row, int r
     hi = _mm256_add_epi16(ahi, _mm256_mulhrs_epi16(_mm256_sub_epi16(bhi, ahi), whi));
 }
 
-__attribute__((target("avx2"))) void row8Avx2(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
-                                              const int32_t *xb, const int32_t *w, int n, uint32_t opaqueMask)
+__attribute__((target("avx2"))) inline void storeTailAvx2(QRgb *out, __m256i p, int count)
+{
+    alignas(32) QRgb last[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(last), p);
+    std::memcpy(out, last, size_t(count) * sizeof(QRgb));
+}
+
+__attribute__((target("avx2"))) void row8Avx2(QRgb *out, const QRgb *row, const AxisMap &xs, int n,
+                                              uint32_t opaqueMask)
 {
     const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
     for (int k = 0; k < n; k += 8) {
         __m256i lo, hi;
-        lerpGroupAvx2(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        lerpGroupAvx2(row, xs, k, lo, hi);
         const __m256i p = _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask);
-        if (k + 8 <= n) {
+        if (k + 8 <= n)
             _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + k), p);
-        } else {
-            alignas(32) QRgb last[8];
-            _mm256_store_si256(reinterpret_cast<__m256i *>(last), p);
-            std::memcpy(out + k, last, size_t(n - k) * sizeof(QRgb));
-        }
+        else
+            storeTailAvx2(out + k, p, n - k);
     }
 }
 
-__attribute__((target("avx2"))) void row16Avx2(int16_t *out, const QRgb *row, int rowLen, const int32_t *xa,
-                                               const int32_t *xb, const int32_t *w, int padded)
+__attribute__((target("avx2"))) void row16Avx2(int16_t *out, const QRgb *row, const AxisMap &xs, int padded)
 {
     for (int k = 0; k < padded; k += 8) {
         __m256i lo, hi;
-        lerpGroupAvx2(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        lerpGroupAvx2(row, xs, k, lo, hi);
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * k), lo);
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 4 * k + 16), hi);
     }
 }
 
-__attribute__((target("avx2"))) void blend16Avx2(QRgb *d, const int16_t *top, const int16_t *bottom, int n, int w,
-                                                 uint32_t opaqueMask)
+__attribute__((target("avx2"))) void blend16Avx2(QRgb *const *d, const int *w, int rows, const int16_t *top,
+                                                 const int16_t *bottom, int n, uint32_t opaqueMask)
 {
     const __m256i mask = _mm256_set1_epi32(int(opaqueMask));
-    const __m256i vw = _mm256_set1_epi16(short(w << 7));
     for (int k = 0; k < n; k += 8) {
         const __m256i tlo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(top + 4 * k));
         const __m256i thi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(top + 4 * k + 16));
-        const __m256i blo = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k));
-        const __m256i bhi = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k + 16));
-        const __m256i lo = _mm256_add_epi16(tlo, _mm256_mulhrs_epi16(_mm256_sub_epi16(blo, tlo), vw));
-        const __m256i hi = _mm256_add_epi16(thi, _mm256_mulhrs_epi16(_mm256_sub_epi16(bhi, thi), vw));
-        const __m256i p = _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask);
-        if (k + 8 <= n) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + k), p);
-        } else {
-            alignas(32) QRgb last[8];
-            _mm256_store_si256(reinterpret_cast<__m256i *>(last), p);
-            std::memcpy(d + k, last, size_t(n - k) * sizeof(QRgb));
+        const __m256i dlo = _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k)), tlo);
+        const __m256i dhi =
+            _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(bottom + 4 * k + 16)), thi);
+        for (int r = 0; r < rows; ++r) {
+            const __m256i vw = _mm256_set1_epi16(short(w[r] << 7));
+            const __m256i lo = _mm256_add_epi16(tlo, _mm256_mulhrs_epi16(dlo, vw));
+            const __m256i hi = _mm256_add_epi16(thi, _mm256_mulhrs_epi16(dhi, vw));
+            const __m256i p = _mm256_or_si256(_mm256_packus_epi16(lo, hi), mask);
+            if (k + 8 <= n)
+                _mm256_storeu_si256(reinterpret_cast<__m256i *>(d[r] + k), p);
+            else
+                storeTailAvx2(d[r] + k, p, n - k);
         }
     }
 }
-#endif
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// The same in 512-bit registers, 16 samples a group (32 neighbouring pixels
-// cover them without a gather).
-__attribute__((target("avx512f,avx512bw"))) inline void lerpGroupAvx512(const QRgb *row, int rowLen,
-                                                                        const int32_t *xa, const int32_t *xb,
-                                                                        const int32_t *w, __m512i &lo, __m512i &hi)
+// The same in 512-bit registers, 16 samples a group.
+__attribute__((target("avx512f,avx512bw"))) inline void lerpGroupAvx512(const QRgb *row, const AxisMap &xs, int k,
+                                                                        __m512i &lo, __m512i &hi)
 {
-    const __m512i ia = _mm512_loadu_si512(xa), ib = _mm512_loadu_si512(xb);
-    // Near the end of the row the window is moved back to end with it.
-    const int lowest = std::min(xa[0], xa[15]);
-    const int first = std::max(0, std::min(lowest, rowLen - 32)), last = std::max(xb[0], xb[15]);
+    const __m512i ia = _mm512_loadu_si512(xs.a.data() + k), ib = _mm512_loadu_si512(xs.b.data() + k);
+    const int first = xs.window[size_t(k / 16)];
     __m512i pa, pb;
-    if (last - first < 32 && lowest >= first && rowLen >= 32) {
+    if (first >= 0) {
         const __m512i t0 = _mm512_loadu_si512(row + first), t1 = _mm512_loadu_si512(row + first + 16);
-        const __m512i from = _mm512_set1_epi32(first);
-        pa = _mm512_permutex2var_epi32(t0, _mm512_sub_epi32(ia, from), t1);
-        pb = _mm512_permutex2var_epi32(t0, _mm512_sub_epi32(ib, from), t1);
+        pa = _mm512_permutex2var_epi32(t0, ia, t1);
+        pb = _mm512_permutex2var_epi32(t0, ib, t1);
     } else {
         pa = _mm512_i32gather_epi32(ia, row, 4);
         pb = _mm512_i32gather_epi32(ib, row, 4);
     }
-    const __m512i vw = _mm512_slli_epi32(_mm512_loadu_si512(w), 7);
-    __m512i wlo = _mm512_unpacklo_epi32(vw, vw), whi = _mm512_unpackhi_epi32(vw, vw);
-    wlo = _mm512_or_si512(wlo, _mm512_slli_epi32(wlo, 16));
-    whi = _mm512_or_si512(whi, _mm512_slli_epi32(whi, 16));
+    const __m512i vw = _mm512_loadu_si512(xs.w.data() + k);
+    const __m512i wlo = _mm512_unpacklo_epi32(vw, vw), whi = _mm512_unpackhi_epi32(vw, vw);
     const __m512i zero = _mm512_setzero_si512();
     const __m512i alo = _mm512_unpacklo_epi8(pa, zero), ahi = _mm512_unpackhi_epi8(pa, zero);
     const __m512i blo = _mm512_unpacklo_epi8(pb, zero), bhi = _mm512_unpackhi_epi8(pb, zero);
@@ -643,41 +679,48 @@ __attribute__((target("avx512f,avx512bw"))) inline __mmask16 headMask(int count)
     return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
 }
 
-__attribute__((target("avx512f,avx512bw"))) void row8Avx512(QRgb *out, const QRgb *row, int rowLen, const int32_t *xa,
-                                                            const int32_t *xb, const int32_t *w, int n,
+__attribute__((target("avx512f,avx512bw"))) void row8Avx512(QRgb *out, const QRgb *row, const AxisMap &xs, int n,
                                                             uint32_t opaqueMask)
 {
     const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
     for (int k = 0; k < n; k += 16) {
         __m512i lo, hi;
-        lerpGroupAvx512(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        lerpGroupAvx512(row, xs, k, lo, hi);
         _mm512_mask_storeu_epi32(out + k, headMask(n - k), _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void row16Avx512(int16_t *out, const QRgb *row, int rowLen,
-                                                             const int32_t *xa, const int32_t *xb, const int32_t *w,
+__attribute__((target("avx512f,avx512bw"))) void row16Avx512(int16_t *out, const QRgb *row, const AxisMap &xs,
                                                              int padded)
 {
     for (int k = 0; k < padded; k += 16) {
         __m512i lo, hi;
-        lerpGroupAvx512(row, rowLen, xa + k, xb + k, w + k, lo, hi);
+        lerpGroupAvx512(row, xs, k, lo, hi);
         _mm512_storeu_si512(out + 4 * k, lo);
         _mm512_storeu_si512(out + 4 * k + 32, hi);
     }
 }
 
-__attribute__((target("avx512f,avx512bw"))) void blend16Avx512(QRgb *d, const int16_t *top, const int16_t *bottom,
-                                                               int n, int w, uint32_t opaqueMask)
+__attribute__((target("avx512f,avx512bw"))) void blend16Avx512(QRgb *const *d, const int *w, int rows,
+                                                               const int16_t *top, const int16_t *bottom, int n,
+                                                               uint32_t opaqueMask)
 {
     const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
-    const __m512i vw = _mm512_set1_epi16(short(w << 7));
+    const int whole = n / 16 * 16;
     for (int k = 0; k < n; k += 16) {
         const __m512i tlo = _mm512_loadu_si512(top + 4 * k), thi = _mm512_loadu_si512(top + 4 * k + 32);
-        const __m512i blo = _mm512_loadu_si512(bottom + 4 * k), bhi = _mm512_loadu_si512(bottom + 4 * k + 32);
-        const __m512i lo = _mm512_add_epi16(tlo, _mm512_mulhrs_epi16(_mm512_sub_epi16(blo, tlo), vw));
-        const __m512i hi = _mm512_add_epi16(thi, _mm512_mulhrs_epi16(_mm512_sub_epi16(bhi, thi), vw));
-        _mm512_mask_storeu_epi32(d + k, headMask(n - k), _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+        const __m512i dlo = _mm512_sub_epi16(_mm512_loadu_si512(bottom + 4 * k), tlo);
+        const __m512i dhi = _mm512_sub_epi16(_mm512_loadu_si512(bottom + 4 * k + 32), thi);
+        for (int r = 0; r < rows; ++r) {
+            const __m512i vw = _mm512_set1_epi16(short(w[r] << 7));
+            const __m512i lo = _mm512_add_epi16(tlo, _mm512_mulhrs_epi16(dlo, vw));
+            const __m512i hi = _mm512_add_epi16(thi, _mm512_mulhrs_epi16(dhi, vw));
+            const __m512i p = _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask);
+            if (k < whole)
+                _mm512_storeu_si512(d[r] + k, p);
+            else
+                _mm512_mask_storeu_epi32(d[r] + k, headMask(n - k), p);
+        }
     }
 }
 #endif
@@ -685,10 +728,10 @@ __attribute__((target("avx512f,avx512bw"))) void blend16Avx512(QRgb *d, const in
 SampleKernels pickSampleKernels(PixelKernels k)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (allowAvx512(k)) return {row8Avx512, row16Avx512, blend16Avx512, 16};
-    if (allowAvx2(k)) return {row8Avx2, row16Avx2, blend16Avx2, 8};
+    if (allowAvx512(k)) return {prepareAvx512, row8Avx512, row16Avx512, blend16Avx512, 16};
+    if (allowAvx2(k)) return {prepareAvx2, row8Avx2, row16Avx2, blend16Avx2, 8};
 #endif
-    return {row8Scalar, row16Scalar, blend16Scalar, 8};
+    return {prepareScalar, row8Scalar, row16Scalar, blend16Scalar, 8};
 }
 
 SampleKernels sampleKernels = pickSampleKernels(PixelKernels::Best);
@@ -722,6 +765,11 @@ PVSM_ROW_LOOP void reverseRow(QRgb *d, const QRgb *s, int n, uint32_t mask)
 PVSM_ROW_LOOP void invertRow(QRgb *d, const QRgb *s, int n, uint32_t mask)
 {
     for (int i = 0; i < n; ++i) d[i] = (s[i] ^ 0x00FFFFFFu) | mask;
+}
+
+PVSM_ROW_LOOP void opaqueRow(QRgb *d, const QRgb *s, int n, uint32_t mask)
+{
+    for (int i = 0; i < n; ++i) d[i] = s[i] | mask;
 }
 
 // Source and destination rectangles of a stretched copy after clipping the
@@ -769,7 +817,7 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
     const int x0 = std::max(p.dl, area.left()), x1 = std::min(p.dl + p.dw, area.right() + 1);
     const int y0 = std::max(p.dt, area.top()), y1 = std::min(p.dt + p.dh, area.bottom() + 1);
     if (x1 <= x0 || y1 <= y0) return;
-    uchar *dbits = writableBits(dst);
+    uchar *dbits = writableBits(dst, QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
     QImage privateSource;
     const QImage *src = &srcIn;
     if (dbits == srcIn.constBits()) {
@@ -778,7 +826,9 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
     }
     const uchar *sbits = src->constBits();
     const qsizetype dbpl = dst.bytesPerLine(), sbpl = src->bytesPerLine();
-    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    // An RGB32 source is opaque already: its rows are copied as they are.
+    const uint32_t opaque =
+        dst.format() == QImage::Format_RGB32 && src->format() != QImage::Format_RGB32 ? 0xFF000000u : 0;
     for (int y = y0; y < y1; ++y) {
         const int sy = p.flipY ? p.st + (p.dt + p.dh - 1 - y) : p.st + (y - p.dt);
         const QRgb *s = rowOf(sbits, sbpl, sy);
@@ -789,7 +839,7 @@ void mirrorCopy(QImage &dst, const QImage &srcIn, const StretchPlan &p, const QR
             const QRgb *from = s + p.sl + (x0 - p.dl);
             if (!opaque) std::memcpy(d + x0, from, size_t(x1 - x0) * 4);
             else
-                for (int x = x0; x < x1; ++x) d[x] = from[x - x0] | opaque;
+                opaqueRow(d + x0, from, x1 - x0, opaque);
         }
     }
 }
@@ -900,12 +950,9 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
     if (!isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
     Span s;
     if (!clipSpan(x, y, w, h, sx, sy, dst.size(), src.size(), s)) return;
-    if (!dst.isDetached() && s.x == 0 && s.y == 0 && s.w == dst.width() && s.h == dst.height()) {
-        // Every pixel is replaced: shared pixels need not be copied first.
-        QImage fresh = newCanvasImage(dst.width(), dst.height(), dst.format());
-        if (!fresh.isNull()) dst = std::move(fresh);
-    }
-    uchar *dbits = writableBits(dst); // first: this may detach dst from src
+    // First: this may part dst from src. Shared pixels that are all replaced
+    // are not copied.
+    uchar *dbits = writableBits(dst, QRect(s.x, s.y, s.w, s.h));
     const uchar *sbits = src.constBits();
     qsizetype sbpl = src.bytesPerLine();
     const qsizetype dbpl = dst.bytesPerLine();
@@ -955,7 +1002,7 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
             else
                 invertRow(dp, sp, s.w, opaque);
         } else {
-            for (int i = 0; i < s.w; ++i) dp[i] = sp[i] | opaque;
+            opaqueRow(dp, sp, s.w, opaque);
         }
     }
 }
@@ -1067,13 +1114,6 @@ struct SampledLevel
     double scaleX = 1, scaleY = 1;
 };
 
-// For each visible destination position along one axis, the two level
-// positions it blends and the weight of the second (0 … 255).
-struct AxisMap
-{
-    std::vector<int32_t> a, b, w;
-};
-
 AxisMap mapAxis(int first, int count, int dStart, int dLen, int sStart, int sLen, bool flip, double origin,
                 double scale, int levelLen, bool nearest)
 {
@@ -1165,7 +1205,9 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
             level.image = &reduced;
         }
     }
-    uchar *dbits = writableBits(dst); // first: a destination sharing its pixels with the source is parted from it here
+    // First: a destination sharing its pixels with the source is parted from
+    // it here (without copying them when they are all replaced).
+    uchar *dbits = writableBits(dst, QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
     QImage privateSource;
     if (level.image->constBits() == dbits) {
         // In place: read from a copy of the rows and columns sampled.
@@ -1178,10 +1220,18 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
     const AxisMap ys = mapAxis(y0, y1 - y0, p.dt, p.dh, p.st, p.sh, p.flipY, level.originY, level.scaleY, img.height(),
                                nearest);
 
-    // The horizontal pass of the two source rows the current row blends,
-    // kept while consecutive rows share them.
+    // The source columns a row reads, for fetching rows ahead: a tall narrow
+    // copy (a turning panel) otherwise waits on memory for every row.
+    const int spanFirst = std::min(xs.a.front(), xs.a[size_t(n - 1)]);
+    const int spanLast = std::max(xs.b.front(), xs.b[size_t(n - 1)]);
+    const qsizetype spanBytes = qsizetype(spanLast - spanFirst + 1) * 4;
+
     const int padded = (n + sampleKernels.group - 1) / sampleKernels.group * sampleKernels.group;
     for (std::vector<int32_t> *v : {&xs.a, &xs.b, &xs.w}) v->resize(size_t(padded), v->back());
+    sampleKernels.prepare(xs, padded, img.width());
+
+    // The horizontal pass of the two source rows the current rows blend,
+    // kept while consecutive rows share them.
     std::vector<int16_t> buffer[2];
     int held[2] = {-1, -1};
     const auto rowAt = [&](int row, int keep) -> const int16_t * {
@@ -1189,8 +1239,7 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
             if (held[s] == row) return buffer[s].data();
         const int s = held[0] == keep ? 1 : 0;
         buffer[s].resize(size_t(padded) * 4);
-        sampleKernels.row16(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), img.width(),
-                            xs.a.data(), xs.b.data(), xs.w.data(), padded);
+        sampleKernels.row16(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), xs, padded);
         held[s] = row;
         return buffer[s].data();
     };
@@ -1199,29 +1248,37 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
     const uchar *sbits = img.constBits();
     const qsizetype sbpl = img.bytesPerLine();
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
-    // The source columns a row reads, for fetching rows ahead: a tall narrow
-    // copy (a turning panel) otherwise waits on memory for every row.
-    const int spanFirst = std::min(xs.a.front(), xs.a[size_t(n - 1)]);
-    const int spanLast = std::max(xs.b.front(), xs.b[size_t(n - 1)]);
-    const qsizetype spanBytes = qsizetype(spanLast - spanFirst + 1) * 4;
-    constexpr int kAhead = 8;
+    constexpr size_t kAhead = 8;
     int fetched = -1; // enlarged rows share source rows: each is fetched once
-    for (int y = y0; y < y1; ++y) {
-        const size_t k = size_t(y - y0);
+    const auto fetchAhead = [&](size_t k) {
         if (k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
             fetched = ys.b[k + kAhead];
             const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, fetched) + spanFirst);
             for (qsizetype off = 0; off < spanBytes + 63; off += 64) __builtin_prefetch(ahead + off);
         }
-        QRgb *d = rowOf(dbits, dbpl, y) + x0;
+    };
+    // Rows between the same two source rows are blended in one call.
+    constexpr int kMaxRun = 64;
+    QRgb *runRows[kMaxRun];
+    int runWeights[kMaxRun];
+    for (size_t k = 0; k < ys.a.size();) {
+        fetchAhead(k);
         if (ys.w[k] == 0) {
-            sampleKernels.row8(d, rowOf(sbits, sbpl, ys.a[k]), img.width(), xs.a.data(), xs.b.data(), xs.w.data(), n,
-                               opaque);
+            sampleKernels.row8(rowOf(dbits, dbpl, y0 + int(k)) + x0, rowOf(sbits, sbpl, ys.a[k]), xs, n, opaque);
+            ++k;
             continue;
         }
-        const int16_t *top = rowAt(ys.a[k], ys.b[k]);
-        const int16_t *bottom = rowAt(ys.b[k], ys.a[k]);
-        sampleKernels.blend16(d, top, bottom, n, ys.w[k], opaque);
+        const int a = ys.a[k], b = ys.b[k];
+        int run = 0;
+        do {
+            fetchAhead(k);
+            runRows[run] = rowOf(dbits, dbpl, y0 + int(k)) + x0;
+            runWeights[run] = ys.w[k];
+            ++run, ++k;
+        } while (k < ys.a.size() && run < kMaxRun && ys.a[k] == a && ys.b[k] == b && ys.w[k] != 0);
+        const int16_t *top = rowAt(a, b);
+        const int16_t *bottom = rowAt(b, a);
+        sampleKernels.blend16(runRows, runWeights, run, top, bottom, n, opaque);
     }
 }
 

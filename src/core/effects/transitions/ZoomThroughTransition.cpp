@@ -47,7 +47,7 @@ void ZoomThroughTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
         drawCrop(newPicture, s);
         writeFrame(ctx, dest);
     }
-    BitBlt(dest, 0, 0, W, H, newPicture, 0, 0);
+    // The last step, 0, drew NEW uncropped: DEST already shows it.
 }
 
 } // namespace pvsm
