@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -258,5 +259,39 @@ TEST(TransitionsSixteenToTwentyTwo, PanelFlipEqualsRedrawingEveryPanelOnBlack)
                 }
                 ASSERT_EQ(r.sink.calls().size(), expected.size());
                 for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(r.sink.calls()[i].hash, expected[i]) << "frame " << i;
+            }
+}
+
+TEST(TransitionsSixteenToTwentyTwo, ShrinkingOldEqualsDrawingItOverFreshBackground)
+{
+    // Each frame of the shrinking OLD must look as if drawn on a fresh copy
+    // of its background (NEW for the zoom, black for the shrink-grow),
+    // however little of the last frame is restored.
+    struct Case
+    {
+        int id;
+        bool blackBackground;
+    };
+    for (const Case c : {Case{16, false}, Case{17, true}})
+        for (const QSize size : {QSize(160, 120), QSize(13, 9), QSize(200, 40)})
+            for (int tf : {30, 60}) {
+                SCOPED_TRACE(testing::Message() << "id " << c.id << " " << size.width() << "x" << size.height() << " tf " << tf);
+                Recorded r;
+                record(r, c.id, 0, size, tf);
+                const int W = size.width(), H = size.height();
+                const int d = c.id == 16 ? frameDivisor(W, tf) : std::max(1, Nearest(W / (tf / 2.0)));
+                const PicturePyramid oldPyramid(r.old.image());
+                std::vector<uint64_t> expected;
+                for (int n = W; n >= 0; n -= 8) {
+                    if (n % d > 7) continue;
+                    clsMemDC frame(W, H, 0);
+                    if (!c.blackBackground) frame.CopyOf(r.next);
+                    const QRect rect = centredRect(W, H, n);
+                    StretchBlt(frame, rect.x(), rect.y(), rect.width(), rect.height(), oldPyramid, 0, 0, W, H);
+                    expected.push_back(RecordingFrameSink::hashImage(frame.image()));
+                }
+                ASSERT_GE(r.sink.calls().size(), expected.size());
+                for (size_t i = 0; i < expected.size(); ++i)
+                    ASSERT_EQ(r.sink.calls()[i].hash, expected[i]) << "frame " << i;
             }
 }

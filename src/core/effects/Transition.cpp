@@ -48,6 +48,15 @@ QRect centredRect(int W, int H, int w)
     return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
 }
 
+std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner)
+{
+    if (inner.isEmpty() || !outer.contains(inner)) return {outer, QRect(), QRect(), QRect()};
+    return {QRect(QPoint(outer.left(), outer.top()), QPoint(outer.right(), inner.top() - 1)),
+            QRect(QPoint(outer.left(), inner.bottom() + 1), QPoint(outer.right(), outer.bottom())),
+            QRect(QPoint(outer.left(), inner.top()), QPoint(inner.left() - 1, inner.bottom())),
+            QRect(QPoint(inner.right() + 1, inner.top()), QPoint(outer.right(), inner.bottom()))};
+}
+
 bool positionFrameDue(int p, double distance, int transitionFrames)
 {
     const int d = frameDivisor(distance, transitionFrames);

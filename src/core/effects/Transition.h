@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSize>
 
+#include <array>
 #include <span>
 #include <vector>
 
@@ -58,6 +59,11 @@ bool positionFrameDue(int p, double distance, int transitionFrames);
 // A rectangle w wide with the W × H output's aspect ratio, centred on the
 // output (the zoom transitions' picture at width w).
 QRect centredRect(int W, int H, int w);
+
+// What of `outer` lies outside `inner`, as up to four bands (the others
+// empty): what a renderer must repaint when a picture drawn over `outer`
+// shrinks to `inner`. All of `outer` when `inner` is empty or not inside it.
+std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner);
 
 // Writes a canvas to the sink.
 inline void writeFrame(TransitionContext &ctx, const clsMemDC &canvas, int count = 1)

@@ -19,16 +19,18 @@ void ShrinkGrowTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC
     const PicturePyramid grown(newPicture.image());
     FillRect(dest, 0, 0, W, H, 0x000000);
 
-    // Shrinking: blacking out the rectangle drawn last is enough, the next
-    // one lies inside it. Steps that are not written are not drawn, except
-    // the last one, which the growing half starts from.
+    // Shrinking: blacking out what the next rectangle leaves of the one drawn
+    // last is enough, the next lies inside it. Steps that are not written are
+    // not drawn, except the last one, which the growing half starts from.
     QRect drawn;
     const int lastN = W % 8;
     for (int n = W; n >= 0; n -= 8) {
         const bool write = due(n);
         if (!write && n != lastN) continue;
-        FillRect(dest, drawn.x(), drawn.y(), drawn.width(), drawn.height(), 0x000000);
-        drawn = centredRect(W, H, n);
+        const QRect next = centredRect(W, H, n);
+        for (const QRect &band : ringOutside(drawn, next))
+            if (!band.isEmpty()) FillRect(dest, band.x(), band.y(), band.width(), band.height(), 0x000000);
+        drawn = next;
         StretchBlt(dest, drawn.x(), drawn.y(), drawn.width(), drawn.height(), old, 0, 0, W, H);
         if (write) writeFrame(ctx, dest);
     }

@@ -24,16 +24,19 @@ void ZoomTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemDC &newP
         }
     } else {
         // DEST keeps OLD as the source until the end; the frames are built on
-        // a canvas holding NEW, where only the last drawn rectangle needs
-        // restoring.
+        // a canvas holding NEW, where only the ring the shrinking picture
+        // uncovered since the last drawn step needs restoring.
         const PicturePyramid shrunk(dest.image());
         clsMemDC canvas;
         canvas.CopyOf(newPicture);
         QRect drawn;
         for (int n = W; n >= 0; n -= 8) {
             if (!due(n)) continue;
-            BitBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), newPicture, drawn.x(), drawn.y());
-            drawn = centredRect(W, H, n);
+            const QRect next = centredRect(W, H, n);
+            for (const QRect &band : ringOutside(drawn, next))
+                if (!band.isEmpty())
+                    BitBlt(canvas, band.x(), band.y(), band.width(), band.height(), newPicture, band.x(), band.y());
+            drawn = next;
             StretchBlt(canvas, drawn.x(), drawn.y(), drawn.width(), drawn.height(), shrunk, 0, 0, W, H);
             writeFrame(ctx, canvas);
         }
