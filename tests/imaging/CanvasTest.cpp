@@ -219,6 +219,22 @@ TEST(Canvas, AlphaBlendRoundsEveryChannel)
                 ASSERT_EQ(dst.pixel(x, y), blendPixel(src.pixel(x, y), base.pixel(x, y), alpha))
                     << "alpha " << alpha << " at " << x << "," << y;
     }
+    // Over a plain colour: as over a picture filled with it, into another
+    // picture, into one sharing the source's pixels, and in place.
+    for (int alpha : {0, 1, 128, 255}) {
+        QImage filled(37, 3, QImage::Format_RGB32);
+        FillRect(filled, 0, 0, 37, 3, 0x3080F0);
+        QImage want(37, 3, QImage::Format_RGB32);
+        BlendPictures(want, filled, src, alpha);
+        QImage other(37, 3, QImage::Format_RGB32), shared = src, inPlace = src.copy();
+        BlendOverColour(other, src, 0x3080F0, alpha);
+        BlendOverColour(shared, src, 0x3080F0, alpha);
+        BlendOverColour(inPlace, inPlace, 0x3080F0, alpha);
+        expectSamePixels(other, want, "over a colour");
+        expectSamePixels(shared, want, "over a colour, sharing");
+        expectSamePixels(inPlace, want, "over a colour, in place");
+        EXPECT_TRUE(src == patterned(37, 3, 3)) << "the source is left alone";
+    }
     QImage dst = base.copy();
     AlphaBlend(dst, 0, 0, 37, 3, src, 0, 0, 300); // clamped to 255
     expectSamePixels(dst, src, "alpha 300");

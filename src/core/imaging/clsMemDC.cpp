@@ -1358,6 +1358,22 @@ void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int 
     }
 }
 
+void BlendOverColour(QImage &dst, const QImage &front, uint32_t colourBgr, int alpha)
+{
+    if (dst.size() != front.size() || !isCanvasFormat(dst.format()) || !isCanvasFormat(front.format())) return;
+    alpha = std::clamp(alpha, 0, 255);
+    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    // One row of the colour serves as the back of every row.
+    const std::vector<QRgb> back(size_t(dst.width()), opaquePixel(colourBgr));
+    // A destination sharing its pixels with `front` takes fresh ones: every
+    // pixel is written. The same picture is blended in place, row by row.
+    uchar *dbits = writableBits(dst, dst.rect());
+    const uchar *fbits = front.constBits();
+    for (int y = 0; y < dst.height(); ++y)
+        blendRow(rowOf(dbits, dst.bytesPerLine(), y), back.data(), rowOf(fbits, front.bytesPerLine(), y), dst.width(),
+                 uint32_t(alpha), opaque);
+}
+
 void BlendRow(QRgb *d, const QRgb *back, const QRgb *front, int n, int alpha, uint32_t opaqueMask)
 {
     if (n > 0) blendRow(d, back, front, n, uint32_t(std::clamp(alpha, 0, 255)), opaqueMask);

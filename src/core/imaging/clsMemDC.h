@@ -195,6 +195,11 @@ void DrawImage(QImage &dst, const QRectF &target, const QImage &image, const QRe
 // `back` into `dst` and then AlphaBlend of `front`, in one pass.
 void BlendPictures(QImage &dst, const QImage &back, const QImage &front, int alpha);
 
+// `front` blended at constant `alpha` over a plain colour 0x00BBGGRR, written
+// to `dst` (the same size as `front`; it may be `front`): the same pixels as
+// BlendPictures over a picture filled with that colour, reading one picture.
+void BlendOverColour(QImage &dst, const QImage &front, uint32_t colourBgr, int alpha);
+
 // One row of `n` pixels of that blend: d = (front × alpha + back × (255 −
 // alpha)) / 255 rounded, ORed with `opaqueMask` (0xFF000000 for an RGB32
 // destination). For renderers that blend many short spans of each row, where

@@ -28,14 +28,13 @@ void NegativeFlashTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
     writeFrame(ctx, R, ctx.TransitionFrames > 45 ? 6 : 3);
 
     // The negative fades into white, then NEW out of white.
-    s.A.CopyOf(R); // read from only: shared with R
-    clsMemDC white(W, H, kWhite); // blended from in one pass instead of refilling B every frame
+    // Blended over white in one pass instead of refilling B every frame.
     for (int alpha = 247; alpha >= 0; alpha -= step) {
-        BlendPictures(s.B.image(), white.image(), s.A.image(), alpha);
+        BlendOverColour(s.B.image(), R.image(), kWhite, alpha);
         writeFrame(ctx, s.B);
     }
     for (int alpha = 0; alpha <= 247; alpha += step) {
-        BlendPictures(s.B.image(), white.image(), s.NEW.image(), alpha);
+        BlendOverColour(s.B.image(), s.NEW.image(), kWhite, alpha);
         writeFrame(ctx, s.B);
     }
     BitBlt(s.DEST, 0, 0, W, H, s.NEW, 0, 0);

@@ -2,7 +2,6 @@
 
 #include "Numbers.h"
 
-#include <QPainter>
 #include <QRect>
 #include <QRegion>
 
@@ -51,37 +50,11 @@ void SpinScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
         target[i] = {Nearest(std::sin(alpha) * r + W / 2.0), Nearest(std::cos(alpha) * r + H / 2.0)};
     }
 
-    // The tiles of one step all have one size, between 1/4 and 3/4 of a tile.
-    // They are cut from the smaller of two reduced copies of OLD (area
-    // averaged once) that still holds them at that size or larger, and drawn
-    // with a bilinear filter: from a copy at most twice their size that
-    // averages every pixel, at a fraction of the cost of averaging from the
-    // full picture at every step.
-    struct Reduced
-    {
-        clsMemDC picture;
-        double scale = 1; // of the reduced copy, in both directions
-    };
-    std::array<Reduced, 2> reduced{};
-    const double scales[] = {0.5, 0.76};
-    for (size_t k = 0; k < reduced.size(); ++k) {
-        const int w = std::max(1, Nearest(W * scales[k])), h = std::max(1, Nearest(H * scales[k]));
-        reduced[k].picture.CreateMemDC(w, h, 0);
-        StretchBlt(reduced[k].picture, 0, 0, w, h, s.B, 0, 0, W, H);
-        reduced[k].scale = double(w) / W;
-    }
-    auto drawTile = [&](QPainter &painter, size_t i, Point at, int w, int h) {
-        const double needed = std::max(double(w) / std::max(1, tw), double(h) / std::max(1, th));
-        const QImage *source = &s.B.image();
-        double scale = 1;
-        for (const Reduced &r : reduced) {
-            if (r.scale >= needed && !r.picture.isNull()) {
-                source = &r.picture.image(), scale = r.scale;
-                break;
-            }
-        }
-        painter.drawImage(QRectF(at.x, at.y, w, h), *source,
-                          QRectF(home[i].x * scale, home[i].y * scale, tw * scale, th * scale));
+    // The tiles of one step all have one size, between 1/4 and 3/4 of a tile,
+    // shrunk smoothly from the halves of OLD, which are made once.
+    const PicturePyramid tiles(s.B.image());
+    auto drawTile = [&](size_t i, Point at, int w, int h) {
+        StretchBlt(s.A, at.x, at.y, w, h, tiles, home[i].x, home[i].y, tw, th);
     };
 
     // Every step draws A afresh as NEW with the tiles on it, so only the
@@ -97,12 +70,8 @@ void SpinScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
         for (const QRect &r : covered.subtracted(now))
             BitBlt(s.A, r.x(), r.y(), r.width(), r.height(), s.NEW, r.x(), r.y());
         covered = now;
-        if (w > 0 && h > 0) {
-            QPainter painter(&s.A.image());
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            for (size_t i = 0; i < 16; ++i)
-                drawTile(painter, i, at[i], w, h);
-        }
+        if (w > 0 && h > 0)
+            for (size_t i = 0; i < 16; ++i) drawTile(i, at[i], w, h);
         writeFrame(ctx, s.A);
     };
 
