@@ -1,10 +1,15 @@
 // Cost of every transition (each variant) and every text effect per written
 // picture and per written frame, at 1280 × 720 and 1920 × 1080 with TF 30.
 //
-// Usage: bench_effects [RUNS]   (default 3; each case keeps its fastest run)
+// Usage: bench_effects [RUNS [ROUNDS]]   (defaults 3 and 3)
 //
-// Times are processor time of the whole process (all threads), not wall
-// time, so that other work on a busy machine disturbs them little.
+// Every case runs RUNS times back to back in each of ROUNDS rounds over all
+// cases and keeps its fastest run. Times are processor time of the whole
+// process (all threads), not wall time, so that other work on a busy machine
+// disturbs them little; the rounds spread each case's runs over the whole
+// benchmark, so that a busy spell on a shared machine, which also slows the
+// processor time through shared caches and memory, does not fall on all the
+// runs of the cases measured during it.
 //
 // Reference: one full-surface block copy, measured in the same run. The
 // transitions are also compared with their median cost per frame: a renderer
@@ -128,27 +133,19 @@ void printRow(const Measured &m, double medianMsPerFrame, bool flag)
                 flag && ratio > kMaxRatio ? "  <-- above 3 x median" : "");
 }
 
-void benchSize(int W, int H, int runs)
+// Keeps the faster of two measurements of one case.
+void keepFaster(std::vector<Measured> &kept, size_t i, Measured m)
 {
-    const clsMemDC oldPicture = makePicture(W, H, false);
-    const clsMemDC newPicture = makePicture(W, H, true);
-    std::printf("\n=== %d x %d, TF 30 ===\n", W, H);
+    if (i >= kept.size())
+        kept.push_back(std::move(m));
+    else if (m.ms < kept[i].ms)
+        kept[i].ms = m.ms;
+}
 
-    // Reference: the cheapest whole picture a renderer can make.
-    {
-        clsMemDC target(W, H, 0);
-        constexpr int kCopies = 30;
-        double best = 1e300;
-        for (int run = 0; run < runs; ++run) {
-            const double started = cpuMs();
-            for (int i = 0; i < kCopies; ++i)
-                BitBlt(target, 0, 0, W, H, i % 2 ? oldPicture : newPicture, 0, 0);
-            best = std::min(best, (cpuMs() - started) / kCopies);
-        }
-        std::printf("  reference: one full-surface block copy %.3f ms\n", best);
-    }
-
-    std::vector<Measured> transitions;
+void measureTransitions(int W, int H, int runs, const clsMemDC &oldPicture, const clsMemDC &newPicture,
+                        std::vector<Measured> &kept)
+{
+    size_t index = 0;
     for (const TransitionEntry &e : transitionCatalogue()) {
         const int variants = e.argument == TransitionArgument::V4 ? 4 : e.argument == TransitionArgument::V2 ? 2 : 1;
         for (int v = 0; v < variants; ++v) {
@@ -160,13 +157,47 @@ void benchSize(int W, int H, int runs)
             if (variants > 1) name += std::string(" ") + argumentName(e.argument) + "=" + std::to_string(v);
             const int v2 = e.argument == TransitionArgument::V2 ? v : 0;
             const int v4 = e.argument == TransitionArgument::V4 ? v : 0;
-            transitions.push_back(measure(name, oldPicture, runs, [&](clsMemDC &dest, FrameSink &sink) {
+            Measured m = measure(name, oldPicture, runs, [&](clsMemDC &dest, FrameSink &sink) {
                 TransitionContext ctx{sink, 30, TransitionContext::stepXFor(W), TransitionContext::stepYFor(H)};
                 RunTransition(ctx, e.id, dest, newPicture, v2, v4);
-            }));
-            transitions.back().renderer = renderer;
+            });
+            m.renderer = renderer;
+            keepFaster(kept, index++, std::move(m));
         }
     }
+}
+
+void measureTextEffects(int W, int H, int runs, const clsMemDC &oldPicture, std::vector<Measured> &kept)
+{
+    // A headline as the frame loop lays it out: a box of 70 % × 20 % of the
+    // picture, the font a tenth of the picture's height.
+    TextPathStyle style;
+    style.fontName = QStringLiteral("Noto Sans CJK SC");
+    style.sizePx = H / 10.0;
+    style.fontStyle = kFontBold;
+    style.alignment = 4;
+    style.pattern = 6;
+    style.borderWidthPx = 3;
+    style.startArgb = 0xFFFF4000;
+    style.endArgb = 0xFFFFE000;
+    style.borderArgb = 0xAA101010;
+    const QRectF rect(W * 0.15, H * 0.4, W * 0.7, H * 0.2);
+    const QString text = QStringLiteral("图片幻灯 Slideshow 文字效果");
+    size_t index = 0;
+    for (const TextEffectEntry &e : textEffectCatalogue()) {
+        for (int v = 0; v < (e.takesVariant ? 4 : 1); ++v) {
+            std::string name = std::to_string(e.value) + " " + e.renderer;
+            if (e.takesVariant) name += " v4=" + std::to_string(v);
+            keepFaster(kept, index++, measure(name, oldPicture, runs, [&](clsMemDC &surface, FrameSink &sink) {
+                           TextEffectContext ctx{sink, style};
+                           RunTextEffect(ctx, e.value, surface, rect, text, 1.0, v);
+                       }));
+        }
+    }
+}
+
+void report(const std::vector<Measured> &transitions, const std::vector<Measured> &texts)
+{
     // The median over the renderers, each counted once at the mean of its
     // variants, so that the many cheap four-variant wipes do not outvote the
     // rest. The median over every variant run is shown beside it.
@@ -188,34 +219,34 @@ void benchSize(int W, int H, int runs)
     std::printf("  median over the %zu renderers: %.3f ms per frame (over all %zu variant runs: %.3f)\n",
                 perRenderer.size(), med, perRun.size(), median(perRun));
 
-    // A headline as the frame loop lays it out: a box of 70 % × 20 % of the
-    // picture, the font a tenth of the picture's height.
-    TextPathStyle style;
-    style.fontName = QStringLiteral("Noto Sans CJK SC");
-    style.sizePx = H / 10.0;
-    style.fontStyle = kFontBold;
-    style.alignment = 4;
-    style.pattern = 6;
-    style.borderWidthPx = 3;
-    style.startArgb = 0xFFFF4000;
-    style.endArgb = 0xFFFFE000;
-    style.borderArgb = 0xAA101010;
-    const QRectF rect(W * 0.15, H * 0.4, W * 0.7, H * 0.2);
-    const QString text = QStringLiteral("图片幻灯 Slideshow 文字效果");
-    std::vector<Measured> texts;
-    for (const TextEffectEntry &e : textEffectCatalogue()) {
-        for (int v = 0; v < (e.takesVariant ? 4 : 1); ++v) {
-            std::string name = std::to_string(e.value) + " " + e.renderer;
-            if (e.takesVariant) name += " v4=" + std::to_string(v);
-            texts.push_back(measure(name, oldPicture, runs, [&](clsMemDC &surface, FrameSink &sink) {
-                TextEffectContext ctx{sink, style};
-                RunTextEffect(ctx, e.value, surface, rect, text, 1.0, v);
-            }));
-        }
-    }
     printHeader("text effect (ratio to the transitions' median)");
     for (const Measured &m : texts)
         printRow(m, med, false);
+}
+
+void benchSize(int W, int H, int runs, int rounds)
+{
+    const clsMemDC oldPicture = makePicture(W, H, false);
+    const clsMemDC newPicture = makePicture(W, H, true);
+    std::printf("\n=== %d x %d, TF 30 ===\n", W, H);
+
+    double reference = 1e300;
+    std::vector<Measured> transitions, texts;
+    for (int round = 0; round < rounds; ++round) {
+        // Reference: the cheapest whole picture a renderer can make.
+        clsMemDC target(W, H, 0);
+        constexpr int kCopies = 30;
+        for (int run = 0; run < runs; ++run) {
+            const double started = cpuMs();
+            for (int i = 0; i < kCopies; ++i)
+                BitBlt(target, 0, 0, W, H, i % 2 ? oldPicture : newPicture, 0, 0);
+            reference = std::min(reference, (cpuMs() - started) / kCopies);
+        }
+        measureTransitions(W, H, runs, oldPicture, newPicture, transitions);
+        measureTextEffects(W, H, runs, oldPicture, texts);
+    }
+    std::printf("  reference: one full-surface block copy %.3f ms\n", reference);
+    report(transitions, texts);
 }
 
 } // namespace
@@ -226,8 +257,10 @@ int main(int argc, char **argv)
     pvsm::ReuseCanvasMemory();
     QGuiApplication app(argc, argv); // fonts for the text effects
     const int runs = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 100) : 3;
-    std::printf("bench_effects: processor ms, fastest of %d run(s) per case; NullFrameSink\n", runs);
-    benchSize(1280, 720, runs);
-    benchSize(1920, 1080, runs);
+    const int rounds = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 100) : 3;
+    std::printf("bench_effects: processor ms, fastest of %d run(s) in each of %d round(s) per case; NullFrameSink\n",
+                runs, rounds);
+    benchSize(1280, 720, runs, rounds);
+    benchSize(1920, 1080, runs, rounds);
     return 0;
 }
