@@ -187,6 +187,25 @@ TEST(Canvas, RectangleOperationsClipToBothPictures)
         }
 }
 
+TEST(Canvas, CopyRectsCopiesEachPieceToItsOwnPlace)
+{
+    // Pieces inside, across every edge, empty and overlapping; from an
+    // opaque picture (rows copied as they are) and from one with alpha
+    // (made opaque on the way, as BitBlt does).
+    const std::vector<QRect> pieces = {QRect(-2, -1, 4, 3), QRect(5, 4, 6, 6), QRect(3, 0, 2, 2), QRect(0, 0, 0, 5),
+                                       QRect(2, 1, 3, 3), QRect(7, -3, 1, 20)};
+    QImage translucent = patterned(8, 6, 2).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    translucent.setPixel(4, 2, 0x40102030);
+    for (const QImage &src : {patterned(8, 6, 1), translucent}) {
+        Guarded dst(8, 6);
+        QImage want = dst.image().copy();
+        for (const QRect &r : pieces) BitBlt(want, r.x(), r.y(), r.width(), r.height(), src, r.x(), r.y());
+        CopyRects(dst.image(), pieces, src);
+        EXPECT_TRUE(dst.guardIntact());
+        expectSamePixels(dst.image(), want, "pieces");
+    }
+}
+
 TEST(Canvas, OverlappingCopiesWithinOnePicture)
 {
     // The push transition moves a picture by a few pixels onto itself.

@@ -48,6 +48,14 @@ QRect centredRect(int W, int H, int w)
     return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
 }
 
+QRegion unionOf(std::span<const QRect> rects, const QRect &clip)
+{
+    if (rects.empty()) return {};
+    if (rects.size() == 1) return QRegion(rects.front() & clip);
+    const size_t half = rects.size() / 2;
+    return unionOf(rects.first(half), clip).united(unionOf(rects.subspan(half), clip));
+}
+
 std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner)
 {
     if (inner.isEmpty() || !outer.contains(inner)) return {outer, QRect(), QRect(), QRect()};

@@ -4,6 +4,7 @@
 #include "clsMemDC.h"
 
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <array>
@@ -64,6 +65,11 @@ QRect centredRect(int W, int H, int w);
 // empty): what a renderer must repaint when a picture drawn over `outer`
 // shrinks to `inner`. All of `outer` when `inner` is empty or not inside it.
 std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner);
+
+// The union of `rects`, each clipped to `clip`. Unites in halves: adding the
+// rectangles one by one to a growing region costs time in the square of
+// their number.
+QRegion unionOf(std::span<const QRect> rects, const QRect &clip);
 
 // Writes a canvas to the sink.
 inline void writeFrame(TransitionContext &ctx, const clsMemDC &canvas, int count = 1)

@@ -1007,6 +1007,27 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
     }
 }
 
+void CopyRects(QImage &dst, std::span<const QRect> rects, const QImage &src)
+{
+    if (rects.empty() || !isCanvasFormat(dst.format()) || !isCanvasFormat(src.format())) return;
+    if (dst.format() != src.format() || dst.constBits() == src.constBits()) {
+        // Opaque fix-ups and copies within one picture: the general path.
+        for (const QRect &r : rects) BitBlt(dst, r.x(), r.y(), r.width(), r.height(), src, r.x(), r.y());
+        return;
+    }
+    const QRect area = dst.rect() & src.rect();
+    uchar *dbits = writableBits(dst);
+    const uchar *sbits = src.constBits();
+    const qsizetype dbpl = dst.bytesPerLine(), sbpl = src.bytesPerLine();
+    for (const QRect &piece : rects) {
+        const QRect r = piece & area;
+        if (r.isEmpty()) continue;
+        const size_t bytes = size_t(r.width()) * 4;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(rowOf(dbits, dbpl, y) + r.x(), rowOf(sbits, sbpl, y) + r.x(), bytes);
+    }
+}
+
 namespace {
 
 // Means of pixel pairs, rounded up: (a + b + 1) / 2 per channel.

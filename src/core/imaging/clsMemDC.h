@@ -28,6 +28,7 @@
 #include <QSize>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace pvsm {
@@ -133,6 +134,11 @@ enum class StretchMode {
 // Block copy of the w × h rectangle at (sx, sy) of `src` to (x, y) of `dst`.
 void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy,
             RasterOp op = RasterOp::SrcCopy);
+
+// Copies each of `rects` from `src` to the same place in `dst` (clipped to
+// both): what BitBlt of every rectangle does, for the many small pieces of a
+// region, checking the pictures once rather than for every piece.
+void CopyRects(QImage &dst, std::span<const QRect> rects, const QImage &src);
 
 // Stretched copy of the source rectangle (sx, sy, sw, sh) onto the destination
 // rectangle (x, y, w, h). A negative width or height takes the rectangle from

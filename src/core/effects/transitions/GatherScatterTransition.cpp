@@ -59,17 +59,16 @@ void GatherScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
     QRegion covered;
     std::array<QRect, 64> at{};
     for (int step = 0; step <= 100; step += p) {
-        QRegion now;
         for (size_t i = 0; i < tiles.size(); ++i) {
             const Tile &t = tiles[i];
             const int fromX = scatter ? t.homeX : t.startX, fromY = scatter ? t.homeY : t.startY;
             const int toX = scatter ? t.startX : t.homeX, toY = scatter ? t.startY : t.homeY;
             at[i] = QRect(Nearest((toX - fromX) * step / 100.0 + fromX), Nearest((toY - fromY) * step / 100.0 + fromY),
                           tw, th);
-            now += at[i] & canvas;
         }
-        for (const QRect &r : covered.subtracted(now))
-            BitBlt(s.B, r.x(), r.y(), r.width(), r.height(), background, r.x(), r.y());
+        QRegion now = unionOf(at, canvas);
+        const QRegion uncovered = covered.subtracted(now);
+        CopyRects(s.B.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), background.image());
         for (size_t i = 0; i < tiles.size(); ++i)
             BitBlt(s.B, at[i].x(), at[i].y(), tw, th, tileSource, tiles[i].homeX, tiles[i].homeY);
         covered = now;

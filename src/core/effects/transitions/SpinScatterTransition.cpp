@@ -64,11 +64,11 @@ void SpinScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
     const QRect canvas(0, 0, W, H);
     QRegion covered;
     auto drawTiles = [&](const std::array<Point, 16> &at, int w, int h) {
-        QRegion now;
-        for (const Point &p : at)
-            now += QRect(p.x, p.y, w, h) & canvas;
-        for (const QRect &r : covered.subtracted(now))
-            BitBlt(s.A, r.x(), r.y(), r.width(), r.height(), s.NEW, r.x(), r.y());
+        std::array<QRect, 16> rects;
+        for (size_t i = 0; i < 16; ++i) rects[i] = QRect(at[i].x, at[i].y, w, h);
+        const QRegion now = unionOf(rects, canvas);
+        const QRegion uncovered = covered.subtracted(now);
+        CopyRects(s.A.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), s.NEW.image());
         covered = now;
         if (w > 0 && h > 0)
             for (size_t i = 0; i < 16; ++i) drawTile(i, at[i], w, h);
