@@ -72,19 +72,23 @@ PixelBlocks &pixelBlocks()
 void releasePixelBlock(void *info)
 {
     auto *block = static_cast<PixelBlock *>(info);
+    // The block is kept and the longest kept one goes: canvases of the size
+    // in use now come back, those of a size no longer drawn (another output
+    // size, a picture's reductions) do not stay in the way.
+    PixelBlock dropped;
     {
         PixelBlocks &blocks = pixelBlocks();
         const std::lock_guard<std::mutex> lock(blocks.mutex);
-        if (blocks.kept.size() < kKeptBlocks) {
-            blocks.kept.push_back(*block);
-            delete block;
-            return;
+        if (blocks.kept.size() >= kKeptBlocks) {
+            dropped = blocks.kept.front();
+            blocks.kept.erase(blocks.kept.begin());
         }
+        blocks.kept.push_back(*block);
     }
-#if defined(__linux__)
-    munmap(block->base, block->bytes);
-#endif
     delete block;
+#if defined(__linux__)
+    if (dropped.base) munmap(dropped.base, dropped.bytes);
+#endif
 }
 
 // A picture of w × h in a 32-bit format with undefined pixels.
@@ -1271,8 +1275,10 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
     const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     constexpr size_t kAhead = 8;
     int fetched = -1; // enlarged rows share source rows: each is fetched once
+    // Long rows are read in order, which the processor fetches ahead itself.
+    const bool shortRows = spanBytes < 4096;
     const auto fetchAhead = [&](size_t k) {
-        if (k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
+        if (shortRows && k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
             fetched = ys.b[k + kAhead];
             const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, fetched) + spanFirst);
             for (qsizetype off = 0; off < spanBytes + 63; off += 64) __builtin_prefetch(ahead + off);
