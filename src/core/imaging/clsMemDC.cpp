@@ -319,27 +319,31 @@ __attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *b, const 
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// The blend of two unpacked halves with 16-bit weights wa (front) and wb (back).
+__attribute__((target("avx512f,avx512bw"))) inline __m512i blendHalvesAvx512(__m512i vs, __m512i vd, __m512i va,
+                                                                             __m512i vb, __m512i va2, __m512i vb2)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i half = _mm512_set1_epi16(128);
+    __m512i lo = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(vs, zero), va),
+                                  _mm512_mullo_epi16(_mm512_unpacklo_epi8(vd, zero), vb));
+    __m512i hi = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(vs, zero), va2),
+                                  _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), vb2));
+    lo = _mm512_mulhi_epu16(_mm512_add_epi16(lo, half), _mm512_set1_epi16(257));
+    hi = _mm512_mulhi_epu16(_mm512_add_epi16(hi, half), _mm512_set1_epi16(257));
+    return _mm512_packus_epi16(lo, hi);
+}
+
 __attribute__((target("avx512f,avx512bw"))) void blendRowAvx512(QRgb *d, const QRgb *b, const QRgb *s, int n,
                                                                 uint32_t a, uint32_t opaqueMask)
 {
     const __m512i va = _mm512_set1_epi16(short(a));
     const __m512i vb = _mm512_set1_epi16(short(255 - a));
-    const __m512i half = _mm512_set1_epi16(128);
-    const __m512i zero = _mm512_setzero_si512();
     const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
     int i = 0;
     for (; i + 16 <= n; i += 16) {
-        const __m512i vs = _mm512_loadu_si512(s + i);
-        const __m512i vd = _mm512_loadu_si512(b + i);
-        __m512i lo = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(vs, zero), va),
-                                      _mm512_mullo_epi16(_mm512_unpacklo_epi8(vd, zero), vb));
-        __m512i hi = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(vs, zero), va),
-                                      _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), vb));
-        lo = _mm512_add_epi16(lo, half);
-        hi = _mm512_add_epi16(hi, half);
-        lo = _mm512_mulhi_epu16(lo, _mm512_set1_epi16(257));
-        hi = _mm512_mulhi_epu16(hi, _mm512_set1_epi16(257));
-        _mm512_storeu_si512(d + i, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+        const __m512i p = blendHalvesAvx512(_mm512_loadu_si512(s + i), _mm512_loadu_si512(b + i), va, vb, va, vb);
+        _mm512_storeu_si512(d + i, _mm512_or_si512(p, mask));
     }
     blendRowAvx2(d + i, b + i, s + i, n - i, a, opaqueMask);
 }
@@ -421,8 +425,6 @@ __attribute__((target("avx512f,avx512bw"))) void blendRowAlphasAvx512(QRgb *d, c
                                                                       const uint8_t *alphas, int n, uint32_t opaqueMask)
 {
     const __m512i full = _mm512_set1_epi16(255);
-    const __m512i half = _mm512_set1_epi16(128);
-    const __m512i zero = _mm512_setzero_si512();
     const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
     for (int i = 0; i < n; i += 16) {
         const __mmask16 take = n - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (n - i)) - 1);
@@ -432,17 +434,9 @@ __attribute__((target("avx512f,avx512bw"))) void blendRowAlphasAvx512(QRgb *d, c
         __m512i a = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
         a = _mm512_or_si512(a, _mm512_slli_epi32(a, 16));
         const __m512i alo = _mm512_unpacklo_epi32(a, a), ahi = _mm512_unpackhi_epi32(a, a);
-        const __m512i vs = _mm512_maskz_loadu_epi32(take, s + i);
-        const __m512i vd = _mm512_maskz_loadu_epi32(take, b + i);
-        __m512i lo = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpacklo_epi8(vs, zero), alo),
-                                      _mm512_mullo_epi16(_mm512_unpacklo_epi8(vd, zero), _mm512_sub_epi16(full, alo)));
-        __m512i hi = _mm512_add_epi16(_mm512_mullo_epi16(_mm512_unpackhi_epi8(vs, zero), ahi),
-                                      _mm512_mullo_epi16(_mm512_unpackhi_epi8(vd, zero), _mm512_sub_epi16(full, ahi)));
-        lo = _mm512_add_epi16(lo, half);
-        hi = _mm512_add_epi16(hi, half);
-        lo = _mm512_mulhi_epu16(lo, _mm512_set1_epi16(257));
-        hi = _mm512_mulhi_epu16(hi, _mm512_set1_epi16(257));
-        _mm512_mask_storeu_epi32(d + i, take, _mm512_or_si512(_mm512_packus_epi16(lo, hi), mask));
+        const __m512i p = blendHalvesAvx512(_mm512_maskz_loadu_epi32(take, s + i), _mm512_maskz_loadu_epi32(take, b + i),
+                                            alo, _mm512_sub_epi16(full, alo), ahi, _mm512_sub_epi16(full, ahi));
+        _mm512_mask_storeu_epi32(d + i, take, _mm512_or_si512(p, mask));
     }
 }
 #endif
