@@ -2,6 +2,8 @@
 // gather/scatter, blinds, roll and spin-scatter transitions (ids 1 to 8).
 #include "EffectFixtures.h"
 #include "Transition.h"
+#include "Numbers.h"
+#include "Random.h"
 
 #include <gtest/gtest.h>
 
@@ -265,6 +267,54 @@ TEST(TransitionsOneToEight, GatherAndScatterStartOnOldAndEndOnNew)
         EXPECT_NE(r.calls[25].hash, oldHash) << "variant " << v2;
         EXPECT_NE(r.calls[25].hash, newHash) << "variant " << v2;
     }
+}
+
+TEST(TransitionsOneToEight, GatherScatterFramesEqualTilesOnAFreshBackground)
+{
+    // Every frame must be the background with the tiles of its step on it,
+    // also where tiles of the last row or column reach past the picture
+    // (54 / 8 and 12 / 8 round up) and show only part of themselves.
+    for (const QSize size : {QSize(160, 120), QSize(96, 54), QSize(16, 12)})
+        for (int v2 : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " v2 " << v2);
+            const Recorded r = record(5, v2, size, 30);
+            const int W = size.width(), H = size.height(), tw = Nearest(W / 8.0), th = Nearest(H / 8.0);
+            // The tiles' homes and starts, drawn as the renderer draws them.
+            FixedSeed fixed(11);
+            RandomSource::global().reseedFromClock();
+            struct Tile
+            {
+                int homeX, homeY, startX, startY;
+            };
+            std::vector<Tile> tiles;
+            for (int i = 0; i < 64; ++i) {
+                Tile t{(i % 8) * tw, (i / 8) * th, 0, 0};
+                switch (IntPart(Rnd() * 4)) {
+                case 0: t.startX = -tw, t.startY = IntPart(Rnd() * H); break;
+                case 1: t.startX = W + tw, t.startY = IntPart(Rnd() * H); break;
+                case 2: t.startX = IntPart(Rnd() * W), t.startY = -th; break;
+                default: t.startX = IntPart(Rnd() * W), t.startY = H + th; break;
+                }
+                tiles.push_back(t);
+            }
+            const clsMemDC oldPicture = patternCanvas(size, false), newPicture = patternCanvas(size, true);
+            const clsMemDC &background = v2 == 1 ? newPicture : oldPicture;
+            const clsMemDC &tileSource = v2 == 1 ? oldPicture : newPicture;
+            std::vector<uint64_t> expected;
+            for (int step = 0; step <= 100; step += 3) {
+                clsMemDC frame;
+                frame.CopyOf(background);
+                for (const Tile &t : tiles) {
+                    const int fromX = v2 == 1 ? t.homeX : t.startX, fromY = v2 == 1 ? t.homeY : t.startY;
+                    const int toX = v2 == 1 ? t.startX : t.homeX, toY = v2 == 1 ? t.startY : t.homeY;
+                    BitBlt(frame, Nearest((toX - fromX) * step / 100.0 + fromX),
+                           Nearest((toY - fromY) * step / 100.0 + fromY), tw, th, tileSource, t.homeX, t.homeY);
+                }
+                expected.push_back(RecordingFrameSink::hashImage(frame.image()));
+            }
+            ASSERT_EQ(r.calls.size(), expected.size());
+            for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(r.calls[i].hash, expected[i]) << "frame " << i;
+        }
 }
 
 TEST(TransitionsOneToEight, SpinScatterHoldsTheRingOverNew)

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QRegion>
 
+#include <algorithm>
 #include <array>
 
 namespace pvsm {
@@ -63,14 +64,17 @@ void GatherScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
             const Tile &t = tiles[i];
             const int fromX = scatter ? t.homeX : t.startX, fromY = scatter ? t.homeY : t.startY;
             const int toX = scatter ? t.startX : t.homeX, toY = scatter ? t.startY : t.homeY;
+            // A tile of the last column or row may reach past the picture
+            // (Nearest(H / 8) rounds 540 / 8 up): only what it shows counts
+            // as covered, or the rest would keep the last frame's pixels.
             at[i] = QRect(Nearest((toX - fromX) * step / 100.0 + fromX), Nearest((toY - fromY) * step / 100.0 + fromY),
-                          tw, th);
+                          std::clamp(W - t.homeX, 0, tw), std::clamp(H - t.homeY, 0, th));
         }
         QRegion now = unionOf(at, canvas);
         const QRegion uncovered = covered.subtracted(now);
         CopyRects(s.B.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), background.image());
         for (size_t i = 0; i < tiles.size(); ++i)
-            BitBlt(s.B, at[i].x(), at[i].y(), tw, th, tileSource, tiles[i].homeX, tiles[i].homeY);
+            BitBlt(s.B, at[i].x(), at[i].y(), at[i].width(), at[i].height(), tileSource, tiles[i].homeX, tiles[i].homeY);
         covered = now;
         writeFrame(ctx, s.B);
     }
