@@ -48,12 +48,27 @@ QRect centredRect(int W, int H, int w)
     return {Nearest((W - w) / 2.0), Nearest((H - h) / 2.0), w, h};
 }
 
+namespace {
+
+// The union of `rects`, each clipped to `clip`. Unites in halves: adding the
+// rectangles one by one to a growing region costs time in the square of
+// their number (a third of the gather-scatter's frame with 64 tiles).
 QRegion unionOf(std::span<const QRect> rects, const QRect &clip)
 {
     if (rects.empty()) return {};
     if (rects.size() == 1) return QRegion(rects.front() & clip);
     const size_t half = rects.size() / 2;
     return unionOf(rects.first(half), clip).united(unionOf(rects.subspan(half), clip));
+}
+
+} // namespace
+
+void uncoverBackground(clsMemDC &canvas, const clsMemDC &background, QRegion &covered, std::span<const QRect> tiles)
+{
+    QRegion now = unionOf(tiles, QRect(0, 0, canvas.Width(), canvas.Height()));
+    const QRegion uncovered = covered.subtracted(now);
+    CopyRects(canvas.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), background.image());
+    covered = std::move(now);
 }
 
 std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner)

@@ -66,10 +66,10 @@ QRect centredRect(int W, int H, int w);
 // shrinks to `inner`. All of `outer` when `inner` is empty or not inside it.
 std::array<QRect, 4> ringOutside(const QRect &outer, const QRect &inner);
 
-// The union of `rects`, each clipped to `clip`. Unites in halves: adding the
-// rectangles one by one to a growing region costs time in the square of
-// their number.
-QRegion unionOf(std::span<const QRect> rects, const QRect &clip);
+// For renderers that move tiles over a background: puts `background` back on
+// `canvas` where the tiles covered it before (`covered`) and do not now
+// (`tiles`, clipped to the canvas); `covered` becomes what they cover now.
+void uncoverBackground(clsMemDC &canvas, const clsMemDC &background, QRegion &covered, std::span<const QRect> tiles);
 
 // Writes a canvas to the sink.
 inline void writeFrame(TransitionContext &ctx, const clsMemDC &canvas, int count = 1)

@@ -319,6 +319,12 @@ __attribute__((target("avx2"))) void blendRowAvx2(QRgb *d, const QRgb *b, const 
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// The first `count` of 16 lanes.
+__attribute__((target("avx512f,avx512bw"))) inline __mmask16 headMask(int count)
+{
+    return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
+}
+
 // The blend of two unpacked halves with 16-bit weights wa (front) and wb (back).
 __attribute__((target("avx512f,avx512bw"))) inline __m512i blendHalvesAvx512(__m512i vs, __m512i vd, __m512i va,
                                                                              __m512i vb, __m512i va2, __m512i vb2)
@@ -426,9 +432,9 @@ __attribute__((target("avx512f,avx512bw"))) void blendRowAlphasAvx512(QRgb *d, c
 {
     const __m512i full = _mm512_set1_epi16(255);
     const __m512i mask = _mm512_set1_epi32(int(opaqueMask));
+    alignas(16) uint8_t last[16] = {}; // the alphas of a short last group
     for (int i = 0; i < n; i += 16) {
-        const __mmask16 take = n - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (n - i)) - 1);
-        alignas(16) uint8_t last[16] = {};
+        const __mmask16 take = headMask(n - i);
         const uint8_t *from = alphas + i;
         if (n - i < 16) from = static_cast<const uint8_t *>(std::memcpy(last, from, size_t(n - i)));
         __m512i a = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
@@ -544,7 +550,7 @@ void prepareWindows(AxisMap &xs, int padded, int rowLen, int group)
         int32_t *a = xs.a.data() + g * group, *b = xs.b.data() + g * group;
         const int lowest = std::min(a[0], a[group - 1]);
         const int first = std::max(0, std::min(lowest, rowLen - span)), last = std::max(b[0], b[group - 1]);
-        if (last - first < span && lowest >= first && rowLen >= span) {
+        if (last - first < span && rowLen >= span) {
             xs.window[size_t(g)] = first;
             for (int k = 0; k < group; ++k) a[k] -= first, b[k] -= first;
         }
@@ -670,11 +676,6 @@ __attribute__((target("avx512f,avx512bw"))) inline void lerpGroupAvx512(const QR
     const __m512i blo = _mm512_unpacklo_epi8(pb, zero), bhi = _mm512_unpackhi_epi8(pb, zero);
     lo = _mm512_add_epi16(alo, _mm512_mulhrs_epi16(_mm512_sub_epi16(blo, alo), wlo));
     hi = _mm512_add_epi16(ahi, _mm512_mulhrs_epi16(_mm512_sub_epi16(bhi, ahi), whi));
-}
-
-__attribute__((target("avx512f,avx512bw"))) inline __mmask16 headMask(int count)
-{
-    return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
 }
 
 __attribute__((target("avx512f,avx512bw"))) void row8Avx512(QRgb *out, const QRgb *row, const AxisMap &xs, int n,
@@ -970,10 +971,7 @@ void BitBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, 
             // processor does not guess for a tall narrow block.
             constexpr int kAhead = 8;
             for (int r = 0; r < s.h; ++r) {
-                if (r + kAhead < s.h) {
-                    const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, s.sy + r + kAhead) + s.sx);
-                    for (size_t off = 0; off < bytes + 63; off += 64) __builtin_prefetch(ahead + off);
-                }
+                if (r + kAhead < s.h) FetchAhead(rowOf(sbits, sbpl, s.sy + r + kAhead) + s.sx, qsizetype(bytes));
                 std::memcpy(rowOf(dbits, dbpl, s.y + r) + s.x, rowOf(sbits, sbpl, s.sy + r) + s.sx, bytes);
             }
         } else {
@@ -1274,8 +1272,7 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
     const auto fetchAhead = [&](size_t k) {
         if (shortRows && k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
             fetched = ys.b[k + kAhead];
-            const char *ahead = reinterpret_cast<const char *>(rowOf(sbits, sbpl, fetched) + spanFirst);
-            for (qsizetype off = 0; off < spanBytes + 63; off += 64) __builtin_prefetch(ahead + off);
+            FetchAhead(rowOf(sbits, sbpl, fetched) + spanFirst, spanBytes);
         }
     };
     // Rows between the same two source rows are blended in one call.

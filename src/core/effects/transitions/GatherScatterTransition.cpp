@@ -56,7 +56,6 @@ void GatherScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
     // tiles move a few pixels: only what they covered before and do not cover
     // now goes back to the background.
     BitBlt(s.B, 0, 0, W, H, background, 0, 0);
-    const QRect canvas(0, 0, W, H);
     QRegion covered;
     std::array<QRect, 64> at{};
     for (int step = 0; step <= 100; step += p) {
@@ -70,12 +69,9 @@ void GatherScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMe
             at[i] = QRect(Nearest((toX - fromX) * step / 100.0 + fromX), Nearest((toY - fromY) * step / 100.0 + fromY),
                           std::clamp(W - t.homeX, 0, tw), std::clamp(H - t.homeY, 0, th));
         }
-        QRegion now = unionOf(at, canvas);
-        const QRegion uncovered = covered.subtracted(now);
-        CopyRects(s.B.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), background.image());
+        uncoverBackground(s.B, background, covered, at);
         for (size_t i = 0; i < tiles.size(); ++i)
             BitBlt(s.B, at[i].x(), at[i].y(), at[i].width(), at[i].height(), tileSource, tiles[i].homeX, tiles[i].homeY);
-        covered = now;
         writeFrame(ctx, s.B);
     }
     // 8 tiles of Nearest(W / 8) may fall short of the right or bottom edge.

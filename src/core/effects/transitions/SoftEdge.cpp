@@ -49,12 +49,9 @@ void columnEdge(TransitionSurfaces &s, int stripPx, int frontIndex, int dir)
     constexpr int kAhead = 8;
     const qsizetype runBytes = qsizetype(x1 - x0) * 4;
     for (int y = 0; y < H; ++y) {
-        if (y + kAhead < H) {
-            for (const QImage *img : {&oldImg, &newImg, static_cast<const QImage *>(&dst)}) {
-                const char *ahead = reinterpret_cast<const char *>(img->constScanLine(y + kAhead)) + qsizetype(x0) * 4;
-                for (qsizetype off = 0; off < runBytes + 63; off += 64) __builtin_prefetch(ahead + off);
-            }
-        }
+        if (y + kAhead < H)
+            for (const QImage *img : {&oldImg, &newImg, static_cast<const QImage *>(&dst)})
+                FetchAhead(img->constScanLine(y + kAhead) + qsizetype(x0) * 4, runBytes);
         auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y)) + x0;
         const auto *o = reinterpret_cast<const QRgb *>(oldImg.constScanLine(y)) + x0;
         const auto *n = reinterpret_cast<const QRgb *>(newImg.constScanLine(y)) + x0;

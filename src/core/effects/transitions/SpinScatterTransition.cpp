@@ -61,15 +61,11 @@ void SpinScatterTransition(TransitionContext &ctx, clsMemDC &dest, const clsMemD
     // written steps are drawn, and between them only what the tiles covered
     // before and do not cover now goes back to NEW.
     BitBlt(s.A, 0, 0, W, H, s.NEW, 0, 0);
-    const QRect canvas(0, 0, W, H);
     QRegion covered;
     auto drawTiles = [&](const std::array<Point, 16> &at, int w, int h) {
         std::array<QRect, 16> rects;
         for (size_t i = 0; i < 16; ++i) rects[i] = QRect(at[i].x, at[i].y, w, h);
-        const QRegion now = unionOf(rects, canvas);
-        const QRegion uncovered = covered.subtracted(now);
-        CopyRects(s.A.image(), std::span<const QRect>(uncovered.begin(), uncovered.end()), s.NEW.image());
-        covered = now;
+        uncoverBackground(s.A, s.NEW, covered, rects);
         if (w > 0 && h > 0)
             for (size_t i = 0; i < 16; ++i) drawTile(i, at[i], w, h);
         writeFrame(ctx, s.A);
