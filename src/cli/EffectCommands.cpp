@@ -1,5 +1,7 @@
+#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
+#include "PictureEncode.h"
 #include "Random.h"
 #include "TextEffect.h"
 #include "Transition.h"
@@ -140,8 +142,10 @@ int finish(const Options &o, const RecordingFrameSink &sink, const QString &titl
     out(QStringLiteral("Pictures: %1").arg(sink.calls().size()));
     if (!o.sheet.isEmpty()) {
         const QImage sheet = makeContactSheet(sink.kept(), sink.calls(), o.columns, o.cells, title);
-        if (sheet.isNull() || !sheet.save(o.sheet)) {
-            err(QStringLiteral("cannot write the contact sheet %1").arg(o.sheet));
+        const QByteArray png = sheet.isNull() ? QByteArray() : EncodePng(sheet);
+        const WriteFailure failure = png.isEmpty() ? WriteFailure::Other : WriteFileAtomically(o.sheet, png);
+        if (failure != WriteFailure::None) {
+            err(QStringLiteral("cannot write the contact sheet %1: %2").arg(o.sheet, writeFailureText(failure)));
             return kFailed;
         }
         out(QStringLiteral("Sheet: %1").arg(o.sheet));

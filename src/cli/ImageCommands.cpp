@@ -1,4 +1,5 @@
 // pvsm-cli image …: what the imaging layer makes of a picture file.
+#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "PictureDraw.h"
@@ -8,7 +9,6 @@
 
 #include <QColor>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace pvsm::cli {
 
@@ -120,9 +120,9 @@ int imageDraw(const QStringList &args)
     surface.fill(back);
     const QRect placed = DrawPicture(surface, picture, mode, position);
     const QByteArray png = EncodePng(surface);
-    QSaveFile file(outPath);
-    if (png.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
-        err(QStringLiteral("cannot write %1").arg(outPath));
+    const WriteFailure failure = png.isEmpty() ? WriteFailure::Other : WriteFileAtomically(outPath, png);
+    if (failure != WriteFailure::None) {
+        err(QStringLiteral("cannot write %1: %2").arg(outPath, writeFailureText(failure)));
         return kFailed;
     }
     out(QStringLiteral("Out: ") + outPath);

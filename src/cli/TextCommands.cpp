@@ -1,5 +1,6 @@
 // pvsm-cli text: draws one text in a text style into a PNG, so that styles,
 // alignments and fonts can be looked at without the editor.
+#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "TextPath.h"
@@ -8,7 +9,6 @@
 
 #include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <optional>
@@ -61,9 +61,9 @@ std::optional<double> parseNumber(const QString &text, double low, double high)
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        err(QStringLiteral("cannot write %1").arg(path));
+    const WriteFailure failure = WriteFileAtomically(path, bytes);
+    if (failure != WriteFailure::None) {
+        err(QStringLiteral("cannot write %1: %2").arg(path, writeFailureText(failure)));
         return false;
     }
     return true;

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace pvsm;
 
 using pvsm::test::cli;
@@ -138,4 +140,70 @@ TEST(ProjectCli, RefusalsAndExitCodes)
     EXPECT_EQ(cli({QStringLiteral("bag"), QStringLiteral("dump"), out}).exitCode, 0);
     EXPECT_EQ(cli({QStringLiteral("bag"), QStringLiteral("dump"), a}).exitCode, 1);
     EXPECT_EQ(cli({QStringLiteral("project"), QStringLiteral("show"), a}).exitCode, 1);
+}
+
+// A small tmpfs of its own, so that "disk full" is the real ENOSPC of a file
+// system and not a simulation. Only root may mount; others skip (the writer's
+// own test covers the failure with a file-size limit).
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString &sizeText)
+    {
+        if (geteuid() != 0) return;
+        m_path = m_dir.path();
+        m_mounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                 QStringLiteral("-o"), QStringLiteral("size=") + sizeText,
+                                                                 QStringLiteral("tmpfs"), m_path})
+                    == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted) QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_path});
+    }
+    bool mounted() const { return m_mounted; }
+    QString filePath(const QString &name) const { return m_path + QLatin1Char('/') + name; }
+    // Fills what is left with one file.
+    void fill() const
+    {
+        QFile f(filePath(QStringLiteral("filler")));
+        f.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'f');
+        while (f.write(block) == block.size() && f.flush()) {
+        }
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    bool m_mounted = false;
+};
+
+TEST(ProjectCli, ASaveOnAFullDiskFailsAndKeepsTheProject)
+{
+    SmallDisk disk(QStringLiteral("200k"));
+    if (!disk.mounted()) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    QTemporaryDir dir;
+    const QString a = picture(dir, QStringLiteral("a.jpg"));
+    const QString b = picture(dir, QStringLiteral("b.png"));
+    const QString project = disk.filePath(QStringLiteral("p.aps"));
+    ASSERT_EQ(cli({QStringLiteral("project"), QStringLiteral("new"), project, QStringLiteral("--picture"), a,
+                   QStringLiteral("--picture"), b})
+                  .exitCode,
+              0);
+    QFile before(project);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray old = before.readAll();
+    before.close();
+    ASSERT_GT(old.size(), 100);
+
+    disk.fill();
+    const CliRun r = cli({QStringLiteral("project"), QStringLiteral("set"), project, QStringLiteral("TimeInterval=9")});
+    EXPECT_NE(r.exitCode, 0) << "a save that could not be written was reported as done";
+    EXPECT_TRUE(r.err.contains(QStringLiteral("磁盘空间不足"))) << r.err.toStdString();
+    QFile after(project);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), old) << "the project file was damaged by the failed save";
+    const QStringList left = QDir(disk.filePath({})).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, (QStringList{QStringLiteral("filler"), QStringLiteral("p.aps")})) << "a temporary file was left";
 }

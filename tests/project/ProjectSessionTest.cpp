@@ -1,4 +1,5 @@
 #include "FakePrompter.h"
+#include "FileSizeLimit.h"
 #include "ProjectSession.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 
 using namespace pvsm;
 using pvsm::test::FakePrompter;
+using pvsm::test::FileSizeLimit;
 
 namespace {
 
@@ -127,7 +129,8 @@ TEST_F(SessionTest, AFailedReplaceKeepsTheOldFile)
     prompter.savePath = path;
     prompter.answers = {Answer::Yes};
     EXPECT_FALSE(s->save());
-    EXPECT_EQ(prompter.informed, QStringList{QStringLiteral("无法替换 'folder.aps'，文件可能正在使用中")});
+    EXPECT_EQ(prompter.informed,
+              QStringList{QStringLiteral("无法保存 'folder.aps'：目标不是普通文件。原有的文件没有改变。")});
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_TRUE(s->currentPath().isEmpty());
 }
@@ -177,6 +180,90 @@ TEST_F(SessionTest, OpenWhileAFileIsCurrentSavesItFirstWithoutAsking)
     PropertyBag bag;
     ASSERT_TRUE(LoadBagFile(first, bag));
     EXPECT_EQ(bag.getString(QStringLiteral("ImgCaption(1)")), QStringLiteral("改过"));
+}
+
+// The silent saves before Open, New and exit used to ignore a failure, and
+// the edits since the last save were gone without a word.
+TEST_F(SessionTest, AFailedSilentSaveAsksBeforeChangesAreLost)
+{
+    const QString second = dir.filePath(QStringLiteral("second.aps"));
+    {
+        auto other = session();
+        addPictures(*other, 3);
+        ASSERT_TRUE(other->save(second));
+    }
+    auto s = session();
+    addPictures(*s, 2);
+    const QString first = dir.filePath(QStringLiteral("first.aps"));
+    ASSERT_TRUE(s->save(first));
+    QFile f(first);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    f.close();
+    s->project().pictures[0].caption = QString(2000, QChar(0x6539));
+
+    {
+        FileSizeLimit full(saved.size() + 100);
+        prompter.answers = {Answer::No, Answer::No, Answer::No};
+        EXPECT_FALSE(s->open(second));
+        s->newProject();
+        EXPECT_FALSE(s->queryClose());
+    }
+    ASSERT_EQ(prompter.asked.size(), 3);
+    for (const QString &q : prompter.asked) {
+        EXPECT_TRUE(q.contains(QStringLiteral("磁盘空间不足"))) << q.toStdString();
+        EXPECT_TRUE(q.contains(QStringLiteral("first.aps")));
+    }
+    EXPECT_EQ(s->project().pictures.size(), 2u) << "the project was dropped although the user said no";
+    EXPECT_EQ(s->currentPath(), first);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), saved);
+    f.close();
+
+    {
+        FileSizeLimit full(saved.size() + 100);
+        prompter.answers = {Answer::Yes};
+        EXPECT_TRUE(s->open(second));
+    }
+    EXPECT_EQ(s->project().pictures.size(), 3u);
+}
+
+TEST_F(SessionTest, OpenResolvesRelativePathsAndBoundsNumbers)
+{
+    // A project written by hand (or moved with its pictures) names them
+    // relative to itself, and may hold any number.
+    const QString sub = dir.filePath(QStringLiteral("show"));
+    QDir().mkpath(sub);
+    for (const char *name : {"a.jpg", "b.jpg"}) {
+        QFile pic(sub + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(pic.open(QIODevice::WriteOnly));
+        pic.write("x");
+    }
+    PropertyBag bag;
+    bag.putI4(QStringLiteral("NowI"), 2);
+    bag.putStr(QStringLiteral("ImgNames(1)"), QStringLiteral("a.jpg"));
+    bag.putStr(QStringLiteral("ImgNames(2)"), QStringLiteral("./b.jpg"));
+    bag.putR4(QStringLiteral("TimeInterval"), 1e30f);
+    bag.putR4(QStringLiteral("SlideDuration(2)"), 100000.0f);
+    bag.putI4(QStringLiteral("fFontSize(3)"), 1000000);
+    bag.putI4(QStringLiteral("ImgDrawScale"), 77);
+    const QString path = sub + QStringLiteral("/p.aps");
+    ASSERT_TRUE(SaveBagFile(path, bag));
+
+    QDir::setCurrent(dir.path()); // anywhere but the project's folder
+    auto s = session();
+    ASSERT_TRUE(s->open(path));
+    ASSERT_EQ(s->project().pictures.size(), 2u) << prompter.informed.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(s->project().pictures[0].path, sub + QStringLiteral("/a.jpg"));
+    EXPECT_EQ(s->project().pictures[1].path, sub + QStringLiteral("/b.jpg"));
+    const Settings &st = s->project().settings;
+    EXPECT_EQ(st.timeInterval, 3600.0f);
+    EXPECT_EQ(s->project().pictures[1].slideDuration, 3600.0f);
+    EXPECT_EQ(st.textStyles[2].size, 1000);
+    EXPECT_EQ(st.imgDrawScale, 3);
+    ASSERT_EQ(prompter.informed.size(), 1);
+    for (const char *key : {"TimeInterval", "SlideDuration(2)", "fFontSize(3)", "ImgDrawScale"})
+        EXPECT_TRUE(prompter.informed[0].contains(QLatin1String(key))) << key;
 }
 
 TEST_F(SessionTest, OpenAsksToSaveAnUnsavedProject)

@@ -1,5 +1,6 @@
 #include "PictureEncode.h"
 
+#include "AtomicFile.h"
 #include "Numbers.h"
 #include "PictureDraw.h"
 #include "PictureLoad.h"
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -103,13 +103,7 @@ bool SaveBitmapAsJpeg(const QImage &bitmap, const QString &path, int32_t quality
 {
     const QByteArray bytes = EncodeJpeg(bitmap, quality);
     if (bytes.isEmpty()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(path, bytes) == WriteFailure::None;
 }
 
 PreparedPicture PreparePictureForPackage(const QString &path)

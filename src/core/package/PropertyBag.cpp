@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <array>
@@ -548,17 +547,12 @@ bool LoadBagFile(const QString &path, PropertyBag &out)
     return true;
 }
 
-bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir)
+bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir, WriteFailure *failure)
 {
     if (!projectDir.isEmpty()) QDir().mkpath(projectDir);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray blob = bag.toBlob();
-    if (file.write(blob) != blob.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const WriteFailure result = WriteFileAtomically(path, bag.toBlob());
+    if (failure) *failure = result;
+    return result == WriteFailure::None;
 }
 
 int32_t BytesToLongBE(QByteArrayView bytes)

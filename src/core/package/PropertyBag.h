@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AtomicFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -120,9 +122,12 @@ inline constexpr qint64 kMaxBagFileSize = 256ll * 1024 * 1024;
 bool LoadBagFile(const QString &path, PropertyBag &out);
 
 // Writes the blob of `bag` to `path` through a temporary file renamed into
-// place, so that a failed write leaves the old file intact. When `projectDir`
-// is not empty that folder is created first. Returns whether the file was written.
-bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir = {});
+// place (AtomicFileWriter: every write and the final sync checked), so that a
+// failed write, a full disk included, leaves the old file intact. When
+// `projectDir` is not empty that folder is created first. Returns whether the
+// file was written; on failure `failure`, when given, says why.
+bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir = {},
+                 WriteFailure *failure = nullptr);
 
 // Big-endian conversions used by the package trailer and index bounds.
 int32_t BytesToLongBE(QByteArrayView bytes); // needs 4 bytes; fewer read as 0

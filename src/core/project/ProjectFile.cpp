@@ -1,8 +1,10 @@
 #include "ProjectFile.h"
 
 #include "NumberRules.h"
+#include "ProjectBounds.h"
 #include "ProjectKeys.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -188,8 +190,18 @@ void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const Wri
     }
 }
 
-void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
-                    const SongLengthProbe &probe)
+namespace {
+
+// A path stored relative to the project file names a file beside it, wherever
+// the program was started from.
+QString resolved(const QString &path, const QString &baseDir)
+{
+    if (path.isEmpty() || baseDir.isEmpty() || !QDir::isRelativePath(path)) return path;
+    return QDir::cleanPath(QDir(baseDir).absoluteFilePath(path));
+}
+
+void readProjectValues(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
+                       const SongLengthProbe &probe, const QString &baseDir)
 {
     Settings &s = project.settings;
     auto boolKeep = [&](const char *name, bool current) { return bag.getBool(k(name), current); };
@@ -254,10 +266,10 @@ void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, cons
     s.lyricDynamicFontEndColor = i4(key::LyricDynamicFontEndColor);
     s.lyricStyle = i4(key::LyricStyle);
 
-    s.backGroundPicture = str(key::BackGroundPicture);
-    s.openingImage = str(key::OpeningImage);
-    s.endingImage = str(key::EndingImage);
-    s.logoImage = str(key::LogoImage);
+    s.backGroundPicture = resolved(str(key::BackGroundPicture), baseDir);
+    s.openingImage = resolved(str(key::OpeningImage), baseDir);
+    s.endingImage = resolved(str(key::EndingImage), baseDir);
+    s.logoImage = resolved(str(key::LogoImage), baseDir);
 
     s.timeInterval = bag.getFloat(k(key::TimeInterval));
     if (bag.contains(k(key::TransitionSpeed))) s.transitionSpeed = i4(key::TransitionSpeed);
@@ -289,20 +301,20 @@ void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, cons
     project.songs.clear();
     for (int64_t i = 1; i <= bounded(nowM); ++i) {
         Song song;
-        song.path = bag.getString(key::item(key::MusicNames, int(i)));
+        song.path = resolved(bag.getString(key::item(key::MusicNames, int(i))), baseDir);
         song.durationSec = bag.getFloat(key::item(key::SongDuration, int(i)));
         if (song.durationSec == 0 && probe) song.durationSec = probe(song.path);
         project.songs.push_back(song);
     }
     project.lyricFiles.clear();
     for (int64_t i = 1; i <= bounded(lyricCount); ++i)
-        project.lyricFiles.append(bag.getString(key::item(key::LyricFiles, int(i))));
+        project.lyricFiles.append(resolved(bag.getString(key::item(key::LyricFiles, int(i))), baseDir));
 
     project.pictures.clear();
     for (int64_t i = 1; i <= bounded(nowI); ++i) {
         const int n = int(i);
         Picture p;
-        p.path = bag.getString(key::item(key::ImgNames, n));
+        p.path = resolved(bag.getString(key::item(key::ImgNames, n)), baseDir);
         p.slideDuration = bag.getFloat(key::item(key::SlideDuration, n));
         p.posX = bag.getInt(key::item(key::ImgPosX, n));
         p.posY = bag.getInt(key::item(key::ImgPosY, n));
@@ -330,6 +342,15 @@ void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, cons
         }
         project.pictures.push_back(p);
     }
+}
+
+} // namespace
+
+QStringList ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
+                           const SongLengthProbe &probe, const QString &baseDir)
+{
+    readProjectValues(project, bag, mode, env, probe, baseDir);
+    return BoundProjectNumbers(project, env.screenWidth, env.screenHeight);
 }
 
 bool ReadLegacyProject(Project &project, const QString &path)

@@ -35,9 +35,12 @@ void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const Wri
 
 // Reads a bag written by WriteProjectBag (or an older version of it) into
 // `project`, with the rules for absent keys and the load normalisations.
-// Settings-only mode empties the lists and reads none.
-void ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
-                    const SongLengthProbe &probe = {});
+// Settings-only mode empties the lists and reads none. Relative file paths
+// are taken from `baseDir` (the folder of the project file; empty: left as
+// they are). Numbers are held to their ranges (BoundProjectNumbers); returns
+// the notes of what was changed, empty when nothing was out of range.
+QStringList ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
+                           const SongLengthProbe &probe = {}, const QString &baseDir = {});
 
 // Files of the older record layout are declined: returns false and leaves the
 // project empty of pictures.

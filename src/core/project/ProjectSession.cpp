@@ -52,7 +52,27 @@ bool ProjectSession::writeProjectFile(const QString &path)
 {
     PropertyBag bag;
     WriteProjectBag(m_project, bag, BagMode::Full, m_context);
-    return SaveBagFile(path, bag, m_workspace.projectDir());
+    m_lastWriteFailure = WriteFailure::None;
+    return SaveBagFile(path, bag, m_workspace.projectDir(), &m_lastWriteFailure);
+}
+
+QString ProjectSession::saveFailureText(const QString &name, WriteFailure failure)
+{
+    if (failure == WriteFailure::None || failure == WriteFailure::Other)
+        return QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中");
+    return QStringLiteral("无法保存 '") + name + QStringLiteral("'：") + writeFailureText(failure)
+           + QStringLiteral("。原有的文件没有改变。");
+}
+
+bool ProjectSession::saveCurrentBeforeLeaving()
+{
+    if (!hasCurrentFile()) return true;
+    if (writeProjectFile(m_currentPath)) return true;
+    // The silent save failed: going on would drop every change since the last
+    // good save, so the user decides.
+    const QString text = saveFailureText(QFileInfo(m_currentPath).fileName(), m_lastWriteFailure) + QLatin1Char('\n')
+                         + QStringLiteral("仍然继续吗？未保存的修改将会丢失。");
+    return m_prompter.ask(text, PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info")) == Answer::Yes;
 }
 
 bool ProjectSession::save(const QString &chosenPath)
@@ -78,8 +98,7 @@ bool ProjectSession::save(const QString &chosenPath)
     // The old file is replaced only once the new one is complete, so a failed
     // write keeps the user's project.
     if (!writeProjectFile(path)) {
-        m_prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
-                          PromptIcon::Information);
+        m_prompter.inform(saveFailureText(name, m_lastWriteFailure), PromptIcon::Information);
         return false;
     }
     m_currentPath = path;
@@ -101,8 +120,13 @@ bool ProjectSession::readProjectFile(const QString &path)
     PropertyBag bag;
     bool read = false;
     if (LoadBagFile(path, bag)) {
-        ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe);
+        const QStringList notes =
+            ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe, QFileInfo(path).absolutePath());
         m_currentPath = path;
+        if (!notes.isEmpty())
+            m_prompter.inform(QStringLiteral("配置文件中的某些数值超出了允许的范围，已自动调整：") + QLatin1Char('\n')
+                                  + notes.join(QLatin1Char('\n')),
+                              PromptIcon::Information);
         removeMissingFiles();
         read = true;
     } else {
@@ -124,7 +148,7 @@ bool ProjectSession::open(const QString &chosenPath)
         }
         if (a == Answer::Cancel) return false;
     }
-    if (hasCurrentFile()) writeProjectFile(m_currentPath);
+    if (!saveCurrentBeforeLeaving()) return false;
     QString path = chosenPath;
     if (path.isEmpty()) {
         path = m_prompter.chooseOpenFile(projectDialog(QStringLiteral("打开图片幻灯配置文件"), m_workspace, {}));
@@ -137,7 +161,7 @@ void ProjectSession::newProject()
 {
     if (m_busy) return;
     if (hasCurrentFile() || m_project.pictures.size() < 2) {
-        if (hasCurrentFile()) writeProjectFile(m_currentPath);
+        if (!saveCurrentBeforeLeaving()) return;
         clearProjectLists();
         return;
     }
@@ -205,7 +229,7 @@ bool ProjectSession::queryClose()
         }
         if (a == Answer::Cancel) return false;
     }
-    if (hasCurrentFile() && QFileInfo::exists(m_currentPath)) writeProjectFile(m_currentPath);
+    if (hasCurrentFile() && QFileInfo::exists(m_currentPath) && !saveCurrentBeforeLeaving()) return false;
     if (m_project.pictures.size() > 1) {
         PropertyBag bag;
         WriteProjectBag(m_project, bag, BagMode::SettingsOnly, m_context);
@@ -219,7 +243,9 @@ bool ProjectSession::loadLastRunSettings()
     PropertyBag bag;
     if (!LoadBagFile(m_workspace.iniPath(), bag)) return false;
     m_loading = true;
-    ReadProjectBag(m_project, bag, BagMode::SettingsOnly, m_env);
+    // Out-of-range values of the last run's settings are put right silently:
+    // the user never chose that file.
+    ReadProjectBag(m_project, bag, BagMode::SettingsOnly, m_env, {}, QFileInfo(m_workspace.iniPath()).absolutePath());
     m_currentPath.clear();
     m_loading = false;
     return true;

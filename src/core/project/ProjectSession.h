@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Project.h"
+#include "AtomicFile.h"
 #include "ProjectFile.h"
 #include "Prompter.h"
 #include "Workspace.h"
@@ -54,8 +55,12 @@ public:
     // Drops pictures, songs and lyric files whose files are gone, telling the user once.
     void removeMissingFiles();
 
-    // Writes the whole project to `path` (temporary file, then rename).
+    // Writes the whole project to `path` (temporary file, then rename); on
+    // failure the old file is whole and lastWriteFailure() says why.
     bool writeProjectFile(const QString &path);
+    WriteFailure lastWriteFailure() const { return m_lastWriteFailure; }
+    // The message for a save of the file `name` that failed for `failure`.
+    static QString saveFailureText(const QString &name, WriteFailure failure);
 
     // Closing: may cancel (returns false). Saves the current file and Pvsm.ini as the rules say.
     bool queryClose();
@@ -64,6 +69,10 @@ public:
 
 private:
     bool readProjectFile(const QString &path);
+    // The silent save of the current file before Open, New and exit. True
+    // when it worked, there is no current file, or the user chose to go on
+    // after it failed.
+    bool saveCurrentBeforeLeaving();
     void clearProjectLists();
 
     Workspace m_workspace;
@@ -76,6 +85,7 @@ private:
     bool m_busy = false;
     bool m_loading = false;
     int m_autoSaveTicks = 0;
+    WriteFailure m_lastWriteFailure = WriteFailure::None;
 };
 
 } // namespace pvsm

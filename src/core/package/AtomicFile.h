@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace pvsm {
+
+// Why a file could not be written, in the terms a user can act on.
+enum class WriteFailure {
+    None,
+    DiskFull,         // no space left (or the file grew past a size limit)
+    ReadOnly,         // a read-only file system or file
+    PermissionDenied, // the folder or file may not be written by this user
+    FolderMissing,    // the folder of the target does not exist
+    NotRegularFile,   // the target is a folder, a pipe or a device
+    Other,
+};
+
+// The cause of an errno value as a WriteFailure.
+WriteFailure writeFailureFromErrno(int error);
+// A short Chinese text naming the cause ("磁盘空间不足", …); empty for None.
+QString writeFailureText(WriteFailure failure);
+
+// Writes a file the user owns so that the old file stays whole until the new
+// one is complete on disk: the bytes go to a temporary file beside the target,
+// every write is checked, the data is synced, and only then is it renamed over
+// the target. Unlike QSaveFile, which buffers and on some Qt versions does not
+// report a flush that failed, nothing here is buffered: the first failed write
+// makes the writer fail for good, and commit() refuses.
+//
+// A target that is a symbolic link is written through it (the link stays). An
+// existing target keeps its permission bits; a new file gets 0666 less the
+// process umask. Not thread-safe; one writer per target at a time.
+class AtomicFileWriter
+{
+public:
+    explicit AtomicFileWriter(const QString &targetPath);
+    ~AtomicFileWriter(); // discards an uncommitted temporary file
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    // Creates the temporary file. False (with failure()) when it cannot be made.
+    bool open();
+    // Appends bytes. False once any write has failed.
+    bool write(QByteArrayView bytes);
+    // Syncs, closes and renames the temporary file over the target. False, and
+    // the target untouched, when anything failed before or during it.
+    bool commit();
+    // Removes the temporary file; the target stays as it was.
+    void discard();
+
+    bool failed() const { return m_failure != WriteFailure::None; }
+    WriteFailure failure() const { return m_failure; }
+    int errorNumber() const { return m_errno; }
+    const QString &targetPath() const { return m_target; }
+    qint64 bytesWritten() const { return m_written; }
+
+private:
+    void fail(int error);
+
+    QString m_target;      // the path renamed onto (symbolic links resolved)
+    QByteArray m_tempName; // local 8-bit name of the temporary file
+    int m_fd = -1;
+    qint64 m_written = 0;
+    WriteFailure m_failure = WriteFailure::None;
+    int m_errno = 0;
+    bool m_committed = false;
+};
+
+// Writes `bytes` as the whole content of `path` through an AtomicFileWriter.
+// Returns None on success; on failure the old file, if any, is unchanged.
+WriteFailure WriteFileAtomically(const QString &path, QByteArrayView bytes);
+
+} // namespace pvsm
