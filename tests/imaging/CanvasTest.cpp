@@ -445,8 +445,9 @@ TEST(Canvas, EveryKernelSetDrawsTheSamePixels)
             AlphaBlend(a, 7, 3, 150, 100, other, 11, 9, alpha);
             out.push_back(a);
         }
-        // A ramp of every alpha, each row starting at a different pixel.
-        std::vector<uint8_t> ramp(203);
+        // A ramp of every alpha, each row starting at a different pixel; a row
+        // reads up to 6 alphas past its own start, so the ramp is that much longer.
+        std::vector<uint8_t> ramp(203 + 6);
         for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = uint8_t(i * 37 % 256);
         QImage r = src.copy();
         for (int y = 0; y < r.height(); ++y) {
