@@ -1426,16 +1426,6 @@ __attribute__((target("avx2"))) void areaColumnAvx2(int16_t *mid, const uint8_t 
 }
 #endif
 
-AreaColumnFn pickAreaColumn(PixelKernels k)
-{
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (allowAvx2(k)) return areaColumnAvx2;
-#endif
-    return areaColumnScalar;
-}
-
-AreaColumnFn areaColumn = pickAreaColumn(PixelKernels::Best);
-
 // The horizontal pass: out[x] for x < n from a row of 8.7 channels (B, G, R, A
 // per pixel), with taps in pairs.
 using AreaRowFn = void (*)(QRgb *out, const int16_t *mid, const AreaAxis &xs, int n, uint32_t opaqueMask);
@@ -1501,15 +1491,21 @@ __attribute__((target("avx2"))) void areaRowAvx2(QRgb *out, const int16_t *mid, 
 }
 #endif
 
-AreaRowFn pickAreaRow(PixelKernels k)
+struct AreaKernels
+{
+    AreaColumnFn column;
+    AreaRowFn row;
+};
+
+AreaKernels pickAreaKernels(PixelKernels k)
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (allowAvx2(k)) return areaRowAvx2;
+    if (allowAvx2(k)) return {areaColumnAvx2, areaRowAvx2};
 #endif
-    return areaRowScalar;
+    return {areaColumnScalar, areaRowScalar};
 }
 
-AreaRowFn areaRow = pickAreaRow(PixelKernels::Best);
+AreaKernels areaKernels = pickAreaKernels(PixelKernels::Best);
 
 // `src` (a canvas format, premultiplied where it has alpha) resampled to w × h.
 QImage areaResample(const QImage &src, int w, int h)
@@ -1525,8 +1521,8 @@ QImage areaResample(const QImage &src, int w, int h)
     const uint32_t opaque = src.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
     for (int y = 0; y < h; ++y) {
         for (int t = 0; t < ys.taps; ++t) rows[size_t(t)] = src.constScanLine(std::min(ys.first[size_t(y)] + t, sh - 1));
-        areaColumn(mid.data(), rows.data(), ys.weights.data() + size_t(y) * size_t(ys.taps), ys.taps, values);
-        areaRow(reinterpret_cast<QRgb *>(out.scanLine(y)), mid.data(), xs, w, opaque);
+        areaKernels.column(mid.data(), rows.data(), ys.weights.data() + size_t(y) * size_t(ys.taps), ys.taps, values);
+        areaKernels.row(reinterpret_cast<QRgb *>(out.scanLine(y)), mid.data(), xs, w, opaque);
     }
     return out;
 }
@@ -1539,8 +1535,7 @@ void UsePixelKernels(PixelKernels kernels)
     blendRowAlphas = pickBlendRowAlphas(kernels);
     sampleKernels = pickSampleKernels(kernels);
     halveRow = pickHalveRow(kernels);
-    areaRow = pickAreaRow(kernels);
-    areaColumn = pickAreaColumn(kernels);
+    areaKernels = pickAreaKernels(kernels);
 }
 
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
