@@ -458,6 +458,14 @@ TEST(Canvas, EveryKernelSetDrawsTheSamePixels)
                      y % 2 ? 0xFF000000u : 0u);
         }
         out.push_back(r);
+        QImage translucent = other.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < translucent.height(); ++y)
+            for (int x = 0; x < translucent.width(); ++x)
+                translucent.setPixel(x, y, (translucent.pixel(x, y) & 0xFFFFFFu) | uint((x * 7 + y) % 256) << 24);
+        for (const QSize size : {QSize(101, 58), QSize(61, 35), QSize(202, 116), QSize(1, 1), QSize(300, 50)}) {
+            out.push_back(AreaScaled(src, size));
+            out.push_back(AreaScaled(translucent, size));
+        }
         return out;
     };
 
@@ -470,4 +478,104 @@ TEST(Canvas, EveryKernelSetDrawsTheSamePixels)
         for (size_t i = 0; i < vector.size(); ++i) EXPECT_TRUE(vector[i] == portable[i]) << "case " << i << " kernels " << int(k);
     }
     UsePixelKernels(PixelKernels::Best);
+}
+
+namespace {
+
+// AreaScaled's rule in floating point, one channel (shift 0, 8, 16, 24) of a
+// straight picture: the area mean along a shrinking axis, linear along a
+// growing one with the ends held.
+std::vector<std::vector<std::pair<int, double>>> areaReference(int sLen, int dLen)
+{
+    std::vector<std::vector<std::pair<int, double>>> taps(static_cast<size_t>(dLen));
+    const double r = double(sLen) / dLen;
+    for (int i = 0; i < dLen; ++i) {
+        if (sLen >= dLen) {
+            const double lo = i * r, hi = (i + 1) * r;
+            for (int j = int(std::floor(lo)); j < hi && j < sLen; ++j) {
+                const double part = std::min(hi, j + 1.0) - std::max(lo, double(j));
+                if (part > 1e-12) taps[size_t(i)].push_back({j, part / r});
+            }
+        } else {
+            const double u = (i + 0.5) * r - 0.5;
+            const int j = int(std::floor(u));
+            if (u <= 0) taps[size_t(i)].push_back({0, 1});
+            else if (j >= sLen - 1) taps[size_t(i)].push_back({sLen - 1, 1});
+            else taps[size_t(i)] = {{j, 1 - (u - j)}, {j + 1, u - j}};
+        }
+    }
+    return taps;
+}
+
+QImage areaScaledReference(const QImage &src, QSize size)
+{
+    const auto xs = areaReference(src.width(), size.width()), ys = areaReference(src.height(), size.height());
+    QImage out(size, src.format());
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            QRgb p = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                double v = 0;
+                for (const auto &[sy, wy] : ys[size_t(y)])
+                    for (const auto &[sx, wx] : xs[size_t(x)]) v += wy * wx * double(src.pixel(sx, sy) >> shift & 0xFF);
+                p |= QRgb(std::lround(v)) << shift;
+            }
+            out.setPixel(x, y, p);
+        }
+    return out;
+}
+
+const QSize kAreaSizes[] = {
+    {101, 58},  // a little more than a half
+    {61, 35},   // to 0.3
+    {202, 116}, // a pixel less: neighbours blend the most
+    {13, 4},    // to 0.06
+    {1, 1},     // all of it in one pixel
+    {300, 50},  // wider and lower
+    {406, 234}, // enlarged twice
+};
+
+} // namespace
+
+TEST(Canvas, AreaScaledAveragesTheAreaEachPixelCovers)
+{
+    const QImage src = patterned(203, 117, 21);
+    for (const QSize size : kAreaSizes) {
+        const QImage got = AreaScaled(src, size), want = areaScaledReference(src, size);
+        ASSERT_EQ(got.size(), size);
+        ASSERT_EQ(got.format(), QImage::Format_RGB32);
+        int worst = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                for (int shift = 0; shift < 32; shift += 8)
+                    worst = std::max(worst, std::abs(int(got.pixel(x, y) >> shift & 0xFF) - int(want.pixel(x, y) >> shift & 0xFF)));
+        EXPECT_LE(worst, 1) << size.width() << "x" << size.height();
+    }
+    EXPECT_TRUE(AreaScaled(src, src.size()) == src);
+    EXPECT_TRUE(AreaScaled(src, {}).isNull());
+    EXPECT_TRUE(AreaScaled(QImage(), {5, 5}).isNull());
+    EXPECT_TRUE(AreaScaled(src.convertToFormat(QImage::Format_Indexed8), {5, 5}).isNull());
+
+    // An exact halving is the mean of each 2 x 2 block.
+    const QImage half = AreaScaled(src.copy(0, 0, 202, 116), {101, 58});
+    const QRgb a = src.pixel(6, 8), b = src.pixel(7, 8), c = src.pixel(6, 9), d = src.pixel(7, 9);
+    const int mean = int(std::lround((qGreen(a) + qGreen(b) + qGreen(c) + qGreen(d)) / 4.0));
+    EXPECT_NEAR(qGreen(half.pixel(3, 4)), mean, 1);
+}
+
+TEST(Canvas, AreaScaledKeepsTheColourOfTransparentPixelsOut)
+{
+    // Left half invisible green, right half opaque red: the pixel that
+    // straddles them is half-covered red, with no green in it.
+    QImage src(8, 2, QImage::Format_ARGB32);
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 2; ++y) src.setPixel(x, y, x < 4 ? qRgba(0, 255, 0, 0) : qRgba(255, 0, 0, 255));
+    const QImage out = AreaScaled(src, {3, 1});
+    ASSERT_EQ(out.format(), QImage::Format_ARGB32);
+    const QRgb edge = out.pixel(1, 0);
+    EXPECT_NEAR(qAlpha(edge), 128, 1);
+    EXPECT_EQ(qGreen(edge), 0);
+    EXPECT_GE(qRed(edge), 254);
+    EXPECT_EQ(qAlpha(out.pixel(0, 0)), 0);
+    EXPECT_EQ(out.pixel(2, 0), qRgba(255, 0, 0, 255));
 }

@@ -214,3 +214,39 @@ TEST(LoadForTarget, DrawingTheShrunkPictureMatchesDrawingTheWholeOne)
         EXPECT_LT(double(diff) / (400 * 250 * 3), 3.0) << "mode " << mode << " mean difference per channel";
     }
 }
+
+TEST(LoadForTarget, StillPicturesKeepTheDetailOfAnAreaShrink)
+{
+    // A shrink that the JPEG decoder does most of and a plain shrink finishes
+    // close to 1:1 blends neighbours: such pictures kept two thirds of the
+    // fine detail of an area shrink of the whole photo.
+    QTemporaryDir dir;
+    const QImage photo = detailedPhoto({2000, 1500}, 11);
+    const QString path = writeFile(dir, QStringLiteral("photo.jpg"), encode(photo, "jpeg", 92));
+    const QImage whole = LoadPicture(path);
+    ASSERT_EQ(whole.size(), photo.size());
+    // Qt's smooth shrink is an area shrink.
+    const auto areaShrink = [&](QSize size) {
+        return laplacianSpread(whole.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    };
+    const struct
+    {
+        const char *name;
+        int mode;
+        QSize surface, drawn;
+    } slides[] = {
+        {"mode 3 fitted to 4.2 times smaller", 3, {640, 360}, {480, 360}},
+        {"mode 4 stretched 3.1 times smaller", 4, {640, 480}, {640, 480}},
+        {"mode 0 shrunk 8.3 times", 0, {320, 180}, {240, 180}},
+    };
+    for (const auto &c : slides) {
+        QImage surface = filled(c.surface, qRgb(0, 0, 0));
+        const QRect placed = DrawImageFile(surface, path, c.mode);
+        ASSERT_EQ(placed.size(), c.drawn) << c.name;
+        EXPECT_GE(laplacianSpread(surface, placed), 0.95 * areaShrink(c.drawn)) << c.name;
+    }
+    // A thumbnail decoded at its size.
+    const QImage thumbnail = LoadPictureForTarget(path, kDrawFit, {160, 160});
+    ASSERT_EQ(thumbnail.size(), QSize(160, 120));
+    EXPECT_GE(laplacianSpread(thumbnail), 0.95 * areaShrink({160, 120})) << "thumbnail";
+}

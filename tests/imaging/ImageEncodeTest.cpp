@@ -104,6 +104,20 @@ TEST(ConvertImageToBytes, ReencodesLimitedAndUpright)
     EXPECT_LT(qBlue(turned.pixel(190, 10)), 60);
 }
 
+TEST(ConvertImageToBytes, LimitedPhotoKeepsTheDetailOfAnAreaShrink)
+{
+    // 3900 x 1000 goes to 1920 x 492: the JPEG decoder halves it and a shrink
+    // of 1.016 would blend nearly every pair of neighbours.
+    QTemporaryDir dir;
+    const QImage photo = detailedPhoto({3900, 1000}, 12);
+    const QString path = writeFile(dir, QStringLiteral("wide.jpg"), encode(photo, "jpeg", 92));
+    const QImage packed = LoadPictureBytes(ConvertImageToBytes(path, "JPG", "JPG", kPackageJpegQuality));
+    ASSERT_EQ(packed.size(), QSize(1920, 492));
+    const QImage areaShrink = LoadPicture(path).scaled(packed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage reference = LoadPictureBytes(EncodeJpeg(areaShrink, kPackageJpegQuality));
+    EXPECT_GE(laplacianSpread(packed), 0.95 * laplacianSpread(reference));
+}
+
 TEST(ConvertImageToBytes, PngKeepsTransparencyWhenLimited)
 {
     QTemporaryDir dir;

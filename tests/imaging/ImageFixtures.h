@@ -9,10 +9,14 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QPainter>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace fixtures {
@@ -362,6 +366,69 @@ inline QImage quadrants(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) img.setPixel(x, y, colours[(y >= height / 2) * 2 + (x >= width / 2)]);
     return img;
+}
+
+// A photo-like picture: overlapping discs of every size (many small, few
+// large, as edges come in photos), soft edges, and sensor grain.
+inline QImage detailedPhoto(QSize size, unsigned seed)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(qRgb(128, 128, 128));
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    QPainter painter(&img);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const double rMin = 1.5, rMax = size.width() / 8.0;
+    const int discs = int(int64_t(size.width()) * size.height() / 200);
+    for (int i = 0; i < discs; ++i) {
+        // Radii of density 1 / r^3 between rMin and rMax.
+        const double r = 1.0 / std::sqrt(1.0 / (rMin * rMin) - u(rng) * (1.0 / (rMin * rMin) - 1.0 / (rMax * rMax)));
+        const QPointF at(u(rng) * size.width(), u(rng) * size.height());
+        const int grey = int(u(rng) * 255);
+        painter.setBrush(QColor(std::clamp(grey + int(u(rng) * 60) - 30, 0, 255), grey,
+                                std::clamp(grey + int(u(rng) * 60) - 30, 0, 255)));
+        painter.drawEllipse(at, r, r);
+    }
+    painter.end();
+    std::normal_distribution<double> grain(0, 4);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int d = int(grain(rng));
+            const QRgb c = line[x];
+            line[x] = qRgb(std::clamp(qRed(c) + d, 0, 255), std::clamp(qGreen(c) + d, 0, 255),
+                           std::clamp(qBlue(c) + d, 0, 255));
+        }
+    }
+    return img;
+}
+
+// Fine detail: the standard deviation of the Laplacian (4 neighbours) of the
+// luma (0.299 R + 0.587 G + 0.114 B) over the inner pixels of `area`.
+inline double laplacianSpread(const QImage &image, QRect area = {})
+{
+    if (area.isEmpty()) area = image.rect();
+    const int w = area.width(), h = area.height();
+    std::vector<double> luma(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = image.pixel(area.x() + x, area.y() + y);
+            luma[size_t(y) * size_t(w) + size_t(x)] = 0.299 * qRed(p) + 0.587 * qGreen(p) + 0.114 * qBlue(p);
+        }
+    double sum = 0, squares = 0;
+    int64_t count = 0;
+    for (int y = 1; y + 1 < h; ++y)
+        for (int x = 1; x + 1 < w; ++x) {
+            const size_t i = size_t(y) * size_t(w) + size_t(x);
+            const double l = luma[i - 1] + luma[i + 1] + luma[i - size_t(w)] + luma[i + size_t(w)] - 4 * luma[i];
+            sum += l;
+            squares += l * l;
+            ++count;
+        }
+    if (count == 0) return 0;
+    const double mean = sum / double(count);
+    return std::sqrt(std::max(0.0, squares / double(count) - mean * mean));
 }
 
 } // namespace fixtures

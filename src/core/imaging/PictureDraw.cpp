@@ -2,6 +2,7 @@
 
 #include "Numbers.h"
 #include "PictureLoad.h"
+#include "clsMemDC.h"
 
 #include <QPainter>
 
@@ -97,8 +98,10 @@ QRect DrawPicture(QImage &surface, const QImage &picture, int32_t drawMode, QPoi
     const QRect placed = PlacePicture(surface.size(), picture.size(), drawMode, position, random);
     if (placed.isEmpty()) return {};
     QImage drawn = picture;
-    if (placed.size() != picture.size())
-        drawn = picture.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (placed.size() != picture.size()) {
+        drawn = AreaScaled(picture, placed.size());
+        if (drawn.isNull()) drawn = picture.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     paintAt(surface, drawn, placed.topLeft());
     if (drawMode == kDrawTiled) tile(surface, picture.size());
     return placed;

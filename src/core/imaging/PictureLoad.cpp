@@ -2,6 +2,7 @@
 
 #include "LoadTgaPcx.h"
 #include "PictureDraw.h"
+#include "clsMemDC.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -39,7 +40,37 @@ QImage normalised(QImage image)
 QImage resized(QImage image, QSize size)
 {
     if (image.isNull() || image.size() == size) return image;
-    return normalised(image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QImage scaled = AreaScaled(image, size);
+    return scaled.isNull() ? normalised(image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)) : scaled;
+}
+
+// How far the JPEG decoder shrinks (1, 2, 4 or 8) a picture stored at `stored`
+// that is wanted at `wanted` (both before the turn). Its shrinking keeps the
+// detail of that scale, but an area shrink of the rest that is small blends
+// neighbours as much as it averages: a photo taken to 1.04 times its final
+// width and then shrunk kept two thirds of the fine detail of a shrink of the
+// whole photo, taken to 2.08 times nine tenths, to 4.2 times 97 %. So the
+// decoder leaves at least four times the wanted size, and AreaScaled does the rest.
+int jpegScaleFor(QSize stored, QSize wanted)
+{
+    constexpr int kLeftForTheAreaShrink = 4;
+    int denominator = 1;
+    while (denominator < 8 && stored.width() / (2 * denominator) >= kLeftForTheAreaShrink * wanted.width()
+           && stored.height() / (2 * denominator) >= kLeftForTheAreaShrink * wanted.height())
+        denominator *= 2;
+    return denominator;
+}
+
+// Asks the reader for the picture shrunk by `denominator` in the decoder. The
+// decoder's own sizes round up, and the reader blends a size that differs by a
+// pixel into the one asked for; a clip to a multiple of the denominator (the
+// last few columns and rows, under 8 pixels) gives exactly the decoder's size.
+void askDecoderScale(QImageReader &reader, QSize stored, int denominator)
+{
+    if (denominator <= 1) return;
+    const QSize whole(stored.width() / denominator, stored.height() / denominator);
+    reader.setClipRect(QRect(QPoint(0, 0), whole * denominator));
+    reader.setScaledSize(whole);
 }
 
 bool tooManyPixels(QSize size)
@@ -68,7 +99,8 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
     const QSize wanted = clampWanted(want(display), display);
     // The JPEG decoder shrinks while it decodes (DCT scaling), which is what
     // makes big photos cheap; the size asked for is before the turn.
-    if (wanted != display && format == PictureFormat::Jpg) reader.setScaledSize(quarterTurn ? wanted.transposed() : wanted);
+    if (wanted != display && format == PictureFormat::Jpg)
+        askDecoderScale(reader, stored, jpegScaleFor(stored, quarterTurn ? wanted.transposed() : wanted));
     result.image = resized(normalised(reader.read()), wanted);
     return result;
 }

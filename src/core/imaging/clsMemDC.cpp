@@ -1312,6 +1312,221 @@ bool stretchPlanned(QImage &dst, int x, int y, int w, int h, const QImage &src, 
     return !(p.dl >= dst.width() || p.dt >= dst.height() || p.dl + p.dw <= 0 || p.dt + p.dh <= 0);
 }
 
+// The resampling of a picture at rest (AreaScaled). Weights are integers in
+// 2^14ths that sum to 2^14 for every output pixel; the vertical pass keeps
+// channels as 8.7 fixed point in 16 bits and the horizontal pass sums pairs of
+// taps, so every kernel form adds the same exact integers and rounds once at
+// the end: the forms give identical pixels by construction.
+constexpr int kAreaWeightBits = 14;
+constexpr int32_t kAreaWeightOne = 1 << kAreaWeightBits;
+constexpr int kAreaMidBits = 7; // fraction bits of the vertical pass's channels
+
+// The taps along one axis: for output i, source positions first[i] + t for
+// t < taps with weights[i × taps + t] (zero where output i needs fewer).
+struct AreaAxis
+{
+    int taps = 0;
+    std::vector<int32_t> first;
+    std::vector<int32_t> weights;
+};
+
+// Along a shrinking axis output i covers the source [i × s / d, (i + 1) × s / d):
+// in units of 1 / d, [i × s, (i + 1) × s), and source pixel j [j × d, (j + 1) × d).
+// Weights are the rounded running sums of the overlaps, so they add up to one
+// exactly. Along a growing axis: linear between the two nearest pixels, the
+// ends held. An axis of equal lengths maps pixel to pixel.
+AreaAxis areaAxis(int sLen, int dLen, int tapMultiple)
+{
+    AreaAxis ax;
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> taps(static_cast<size_t>(dLen));
+    const int64_t s = sLen, d = dLen;
+    for (int64_t i = 0; i < d; ++i) {
+        auto &list = taps[size_t(i)];
+        if (sLen == dLen) {
+            list.push_back({int32_t(i), kAreaWeightOne});
+        } else if (sLen > dLen) {
+            const int64_t lo = i * s, hi = (i + 1) * s;
+            int64_t covered = 0, given = 0;
+            for (int64_t j = lo / d; j * d < hi; ++j) {
+                covered += std::min(hi, (j + 1) * d) - std::max(lo, j * d);
+                const int64_t upTo = (covered * kAreaWeightOne + s / 2) / s;
+                if (upTo > given) list.push_back({int32_t(j), int32_t(upTo - given)});
+                given = upTo;
+            }
+        } else {
+            // Centre of output i in source pixels, less a half: ((2i + 1) s − d) / 2d.
+            const int64_t num = (2 * i + 1) * s - d, den = 2 * d;
+            const int64_t j = num < 0 ? -1 : num / den;
+            const int64_t w = num < 0 ? 0 : ((num % den) * kAreaWeightOne + d) / den;
+            if (j < 0 || j >= s - 1 || w == 0) {
+                list.push_back({int32_t(std::clamp<int64_t>(j, 0, s - 1)), kAreaWeightOne});
+            } else if (w == kAreaWeightOne) {
+                list.push_back({int32_t(j + 1), kAreaWeightOne});
+            } else {
+                list.push_back({int32_t(j), int32_t(kAreaWeightOne - w)});
+                list.push_back({int32_t(j + 1), int32_t(w)});
+            }
+        }
+    }
+    for (const auto &list : taps) ax.taps = std::max(ax.taps, int(list.size()));
+    ax.taps = (ax.taps + tapMultiple - 1) / tapMultiple * tapMultiple;
+    ax.first.resize(size_t(dLen));
+    ax.weights.assign(size_t(dLen) * size_t(ax.taps), 0);
+    for (size_t i = 0; i < taps.size(); ++i) {
+        ax.first[i] = taps[i].front().first;
+        for (const auto &[j, w] : taps[i]) ax.weights[i * size_t(ax.taps) + size_t(j - ax.first[i])] = w;
+    }
+    return ax;
+}
+
+// The vertical pass: mid[k] for k < n, the bytes of `taps` rows (an even
+// count, a zero weight pairing an odd last row) weighted and summed, in 8.7
+// fixed point.
+using AreaColumnFn = void (*)(int16_t *mid, const uint8_t *const *rows, const int32_t *weights, int taps, int n);
+
+constexpr int kAreaColumnShift = kAreaWeightBits - kAreaMidBits;
+
+// The same from byte `from` on, for the vector forms' tails.
+void areaColumnFrom(int16_t *mid, const uint8_t *const *rows, const int32_t *weights, int taps, int from, int n)
+{
+    for (int k = from; k < n; ++k) {
+        int32_t sum = 1 << (kAreaColumnShift - 1);
+        for (int t = 0; t < taps; ++t) sum += weights[t] * rows[t][k];
+        mid[k] = int16_t(sum >> kAreaColumnShift);
+    }
+}
+
+void areaColumnScalar(int16_t *mid, const uint8_t *const *rows, const int32_t *weights, int taps, int n)
+{
+    areaColumnFrom(mid, rows, weights, taps, 0, n);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen bytes of two rows interleaved (a0 b0 a1 b1 …) and widened, so that
+// madd with the pair of weights gives a0 × w0 + b0 × w1 exactly.
+__attribute__((target("avx2"))) void areaColumnAvx2(int16_t *mid, const uint8_t *const *rows, const int32_t *weights,
+                                                    int taps, int n)
+{
+    const __m256i round = _mm256_set1_epi32(1 << (kAreaColumnShift - 1));
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        __m256i lo = round, hi = round;
+        for (int t = 0; t < taps; t += 2) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[t] + k));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[t + 1] + k));
+            const __m256i w = _mm256_set1_epi32(weights[t] | weights[t + 1] << 16);
+            lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi8(a, b)), w));
+            hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_cvtepu8_epi16(_mm_unpackhi_epi8(a, b)), w));
+        }
+        lo = _mm256_srai_epi32(lo, kAreaColumnShift);
+        hi = _mm256_srai_epi32(hi, kAreaColumnShift);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(mid + k), _mm256_permute4x64_epi64(_mm256_packs_epi32(lo, hi), 0xD8));
+    }
+    areaColumnFrom(mid, rows, weights, taps, k, n);
+}
+#endif
+
+// The horizontal pass: out[x] for x < n from a row of 8.7 channels (B, G, R, A
+// per pixel), with taps in pairs.
+using AreaRowFn = void (*)(QRgb *out, const int16_t *mid, const AreaAxis &xs, int n, uint32_t opaqueMask);
+
+constexpr int kAreaRoundBits = kAreaWeightBits + kAreaMidBits;
+
+inline uint32_t areaChannel(int32_t sum)
+{
+    return uint32_t(std::min((sum + (1 << (kAreaRoundBits - 1))) >> kAreaRoundBits, 255));
+}
+
+void areaRowScalar(QRgb *out, const int16_t *mid, const AreaAxis &xs, int n, uint32_t opaqueMask)
+{
+    const int T = xs.taps;
+    for (int x = 0; x < n; ++x) {
+        const int16_t *p = mid + size_t(xs.first[size_t(x)]) * 4;
+        const int32_t *w = xs.weights.data() + size_t(x) * size_t(T);
+        int32_t sum[4] = {0, 0, 0, 0};
+        for (int t = 0; t < T; ++t)
+            for (int c = 0; c < 4; ++c) sum[c] += w[t] * p[4 * t + c];
+        out[x] = (areaChannel(sum[0]) | areaChannel(sum[1]) << 8 | areaChannel(sum[2]) << 16
+                  | areaChannel(sum[3]) << 24) | opaqueMask;
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Two outputs at a time, one per 128-bit lane: a load of two neighbouring
+// pixels is shuffled to channel pairs (B0 B1 G0 G1 R0 R1 A0 A1) and multiplied
+// by the pair of weights with madd, which adds the two products exactly.
+__attribute__((target("avx2"))) void areaRowAvx2(QRgb *out, const int16_t *mid, const AreaAxis &xs, int n,
+                                                 uint32_t opaqueMask)
+{
+    const int T = xs.taps; // even
+    const __m256i pairs = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3,
+                                           10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+    const __m256i round = _mm256_set1_epi32(1 << (kAreaRoundBits - 1));
+    int x = 0;
+    for (; x + 2 <= n; x += 2) {
+        const int16_t *p0 = mid + size_t(xs.first[size_t(x)]) * 4, *p1 = mid + size_t(xs.first[size_t(x) + 1]) * 4;
+        const int32_t *w0 = xs.weights.data() + size_t(x) * size_t(T), *w1 = w0 + T;
+        __m256i sum = _mm256_setzero_si256();
+        for (int t = 0; t < T; t += 2) {
+            const __m256i px = _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p0 + 4 * t)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(p1 + 4 * t)));
+            const __m256i wv = _mm256_setr_m128i(_mm_set1_epi32(w0[t] | w0[t + 1] << 16),
+                                                 _mm_set1_epi32(w1[t] | w1[t + 1] << 16));
+            sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_shuffle_epi8(px, pairs), wv));
+        }
+        __m256i v = _mm256_srai_epi32(_mm256_add_epi32(sum, round), kAreaRoundBits);
+        v = _mm256_packus_epi32(v, v);
+        v = _mm256_packus_epi16(v, v);
+        out[x] = uint32_t(_mm256_extract_epi32(v, 0)) | opaqueMask;
+        out[x + 1] = uint32_t(_mm256_extract_epi32(v, 4)) | opaqueMask;
+    }
+    if (x < n) {
+        // The last odd output, through the portable loop on a one-pixel map.
+        AreaAxis last;
+        last.taps = T;
+        last.first.assign(1, xs.first[size_t(x)]);
+        last.weights.assign(xs.weights.begin() + qsizetype(x) * T, xs.weights.begin() + qsizetype(x + 1) * T);
+        areaRowScalar(out + x, mid, last, 1, opaqueMask);
+    }
+}
+#endif
+
+struct AreaKernels
+{
+    AreaColumnFn column;
+    AreaRowFn row;
+};
+
+AreaKernels pickAreaKernels(PixelKernels k)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (allowAvx2(k)) return {areaColumnAvx2, areaRowAvx2};
+#endif
+    return {areaColumnScalar, areaRowScalar};
+}
+
+AreaKernels areaKernels = pickAreaKernels(PixelKernels::Best);
+
+// `src` (a canvas format, premultiplied where it has alpha) resampled to w × h.
+QImage areaResample(const QImage &src, int w, int h)
+{
+    QImage out = newCanvasImage(w, h, src.format());
+    if (out.isNull()) return out;
+    const int sw = src.width(), sh = src.height();
+    const AreaAxis xs = areaAxis(sw, w, 2), ys = areaAxis(sh, h, 2);
+    const int values = sw * 4;
+    // Room past the row for the zero-weight taps that pad the last outputs.
+    std::vector<int16_t> mid(size_t(values) + size_t(xs.taps) * 4 + 8, 0);
+    std::vector<const uint8_t *> rows(size_t(ys.taps));
+    const uint32_t opaque = src.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
+    for (int y = 0; y < h; ++y) {
+        for (int t = 0; t < ys.taps; ++t) rows[size_t(t)] = src.constScanLine(std::min(ys.first[size_t(y)] + t, sh - 1));
+        areaKernels.column(mid.data(), rows.data(), ys.weights.data() + size_t(y) * size_t(ys.taps), ys.taps, values);
+        areaKernels.row(reinterpret_cast<QRgb *>(out.scanLine(y)), mid.data(), xs, w, opaque);
+    }
+    return out;
+}
+
 } // namespace
 
 void UsePixelKernels(PixelKernels kernels)
@@ -1320,6 +1535,7 @@ void UsePixelKernels(PixelKernels kernels)
     blendRowAlphas = pickBlendRowAlphas(kernels);
     sampleKernels = pickSampleKernels(kernels);
     halveRow = pickHalveRow(kernels);
+    areaKernels = pickAreaKernels(kernels);
 }
 
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
@@ -1349,6 +1565,23 @@ void StretchBlt(QImage &dst, int x, int y, int w, int h, const PicturePyramid &s
     StretchPlan p;
     if (!stretchPlanned(dst, x, y, w, h, src.levels().front(), sx, sy, sw, sh, p, clip)) return;
     stretchSampled(dst, p, src.levels(), src.halvesRows(), StretchMode::Halftone, clip);
+}
+
+QImage AreaScaled(const QImage &picture, QSize size)
+{
+    if (picture.isNull() || !isCanvasFormat(picture.format()) || size.isEmpty()) return {};
+    if (size.width() > kMaxCanvasSide || size.height() > kMaxCanvasSide
+        || int64_t(size.width()) * size.height() > kMaxCanvasPixels)
+        return {};
+    if (size == picture.size()) return picture;
+    // Means of straight colours would bleed the colour of transparent pixels
+    // into their neighbours.
+    if (picture.format() == QImage::Format_ARGB32) {
+        QImage scaled = areaResample(picture.convertToFormat(QImage::Format_ARGB32_Premultiplied), size.width(),
+                                     size.height());
+        return scaled.isNull() ? scaled : scaled.convertToFormat(QImage::Format_ARGB32);
+    }
+    return areaResample(picture, size.width(), size.height());
 }
 
 void AlphaBlend(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int alpha)

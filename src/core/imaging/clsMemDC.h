@@ -183,6 +183,19 @@ private:
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const PicturePyramid &src, int sx, int sy, int sw, int sh,
                 const QRect &clip = QRect());
 
+// `picture` resampled to `size` for a picture shown at rest (a slide's still
+// picture, a background, a thumbnail, a package's re-encoded picture). Along
+// an axis that shrinks, each pixel is the mean of the source area it covers,
+// the pixels cut by its edges counted by the part inside (an area filter);
+// along one that grows, linear between the two nearest pixels. The halftone
+// StretchBlt softens a shrink that is a little more than a power of two
+// (it samples the halved picture with two taps at about 1:1, which blends
+// neighbours); this one keeps the detail a plain shrink shows, at a few times
+// its cost, so the transitions, whose pictures move, keep StretchBlt. Same
+// format as `picture`; ARGB32 is averaged premultiplied. Null for a null or
+// non-canvas picture, an empty size or one past the canvas limits.
+QImage AreaScaled(const QImage &picture, QSize size);
+
 // Constant-alpha blend of the w × h rectangle at (sx, sy) of `src` over
 // (x, y) of `dst`: every channel becomes (src × alpha + dst × (255 − alpha)) /
 // 255 rounded to nearest; alpha is clamped to 0 … 255. Alpha 0 leaves the
