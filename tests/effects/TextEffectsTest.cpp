@@ -1,4 +1,5 @@
-// Frame counts, repeats and geometry of the sprite text effects (slide to gather).
+// Frame counts, repeats and geometry of the sprite text effects (slide to
+// gather), and the whole of a headline that wraps in the steps of every effect.
 #include "EffectFixtures.h"
 #include "TextEffect.h"
 
@@ -251,4 +252,130 @@ TEST(SpriteTextEffects, TextFarOutsideThePictureLeavesItUntouched)
                     EXPECT_TRUE(litBounds(frame).isEmpty())
                         << "effect " << value << " variant " << v4 << " at " << rect.x() << "," << rect.y();
             }
+}
+
+namespace {
+
+// The longest run of rows without text between the first and the last row
+// with text, as a share of that height: for a headline of two lines, the
+// space between them. It stays what it is when the text is moved or scaled,
+// and grows or vanishes when the top of the first line or the bottom of the
+// second is cut off.
+double lineGapShare(const QImage &frame, const QRect &lit)
+{
+    int gap = 0, run = 0;
+    for (int y = lit.top(); y <= lit.bottom(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(frame.constScanLine(y));
+        bool any = false;
+        for (int x = lit.left(); x <= lit.right() && !any; ++x) any = (line[x] & 0xFFFFFF) != 0;
+        run = any ? 0 : run + 1;
+        gap = std::max(gap, run);
+    }
+    return double(gap) / lit.height();
+}
+
+int litPixels(const QImage &frame)
+{
+    int n = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(frame.constScanLine(y));
+        for (int x = 0; x < frame.width(); ++x) n += (line[x] & 0xFFFFFF) != 0;
+    }
+    return n;
+}
+
+// `picture` moved by `offset`, black where nothing moved in.
+QImage shifted(const QImage &picture, QPoint offset)
+{
+    QImage moved(picture.size(), QImage::Format_RGB32);
+    moved.fill(Qt::black);
+    QPainter(&moved).drawImage(offset, picture);
+    return moved;
+}
+
+int maxDifference(const QImage &a, const QImage &b)
+{
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return most;
+}
+
+} // namespace
+
+TEST(TextEffects, AHeadlineThatWrapsKeepsAllItsGlyphsInEveryStep)
+{
+    // Six characters at 64 pixels wrap to two lines in a box of one line's
+    // height: the text runs far over the box's top and bottom.
+    const QSize size(320, 180);
+    const QRectF rect(32, 63, 256, 54);
+    const QString text = QStringLiteral("图片幻灯制作");
+    clsMemDC still(size.width(), size.height(), 0);
+    DrawTextPath(still.image(), text, rect, whiteStyle(64));
+    const QImage headline = still.image().convertToFormat(QImage::Format_RGB32);
+    const QRect whole = litBounds(headline);
+    ASSERT_LT(whole.top(), rect.top() - 20);
+    ASSERT_GT(whole.bottom(), rect.bottom() + 20);
+    const double gap = lineGapShare(headline, whole);
+    ASSERT_GT(gap, 0.1);
+    const QRect inside(1, 1, size.width() - 2, size.height() - 2); // not cut by the surface's edges
+
+    for (int value = 0; value <= 8; ++value)
+        for (int v4 = 0; v4 < (value == 2 ? 4 : 1); ++v4) {
+            SCOPED_TRACE(testing::Message() << "effect " << value << " variant " << v4);
+            const Recorded r = record(value, size, rect, text, 64, v4);
+            // The sprite effects end with the finished text; the steps before it are checked.
+            const size_t steps = value <= 1 ? r.frames.size() : r.frames.size() - 1;
+            int checked = 0;
+            for (size_t i = 0; i < steps; ++i) {
+                SCOPED_TRACE(testing::Message() << "frame " << i);
+                const QImage &frame = r.frames[i];
+                const QRect lit = litBounds(frame);
+                switch (value) {
+                case 0: // fades in where it will stand
+                    if (lit.isEmpty()) break;
+                    EXPECT_NEAR(lit.top(), whole.top(), 2);
+                    EXPECT_NEAR(lit.bottom(), whole.bottom(), 2);
+                    ++checked;
+                    break;
+                case 1: { // uncovered in whole columns of the headline
+                    int wrong = 0;
+                    for (int x = lit.left(); x <= lit.right(); ++x)
+                        for (int y = 0; y < size.height(); ++y) wrong += frame.pixel(x, y) != headline.pixel(x, y);
+                    EXPECT_EQ(wrong, 0);
+                    ++checked;
+                    break;
+                }
+                case 2: // moved unscaled: once all of it is on the surface, it is the headline moved
+                    if (lit.size() != whole.size()) break;
+                    EXPECT_LE(maxDifference(frame, shifted(headline, lit.topLeft() - whole.topLeft())), 1);
+                    ++checked;
+                    break;
+                case 3: // trembles in width, its top and bottom rows stay
+                    EXPECT_EQ(lit.top(), whole.top());
+                    EXPECT_EQ(lit.bottom(), whole.bottom());
+                    ++checked;
+                    break;
+                case 8: // cells fly in; one step before they land nearly all its pixels are there
+                    if (i + 1 == steps) {
+                        EXPECT_GT(litPixels(frame), 0.6 * litPixels(headline));
+                    }
+                    ++checked;
+                    break;
+                default: // scaled and moved, it keeps both whole lines
+                    if (lit.height() < 50 || !inside.contains(lit)) break;
+                    EXPECT_NEAR(lineGapShare(frame, lit), gap, 0.06);
+                    ++checked;
+                    break;
+                }
+            }
+            EXPECT_GE(checked, value == 2 ? 1 : 3); // a slide is all on the surface only near its end
+            // The hop's last step is the headline in its place.
+            if (value == 7) {
+                EXPECT_LE(maxDifference(r.frames[steps - 1], headline), 1);
+            }
+        }
 }

@@ -1,5 +1,6 @@
 #include "FixedSeed.h"
 #include "FrameLoop.h"
+#include "LyricOverlay.h"
 #include "Random.h"
 
 #include <QImage>
@@ -24,6 +25,42 @@ public:
         s = state;
         return true;
     }
+};
+
+// A song that has a lyric line from the music's start on, a new one every
+// `lineFrames` frames, each drawn as a marker square whose colour names the
+// line, so that a recorded picture tells which lyric it carries.
+class LyricSoundtrack : public FakeSoundtrack
+{
+public:
+    static constexpr int kLineFrames = 75;
+
+    // The line of frame f, -1 before the music.
+    static int lineOf(int64_t f, int64_t musicStart) { return f <= musicStart ? -1 : int((f - musicStart - 1) / kLineFrames); }
+    static QRgb marker(int line) { return qRgb((10 + 20 * line) % 256, 255, 7); }
+    static int markerLine(const QImage &picture)
+    {
+        const QRgb p = picture.pixel(2, 2);
+        if (qGreen(p) != 255 || qBlue(p) != 7) return -1;
+        return (qRed(p) - 10) / 20;
+    }
+
+    LyricShot lyricShot(int64_t f, int64_t musicStart) override
+    {
+        EXPECT_GT(f, lastAsked) << "frames are asked in order";
+        lastAsked = f;
+        const int line = lineOf(f, musicStart);
+        if (line < 0) return {};
+        return {LyricText{QString::number(line), QRectF(0, 0, 8, 8), 4, false, {}}};
+    }
+    void drawLyric(QImage &frame, const LyricShot &shot) override
+    {
+        ASSERT_EQ(shot.size(), 1u);
+        const int line = shot[0].text.toInt();
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) frame.setPixel(x, y, marker(line));
+    }
+    int64_t lastAsked = 0;
 };
 
 class FrameLoopTest : public ::testing::Test
@@ -230,4 +267,124 @@ TEST_F(FrameLoopTest, CancelStopsTheLoop)
     const FrameLoopResult r = render(sink, nullptr, &cancel);
     EXPECT_TRUE(r.cancelled);
     EXPECT_LT(r.frames, 200);
+}
+
+TEST(LyricOverlaySink, CutsAWriteWhereTheLyricChangesAndPassesTheRestOn)
+{
+    // Lines change at frames 10, 30, 31 and 60 (none before frame 10).
+    class Changes : public Soundtrack
+    {
+    public:
+        bool assemble(SoundtrackState &, double &, const JobControl &) override { return true; }
+        LyricShot lyricShot(int64_t f, int64_t) override
+        {
+            const int line = f < 10 ? -1 : f < 30 ? 0 : f < 31 ? 1 : f < 60 ? 2 : 3;
+            if (line < 0) return {};
+            return {LyricText{QString::number(line), QRectF(0, 0, 4, 4), 4, false, {}}};
+        }
+        void drawLyric(QImage &frame, const LyricShot &shot) override
+        {
+            frame.setPixel(0, 0, qRgb(shot[0].text.toInt() * 50, 200, 0));
+        }
+    } song;
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    RecordingTimelineSink inner(true);
+    LyricOverlaySink sink(inner, song);
+
+    // Before the music starts (the opening) the frames pass unchanged.
+    EXPECT_TRUE(sink.WriteFrame(picture, 5));
+    sink.startMusic(0);
+    sink.setFrameCounter(0); // never moves back
+    EXPECT_TRUE(sink.WriteFrame(picture, 95));
+    EXPECT_EQ(sink.FrameCounter(), 100);
+
+    struct Run
+    {
+        int64_t first;
+        int count;
+        int line; // -1: no lyric
+    };
+    const std::vector<Run> expected = {{1, 5, -1}, {6, 4, -1}, {10, 20, 0}, {30, 1, 1}, {31, 29, 2}, {60, 41, 3}};
+    ASSERT_EQ(inner.calls().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(inner.calls()[i].firstFrame, expected[i].first);
+        EXPECT_EQ(inner.calls()[i].count, expected[i].count);
+        const QRgb corner = inner.pictures()[i].pixel(0, 0);
+        if (expected[i].line < 0) EXPECT_EQ(inner.calls()[i].hash, RecordingFrameSink::hashImage(picture));
+        else EXPECT_EQ(corner, qRgb(expected[i].line * 50, 200, 0));
+        EXPECT_EQ(inner.pictures()[i].pixel(5, 5), qRgb(0, 0, 255)); // the picture itself is left alone
+    }
+    // The caller's picture is never drawn on.
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 0, 255));
+
+    // A sink that stopped takes nothing more.
+    sink.cancel();
+    EXPECT_FALSE(sink.WriteFrame(picture, 10));
+    EXPECT_EQ(sink.FrameCounter(), 100);
+}
+
+TEST_F(FrameLoopTest, EveryFrameWhileTheSongPlaysCarriesItsLyric)
+{
+    // Transitions, headline effects, short holds, and titles at both ends,
+    // with a song that runs on into the ending title.
+    addPictures(3);
+    project.settings.enableTransition = true;
+    settings.SelectedTransitions = {15, 1};
+    project.settings.timeInterval = 4;
+    project.settings.enableSync = false;
+    for (Picture &pic : project.pictures) {
+        pic.headline = QStringLiteral("标题");
+        pic.headDynamicStyle = 5;
+    }
+    project.settings.enableOpening = project.settings.enableEnding = true;
+    project.settings.titleText = {QStringLiteral("开场"), QStringLiteral("谢谢\r\n再见")};
+    project.settings.titleStyle = 1;
+    project.settings.openingDurationTime = project.settings.endingDurationTime = 3;
+    project.songs = {{QStringLiteral("/m/a.mp3"), 14}};
+
+    for (int style : {0, 2}) {
+        SCOPED_TRACE(style);
+        project.settings.lyricStyle = style;
+        LyricSoundtrack song;
+        song.state.SongCount = 1;
+        song.state.SongDurations = {14};
+        song.state.SoundtrackLength = 17;
+        song.state.ExtraSlideCount = 1;
+        song.state.lyricsOn = true;
+        RecordingTimelineSink sink(true);
+        FrameLoopResult r;
+        {
+            FixedSeed seed(5);
+            r = render(sink, &song);
+        }
+        ASSERT_EQ(r.musicStartFrame, 90);
+        ASSERT_GT(r.frames, 90 + 14 * 30);
+
+        int single = 0;
+        for (size_t i = 0; i < sink.calls().size(); ++i) {
+            const auto &c = sink.calls()[i];
+            SCOPED_TRACE(c.firstFrame);
+            const int line = LyricSoundtrack::lineOf(c.firstFrame, r.musicStartFrame);
+            // No picture stands for frames of two lines, and each shows its own.
+            EXPECT_EQ(LyricSoundtrack::lineOf(c.firstFrame + c.count - 1, r.musicStartFrame), line);
+            EXPECT_EQ(LyricSoundtrack::markerLine(sink.pictures()[i]), line);
+            if (line >= 0 && c.count == 1) ++single;
+        }
+        // Transition and effect steps were among them.
+        EXPECT_GT(single, 100);
+
+        // Holds stay repeats: beyond the song's lines, a lyric adds no
+        // pictures to what the same show writes without one.
+        song.state.lyricsOn = false;
+        song.lastAsked = 0;
+        RecordingTimelineSink plain;
+        {
+            FixedSeed seed(5);
+            render(plain, &song);
+        }
+        const int64_t lineChanges = (r.frames - r.musicStartFrame) / LyricSoundtrack::kLineFrames;
+        EXPECT_LE(int64_t(sink.calls().size()), int64_t(plain.calls().size()) + lineChanges);
+    }
 }

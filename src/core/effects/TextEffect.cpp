@@ -6,6 +6,11 @@
 
 namespace pvsm {
 
+namespace {
+// As for any one picture of the text renderer: 256 MB of sprite at most.
+constexpr int64_t kMaxSpritePixels = int64_t(64) * 1024 * 1024;
+} // namespace
+
 TextPathStyle scaledStyle(const TextPathStyle &style, double scale)
 {
     TextPathStyle s = style;
@@ -19,17 +24,47 @@ QRect pixelRect(const QRectF &layout)
     return {Nearest(layout.x()), Nearest(layout.y()), Nearest(layout.width()), Nearest(layout.height())};
 }
 
+QRect textEffectArea(const QString &text, const QRectF &layout, const TextPathStyle &style)
+{
+    return pixelRect(layout) | TextInkRect(text, layout, style);
+}
+
 TextSprite::TextSprite(TextEffectContext &ctx, clsMemDC &surface, const QRectF &layout, const QString &text, double scale)
     : m_ctx(ctx)
     , m_surface(surface)
     , m_rect(pixelRect(layout))
+    , m_spriteRect(m_rect)
     , m_layout(layout)
     , m_text(text)
     , m_style(scaledStyle(ctx.style, scale))
 {
     m_background.CreateMemDC(surface.Width(), surface.Height(), 0);
     BitBlt(m_background, 0, 0, surface.Width(), surface.Height(), surface, 0, 0);
-    m_sprite = RenderTextToImage(text, layout, m_style);
+    if (m_rect.width() < 1 || m_rect.height() < 1) return;
+    // The sprite takes in the text also where it runs over the layout
+    // rectangle, so that every step shows the glyphs of the finished text.
+    // Ink farther than a surface's size off the surface can never be seen
+    // and is left out.
+    const QRect surfaceRect = surface.rect();
+    const QRect reach = surfaceRect.adjusted(-surfaceRect.width(), -surfaceRect.height(), surfaceRect.width(),
+                                             surfaceRect.height());
+    m_spriteRect = m_rect | (textEffectArea(text, layout, m_style) & reach);
+    if (m_spriteRect.width() > kMaxCanvasSide || m_spriteRect.height() > kMaxCanvasSide
+        || int64_t(m_spriteRect.width()) * m_spriteRect.height() > kMaxSpritePixels)
+        return;
+    m_sprite = QImage(m_spriteRect.size(), QImage::Format_ARGB32_Premultiplied);
+    if (m_sprite.isNull()) return;
+    m_sprite.fill(0);
+    // Moved by whole pixels only, so the glyphs fall on the pixel grid exactly
+    // as they do when the finished text is drawn on the surface.
+    DrawTextPath(m_sprite, text, layout.translated(-m_spriteRect.topLeft()), m_style);
+}
+
+QRectF TextSprite::spriteTarget(const QRect &target) const
+{
+    const double fx = double(target.width()) / m_rect.width(), fy = double(target.height()) / m_rect.height();
+    return {target.x() + (m_spriteRect.x() - m_rect.x()) * fx, target.y() + (m_spriteRect.y() - m_rect.y()) * fy,
+            m_spriteRect.width() * fx, m_spriteRect.height() * fy};
 }
 
 void TextSprite::restore()
@@ -69,8 +104,9 @@ void TextSprite::drawAt(const QRect &target)
 {
     restore();
     if (m_sprite.isNull() || target.isEmpty()) return;
-    DrawImage(m_surface.image(), QRectF(target), m_sprite);
-    m_dirty = target;
+    const QRectF placed = spriteTarget(target);
+    DrawImage(m_surface.image(), placed, m_sprite);
+    m_dirty = placed.toAlignedRect();
 }
 
 void TextSprite::drawScaled(double sx, double sy)

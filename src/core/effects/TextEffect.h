@@ -33,6 +33,9 @@ struct SpritePiece
 
 // The text rendered once and drawn again at any scale over a background copy
 // of the surface (`PrepareTextSprite` ... `ReleaseTextSprite`).
+// The effects place the layout rectangle (x0, y0, w, h); the sprite holds
+// the whole drawn text, also where it runs over that rectangle (a wrapped
+// headline), and goes with the rectangle wherever it is moved or scaled.
 // Draws only on the surface it was made for; one thread.
 class TextSprite
 {
@@ -49,15 +52,21 @@ public:
     int surfaceWidth() const { return m_surface.Width(); }
     int surfaceHeight() const { return m_surface.Height(); }
 
+    // Where the sprite lies on the surface when the layout rectangle is in
+    // place: the rectangle with all the text's pixels around it.
+    const QRect &spriteRect() const { return m_spriteRect; }
+
     // Restores the surface where the sprite was last drawn.
     void restore();
-    // Restores, then draws the sprite into `target` (pixels of the surface).
+    // Restores, then draws the sprite with the layout rectangle moved and
+    // scaled onto `target` (pixels of the surface).
     void drawAt(const QRect &target);
     // Restores, then draws at scale (sx, sy) about the rectangle's centre:
     // (Nearest(x0 - (sx - 1) w / 2), Nearest(y0 - (sy - 1) h / 2),
     //  Nearest(w sx), Nearest(h sy)).
     void drawScaled(double sx, double sy);
-    // Draws `source` (pixels of the sprite) into `target` without restoring;
+    // Draws `source` (pixels of the sprite, whose origin is the top-left
+    // corner of spriteRect()) into `target` without restoring;
     // for effects that draw many pieces per step after one restore().
     void drawPiece(const QRect &target, const QRect &source);
     // Draws many unscaled pieces without restoring, in order (later pieces
@@ -74,11 +83,15 @@ public:
     const QImage &sprite() const { return m_sprite; }
 
 private:
+    // The sprite's place when the layout rectangle is drawn onto `target`.
+    QRectF spriteTarget(const QRect &target) const;
+
     TextEffectContext &m_ctx;
     clsMemDC &m_surface;
     clsMemDC m_background;
     QImage m_sprite;
-    QRect m_rect;
+    QRect m_rect;       // the layout rectangle in whole pixels
+    QRect m_spriteRect; // the sprite's pixels with the rectangle in place
     QRectF m_layout;
     QString m_text;
     TextPathStyle m_style;
@@ -89,6 +102,10 @@ private:
 TextPathStyle scaledStyle(const TextPathStyle &style, double scale);
 // The layout rectangle in whole pixels (each value to the nearest integer).
 QRect pixelRect(const QRectF &layout);
+// The pixels an effect works on: the layout rectangle together with every
+// pixel the text draws outside it (a headline that wraps runs over the
+// rectangle's top and bottom).
+QRect textEffectArea(const QString &text, const QRectF &layout, const TextPathStyle &style);
 
 // The gather effect's cell side in pixels for a text `textWidthPx` wide:
 // 2 up to 200 pixels, 4 up to 400, ... 14 up to 1400, else 16.

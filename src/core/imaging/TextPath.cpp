@@ -298,16 +298,26 @@ void storeRender(const RenderKey &key, const RenderedText &rendered)
     }
 }
 
+// Every pixel the outlines touch, the border included: miter joins reach at
+// most the pen width beyond the outline.
+QRect inkArea(const Outline &glyphs, const TextPathStyle &style, bool outline)
+{
+    const double margin = (outline ? style.borderWidthPx : 0) + 2;
+    return glyphs.bounds.adjusted(-margin, -margin, margin, margin).toAlignedRect();
+}
+
+bool hasOutline(const TextPathStyle &style, const TextPathOptions &options)
+{
+    return !options.noBorder && style.borderWidthPx >= 1 && style.borderWidthPx <= kMaxBorderPx;
+}
+
 RenderedText render(const QString &text, const QRectF &layout, const TextPathStyle &style,
                     const TextPathOptions &options, const QBrush &brush, bool outline, QSize targetSize)
 {
     const Outline glyphs =
         textOutline(text, layout, style.alignment, makeFont(style.fontName, style.sizePx, style.fontStyle));
     if (glyphs.glyphs.isEmpty()) return {};
-    // Miter joins reach at most the pen width beyond the outline.
-    const double margin = (outline ? style.borderWidthPx : 0) + 2;
-    const QRect area = glyphs.bounds.adjusted(-margin, -margin, margin, margin).toAlignedRect()
-        & QRect(QPoint(0, 0), targetSize);
+    const QRect area = inkArea(glyphs, style, outline) & QRect(QPoint(0, 0), targetSize);
     if (area.isEmpty()) return {};
     RenderedText rendered;
     rendered.origin = area.topLeft();
@@ -354,7 +364,7 @@ void drawText(QImage &target, const QString &text, const QRectF &layout, const T
 
     const QBrush brush =
         TextPatternBrush(style.pattern, layout, style.startArgb, style.endArgb, options.textureScale);
-    const bool outline = !options.noBorder && style.borderWidthPx >= 1 && style.borderWidthPx <= kMaxBorderPx;
+    const bool outline = hasOutline(style, options);
     if (brush.style() == Qt::NoBrush && !outline) return;
 
     RenderKey key;
@@ -447,6 +457,19 @@ QImage RenderTextToImage(const QString &text, const QRectF &layout, const TextPa
     spriteOptions.clear = false;
     DrawTextPath(sprite, text, QRectF(0, 0, layout.width(), layout.height()), style, spriteOptions);
     return sprite;
+}
+
+QRect TextInkRect(const QString &text, const QRectF &layout, const TextPathStyle &style, const TextPathOptions &options)
+{
+    if (text.isEmpty() || !validSize(style.sizePx) || !finiteRect(layout)) return {};
+    const bool outline = hasOutline(style, options);
+    if (TextPatternBrush(style.pattern, layout, style.startArgb, style.endArgb, options.textureScale).style() == Qt::NoBrush
+        && !outline)
+        return {};
+    const Outline glyphs =
+        textOutline(text, layout, style.alignment, makeFont(style.fontName, style.sizePx, style.fontStyle));
+    if (glyphs.glyphs.isEmpty()) return {};
+    return inkArea(glyphs, style, outline);
 }
 
 QByteArray RenderTextToPng(const QString &text, const QRectF &layout, const TextPathStyle &style,

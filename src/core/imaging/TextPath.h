@@ -95,6 +95,13 @@ void DrawTextPathClipped(QImage &target, const QString &text, const QRectF &layo
 QImage RenderTextToImage(const QString &text, const QRectF &layout, const TextPathStyle &style,
                          const TextPathOptions &options = {});
 
+// The pixels of the picture's grid that DrawTextPath would touch for this
+// text, border included, wherever they fall (also beyond the layout
+// rectangle, where wrapped or tall text runs over it). Empty when nothing
+// would be drawn.
+QRect TextInkRect(const QString &text, const QRectF &layout, const TextPathStyle &style,
+                  const TextPathOptions &options = {});
+
 // `RenderTextToPng`: RenderTextToImage encoded as PNG (straight alpha, as
 // PNG stores it). Empty when there is no picture.
 QByteArray RenderTextToPng(const QString &text, const QRectF &layout, const TextPathStyle &style,

@@ -1,5 +1,6 @@
 #include "FrameLoop.h"
 
+#include "LyricOverlay.h"
 #include "Numbers.h"
 #include "PictureDraw.h"
 #include "ProjectLists.h"
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <future>
+#include <optional>
 
 namespace pvsm {
 
@@ -165,7 +167,6 @@ FrameLoopResult FrameLoop::RenderVideo()
 {
     const Project &project = d->project;
     const Settings &s = project.settings;
-    TimelineSink &sink = d->sink;
     const int N = int(project.pictures.size());
     const QSize size = d->settings.videoSize;
     FrameLoopResult result;
@@ -182,15 +183,18 @@ FrameLoopResult FrameLoop::RenderVideo()
     sound.syncOn = s.enableSync;
     if (!project.songs.empty() && d->soundtrack) {
         if (!d->soundtrack->assemble(sound, m_defaultSlideTime, d->control)) {
-            if (d->control.cancelled()) sink.cancel();
-            result.cancelled = sink.cancelled();
+            if (d->control.cancelled()) d->sink.cancel();
+            result.cancelled = d->sink.cancelled();
             result.failed = !result.cancelled;
             return result;
         }
     }
     d->control.report(0, QStringLiteral("正在初始化编码器，较慢请等待..."));
     sound.SlidePassCount = std::max(1, sound.SlidePassCount);
-    const bool lyricsOn = sound.SongCount >= 1 && !s.muteSound && sound.lyricsOn;
+    const bool lyricsOn = sound.SongCount >= 1 && !s.muteSound && sound.lyricsOn && d->soundtrack;
+    std::optional<LyricOverlaySink> lyricSink;
+    if (lyricsOn) lyricSink.emplace(d->sink, *d->soundtrack);
+    TimelineSink &sink = lyricSink ? static_cast<TimelineSink &>(*lyricSink) : d->sink;
     const int totalSlides = std::max(1, N * sound.SlidePassCount + sound.ExtraSlideCount);
 
     clsMemDC dst(size.width(), size.height(), 0);    // PicDstAvi
@@ -259,15 +263,12 @@ FrameLoopResult FrameLoop::RenderVideo()
         result.musicStartFrame = 1;
     }
     const int64_t musicStart = result.musicStartFrame;
+    if (lyricSink) lyricSink->startMusic(musicStart);
 
-    auto holdStop = [&](int slidesShown) {
+    // The music-end test of the last pass, as it stands once `frames` are written.
+    auto holdStop = [&](int slidesShown, int64_t frames) {
         return slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= -1 && slidesShown >= N
-               && sink.FrameCounter() / kFps >= sound.SoundtrackLength;
-    };
-    auto writeLyricHold = [&](int count) {
-        QImage frame = dst.image().copy();
-        if (d->soundtrack) d->soundtrack->drawLyric(frame, sink.FrameCounter() + 1, musicStart);
-        sink.WriteLyricFrames(frame, count);
+               && frames / kFps >= sound.SoundtrackLength;
     };
 
     double carry = 0;
@@ -328,16 +329,25 @@ FrameLoopResult FrameLoop::RenderVideo()
             if (!lyricsOn) {
                 r = (T - elapsed) * kFps;
                 if (r >= 1) sink.WriteFrame(dst.image(), IntPart(r));
-                if (holdStop(slidesShown) && !project.songs.empty() && !s.muteSound) stop = true;
+                if (holdStop(slidesShown, sink.FrameCounter()) && !project.songs.empty() && !s.muteSound) stop = true;
             } else {
+                // The hold is measured in steps of 2 frames (moving lyrics) or
+                // 3 (still ones), and the music-end test is made after each
+                // step; the lyric sink redraws the lyric wherever it changes.
                 const bool moving = s.lyricStyle == 2 || s.lyricStyle == 3;
+                const int step = moving ? 2 : 3;
                 r = (T - elapsed) * (moving ? 15.0 : 10.0);
-                const int calls = IntPart(r);
-                for (int c = 0; c < calls && !stop && !sink.stopped(); ++c) {
-                    writeLyricHold(moving ? 2 : 3);
-                    if (holdStop(slidesShown)) stop = true;
-                    d->pollCancel();
+                const int64_t steps = std::max<int64_t>(0, IntPart(r));
+                const int64_t from = sink.FrameCounter();
+                int64_t held = steps;
+                if (steps > 0 && holdStop(slidesShown, from + steps * step)) {
+                    // The first step after which the music has ended.
+                    held = std::clamp<int64_t>(int64_t(std::ceil((sound.SoundtrackLength * kFps - from) / step)), 1, steps);
+                    while (held > 1 && holdStop(slidesShown, from + (held - 1) * step)) --held;
+                    while (held < steps && !holdStop(slidesShown, from + held * step)) ++held;
+                    stop = true;
                 }
+                if (held > 0) sink.WriteFrame(dst.image(), int(held * step));
             }
             if (r > 0) {
                 remainder += r - std::floor(r);

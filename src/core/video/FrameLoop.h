@@ -23,15 +23,32 @@ struct SoundtrackState
     double SoundtrackLength = 0;        // seconds
     int SlidePassCount = 1;             // whole passes over the pictures
     int ExtraSlideCount = 0;            // pictures of a last partial pass
-    bool lyricsOn = false;              // lyric lines are drawn over held slides
+    bool lyricsOn = false;              // lyric lines are drawn over the frames while a song plays
     // Slide times follow the music. Starts as the project's EnableSync; the
     // assembly switches it off when the music cannot be followed.
     bool syncOn = false;
 };
 
+// One text of a frame's lyric: a line laid out in its row, drawn whole or
+// only inside `clip` (whole pixels), in the colours of the part not yet sung
+// or of the sung part.
+struct LyricText
+{
+    QString text;
+    QRectF row;
+    int alignment = 4;
+    bool sung = false;
+    QRectF clip; // empty: the whole line
+    bool operator==(const LyricText &) const = default;
+};
+// Everything the lyric of one frame draws, in order. Two frames with equal
+// shots get the same pixels, so a held picture is drawn again only when its
+// shot changes. Empty: no lyric.
+using LyricShot = std::vector<LyricText>;
+
 // The soundtrack of an export, as the frame loop sees it: assembled once
 // before the first frame (it may change the default slide time and the pass
-// counts), and asked for the lyric line of a frame.
+// counts), and asked for the lyric of every frame.
 class Soundtrack
 {
 public:
@@ -39,14 +56,19 @@ public:
     // Decodes, joins and encodes the music. Returns false when the export must
     // stop (cancelled or failed); `state` and `defaultSlideTime` may change.
     virtual bool assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control) = 0;
-    // Draws the lyric line of frame `frameCounter` over `frame`. `musicStartFrame`
-    // is the frame at which the music starts. Returns false when nothing was drawn.
-    virtual bool drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame)
+    // The lyric of frame `frameCounter` (frames counted from 1); `musicStartFrame`
+    // is the frame at which the music starts. Frames are asked in increasing order.
+    virtual LyricShot lyricShot(int64_t frameCounter, int64_t musicStartFrame)
     {
-        Q_UNUSED(frame);
         Q_UNUSED(frameCounter);
         Q_UNUSED(musicStartFrame);
-        return false;
+        return {};
+    }
+    // Draws a shot of lyricShot() over `frame`.
+    virtual void drawLyric(QImage &frame, const LyricShot &shot)
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(shot);
     }
 };
 
@@ -70,10 +92,11 @@ struct FrameLoopResult
 
 // `RenderVideo`: lays the show out in time at 30 frames per second and hands
 // every picture to the sink: the opening title, every slide with its
-// transition, headline effect and display time (with lyrics while held), and
-// the ending title. Pictures are composed one slide ahead on a worker thread,
-// so decoding a big photo does not hold up the encoder; the frames written are
-// the same as if each slide were composed when its turn comes.
+// transition, headline effect and display time, and the ending title. While
+// a song plays every frame carries its lyric, whichever renderer wrote it
+// (see LyricOverlaySink). Pictures are composed one slide ahead on a worker
+// thread, so decoding a big photo does not hold up the encoder; the frames
+// written are the same as if each slide were composed when its turn comes.
 class FrameLoop
 {
 public:

@@ -625,31 +625,21 @@ int ProjectSoundtrack::CurrentLyricSong(int64_t frameCounter, int64_t musicStart
     return 0;
 }
 
-bool ProjectSoundtrack::DrawLyricLine(QImage &frame, int k, int64_t frameCounter, int64_t musicStartFrame)
+LyricShot ProjectSoundtrack::LyricLinesDue(int k, int64_t frameCounter, int64_t musicStartFrame) const
 {
-    if (k < 1 || k != m_tableSong || m_table.count() == 0) return false;
+    if (k < 1 || k != m_tableSong || m_table.count() == 0) return {};
     const Settings &s = m_project.settings;
     const OutputScales sc = outputScales(m_videoSize, m_editingScreen);
-    const TextStyle &st = s.textStyles[2];
-    auto style = [&](int align, bool sung) {
-        TextPathStyle p;
-        p.fontName = st.fontName;
-        p.sizePx = Nearest(st.size * sc.font);
-        p.fontStyle = st.style;
-        p.alignment = align;
-        p.pattern = sung ? s.lyricDynamicFontPattern : st.pattern;
-        p.borderWidthPx = Nearest(st.borderWidth * sc.font);
-        p.startArgb = ToArgb(uint32_t(sung ? s.lyricDynamicFontStartColor : st.startColor), 255);
-        p.endArgb = ToArgb(uint32_t(sung ? s.lyricDynamicFontEndColor : st.endColor), 255);
-        p.borderArgb = ToArgb(uint32_t(st.borderColor), 170);
-        return p;
-    };
     const TextBox &b = s.lyricBox;
     const QRectF row1(b.x * sc.x, b.y * sc.y, b.w * sc.x, b.h * sc.y);
     const QRectF row2(b.x * sc.x, (b.y + b.h) * sc.y, b.w * sc.x, b.h * sc.y);
 
     const int n = m_table.count();
     const double v = Nearest(double(frameCounter) / kFps * 100.0);
+    // The sung part grows 15 times a second, as held slides have always shown
+    // it: a held slide under a moving lyric is a new picture every second
+    // frame, not every frame, for a wipe that moves a few pixels a step.
+    const double wipeV = Nearest(double(frameCounter - frameCounter % 2) / kFps * 100.0);
     double before = 0;
     for (int j = 0; j < k - 1 && j < int(m_durations.size()); ++j) before += m_durations[size_t(j)];
     const double sOff = before * 100.0 + double(musicStartFrame) / kFps * 100.0;
@@ -663,64 +653,67 @@ bool ProjectSoundtrack::DrawLyricLine(QImage &frame, int k, int64_t frameCounter
     // Odd lines sit in the first row, left-aligned; even ones in the second, right-aligned.
     auto rowOf = [&](int i) { return i % 2 == 1 ? row1 : row2; };
     auto alignOf = [&](int i) { return i % 2 == 1 ? 3 : 5; };
-    auto still = [&](int i, bool sung) { DrawTextPath(frame, text(i), rowOf(i), style(alignOf(i), sung)); };
+    LyricShot shot;
+    auto still = [&](int i, bool sung) { shot.push_back({text(i), rowOf(i), alignOf(i), sung, {}}); };
+    auto centred = [&](int i) { shot.push_back({text(i), row1, 4, false, {}}); };
+    // The sung part left of the line's progress point, the rest after it. The
+    // point is taken to a whole pixel: the painter clips at whole pixels
+    // anyway, and frames whose wipe has not yet moved a pixel stay alike.
     auto wipe = [&](int i, const QRectF &row, int align, double x0, double p) {
         const double w = width(i);
-        DrawTextPathClipped(frame, text(i), row, style(align, false), QRectF(x0 + w * p, row.y(), w * (1 - p), row.height()));
-        DrawTextPathClipped(frame, text(i), row, style(align, true), QRectF(x0, row.y(), w * p, row.height()));
+        const double left = Nearest(x0), split = Nearest(x0 + w * p), right = Nearest(x0 + w);
+        shot.push_back({text(i), row, align, false, QRectF(split, row.y(), right - split, row.height())});
+        shot.push_back({text(i), row, align, true, QRectF(left, row.y(), split - left, row.height())});
+        std::erase_if(shot, [](const LyricText &t) { return !t.clip.isNull() && t.clip.isEmpty(); });
     };
 
     switch (s.lyricStyle) {
     case 0:
         for (int i = 1; i <= n; ++i)
             if (start(i) - 6 <= v && v <= end(i) - 6) {
-                DrawTextPath(frame, text(i), row1, style(4, false));
-                return true;
+                centred(i);
+                break;
             }
-        return false;
+        break;
     case 1:
         for (int i = 1; i <= n; ++i) {
             if (start(i) - 80 <= v && v <= end(i) - 80) {
                 still(i, false);
                 if (i > 1) still(i - 1, false);
-                return true;
+                break;
             }
             if (end(i) - 80 < v && v <= end(i) && i == n) {
                 still(n, false);
-                return true;
+                break;
             }
         }
-        return false;
+        break;
     case 2:
         for (int i = 1; i <= n; ++i) {
             if (start(i) - 6 <= v && v <= start(i)) {
-                DrawTextPath(frame, text(i), row1, style(4, false));
-                return true;
+                centred(i);
+                break;
             }
             if (start(i) < v && v < end(i) - 6) {
                 const double span = end(i) - 3 - start(i);
-                const double p = span > 0 ? std::clamp((v - start(i)) / span, 0.0, 1.0) : 1.0;
+                const double p = span > 0 ? std::clamp((wipeV - start(i)) / span, 0.0, 1.0) : 1.0;
                 wipe(i, row1, 4, row1.x() + (row1.width() - width(i)) / 2, p);
-                return true;
+                break;
             }
         }
-        return false;
-    case 3: {
-        bool drew = false;
+        break;
+    case 3:
         for (int i = 1; i <= n; ++i) {
             if (i == 1) {
                 if (start(1) - 80 < v && v <= start(1) + 1) {
                     still(1, false);
-                    return true;
+                    break;
                 }
-                if (v > end(1) - 80 && v <= end(1) + 1 && n >= 2) {
-                    still(2, false);
-                    drew = true;
-                }
+                if (v > end(1) - 80 && v <= end(1) + 1 && n >= 2) still(2, false);
             }
             if (start(i) <= v && v < end(i)) {
                 const double span = end(i) - start(i);
-                const double p = span > 0 ? std::clamp((v - start(i)) / span, 0.0, 1.0) : 1.0;
+                const double p = span > 0 ? std::clamp((wipeV - start(i)) / span, 0.0, 1.0) : 1.0;
                 const QRectF row = rowOf(i);
                 const bool right = alignOf(i) == 5;
                 wipe(i, row, alignOf(i), right ? row.x() + row.width() - width(i) : row.x(), p);
@@ -728,19 +721,40 @@ bool ProjectSoundtrack::DrawLyricLine(QImage &frame, int k, int64_t frameCounter
                     if (v < end(i) - 80) still(i - 1, true);
                     else if (i < n) still(i + 1, false);
                 }
-                return true;
+                break;
             }
         }
-        return drew;
+        break;
+    default: break;
     }
-    default: return false;
-    }
+    return shot;
 }
 
-bool ProjectSoundtrack::drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame)
+LyricShot ProjectSoundtrack::lyricShot(int64_t frameCounter, int64_t musicStartFrame)
 {
     const int k = CurrentLyricSong(frameCounter, musicStartFrame);
-    return k > 0 && DrawLyricLine(frame, k, frameCounter, musicStartFrame);
+    return k > 0 ? LyricLinesDue(k, frameCounter, musicStartFrame) : LyricShot();
+}
+
+void ProjectSoundtrack::drawLyric(QImage &frame, const LyricShot &shot)
+{
+    const Settings &s = m_project.settings;
+    const OutputScales sc = outputScales(m_videoSize, m_editingScreen);
+    const TextStyle &st = s.textStyles[2];
+    for (const LyricText &t : shot) {
+        TextPathStyle p;
+        p.fontName = st.fontName;
+        p.sizePx = Nearest(st.size * sc.font);
+        p.fontStyle = st.style;
+        p.alignment = t.alignment;
+        p.pattern = t.sung ? s.lyricDynamicFontPattern : st.pattern;
+        p.borderWidthPx = Nearest(st.borderWidth * sc.font);
+        p.startArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontStartColor : st.startColor), 255);
+        p.endArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontEndColor : st.endColor), 255);
+        p.borderArgb = ToArgb(uint32_t(st.borderColor), 170);
+        if (t.clip.isNull()) DrawTextPath(frame, t.text, t.row, p);
+        else DrawTextPathClipped(frame, t.text, t.row, p, t.clip);
+    }
 }
 
 std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &)>

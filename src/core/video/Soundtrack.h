@@ -96,7 +96,10 @@ public:
     // Steps 1 and 2, then starts step 3 in the background at low CPU priority
     // and returns without waiting for it.
     bool assemble(SoundtrackState &state, double &defaultSlideTime, const JobControl &control) override;
-    bool drawLyric(QImage &frame, int64_t frameCounter, int64_t musicStartFrame) override;
+    LyricShot lyricShot(int64_t frameCounter, int64_t musicStartFrame) override;
+    // Draws each text of the shot in the lyric text style, the sung parts in
+    // the moving lyric's colours and pattern.
+    void drawLyric(QImage &frame, const LyricShot &shot) override;
 
     // Waits for the background MP3 encoder. Only when it has to wait, it
     // reports "步骤3/5：编码音频" with the encoder's percentage through
@@ -120,9 +123,10 @@ public:
     // `CurrentLyricSong`: the 1-based song whose lyric belongs to the frame, 0
     // for none (reads the song's lyric file the first time).
     int CurrentLyricSong(int64_t frameCounter, int64_t musicStartFrame);
-    // `DrawLyricLine`: draws the lines of song k due at the frame. False when
-    // nothing was drawn.
-    bool DrawLyricLine(QImage &frame, int songK, int64_t frameCounter, int64_t musicStartFrame);
+    // The lines of song k due at the frame, as the lyric style shows them
+    // (what `DrawLyricLine` draws). Empty when none is due or song k's table
+    // is not the one loaded.
+    LyricShot LyricLinesDue(int songK, int64_t frameCounter, int64_t musicStartFrame) const;
 
 private:
     struct Mp3Job;

@@ -22,10 +22,6 @@ public:
     virtual bool cancelled() const = 0;
     virtual bool failed() const = 0;
 
-    // The sink used while a slide is held with lyrics on: the same picture,
-    // with the lyric line of its time drawn over it by the export.
-    virtual bool WriteLyricFrames(const QImage &frame, int count) { return WriteFrame(frame, count); }
-
     int64_t framesWritten() const override { return FrameCounter(); }
     bool stopped() const override { return failed() || cancelled(); }
 };
@@ -39,13 +35,18 @@ public:
         int64_t firstFrame; // FrameCounter + 1 at the call
         int count;
         uint64_t hash;
-        bool lyric;
     };
 
     explicit RecordingTimelineSink(bool keepPictures = false) : m_keep(keepPictures) {}
 
-    bool WriteFrame(const QImage &frame, int count = 1) override { return record(frame, count, false); }
-    bool WriteLyricFrames(const QImage &frame, int count) override { return record(frame, count, true); }
+    bool WriteFrame(const QImage &frame, int count = 1) override
+    {
+        if (m_cancelled || count < 1) return false;
+        m_calls.push_back({m_counter + 1, count, RecordingFrameSink::hashImage(frame)});
+        if (m_keep) m_pictures.push_back(frame.copy());
+        m_counter += count;
+        return true;
+    }
     int64_t FrameCounter() const override { return m_counter; }
     void setFrameCounter(int64_t frames) override
     {
@@ -59,15 +60,6 @@ public:
     const std::vector<QImage> &pictures() const { return m_pictures; }
 
 private:
-    bool record(const QImage &frame, int count, bool lyric)
-    {
-        if (m_cancelled || count < 1) return false;
-        m_calls.push_back({m_counter + 1, count, RecordingFrameSink::hashImage(frame), lyric});
-        if (m_keep) m_pictures.push_back(frame.copy());
-        m_counter += count;
-        return true;
-    }
-
     bool m_keep;
     int64_t m_counter = 0;
     bool m_cancelled = false;

@@ -10,8 +10,9 @@ void FadeTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &lay
     textCanvas.CopyOf(surface);
     backup.CopyOf(surface);
     work.CopyOf(surface);
-    DrawTextPath(textCanvas.image(), text, layout, scaledStyle(ctx.style, scale));
-    const QRect r = pixelRect(layout);
+    const TextPathStyle style = scaledStyle(ctx.style, scale);
+    DrawTextPath(textCanvas.image(), text, layout, style);
+    const QRect r = textEffectArea(text, layout, style);
     // Every second value of 5, 15, 25, ... 245.
     for (int alpha = 15; alpha <= 235; alpha += 20) {
         AlphaBlend(work, r.x(), r.y(), r.width(), r.height(), textCanvas, r.x(), r.y(), alpha);

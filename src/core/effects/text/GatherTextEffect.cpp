@@ -71,7 +71,7 @@ void GatherTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &l
     TextSprite sprite(ctx, surface, layout, text, scale);
     std::vector<GatherCell> cells;
     if (!sprite.sprite().isNull()) {
-        cells = planGatherCells(QRect(sprite.x0(), sprite.y0(), sprite.w(), sprite.h()));
+        cells = planGatherCells(sprite.spriteRect());
         std::erase_if(cells, [&](const GatherCell &cell) { return !cellShowsSomething(sprite.sprite(), cell.source); });
     }
     std::vector<SpritePiece> pieces(cells.size());

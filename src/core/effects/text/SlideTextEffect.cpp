@@ -14,22 +14,25 @@ void SlideTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &la
     TextSprite sprite(ctx, surface, layout, text, scale);
     const int step = sprite.surfaceWidth() < 700 ? 6 : 12;
     const bool vertical = v4 == 1 || v4 == 3;
+    // The text starts just outside the surface: all of it, also where it runs
+    // over its rectangle.
+    const QRect whole = sprite.spriteRect();
     int64_t start = 0, end = 0;
     switch (v4) {
     case 1:
-        start = -int64_t(sprite.h());
+        start = -(int64_t(whole.y()) + whole.height() - sprite.y0());
         end = sprite.y0();
         break;
     case 2:
-        start = sprite.surfaceWidth();
+        start = int64_t(sprite.surfaceWidth()) + sprite.x0() - whole.x();
         end = sprite.x0();
         break;
     case 3:
-        start = sprite.surfaceHeight();
+        start = int64_t(sprite.surfaceHeight()) + sprite.y0() - whole.y();
         end = sprite.y0();
         break;
     default:
-        start = -int64_t(sprite.w());
+        start = -(int64_t(whole.x()) + whole.width() - sprite.x0());
         end = sprite.x0();
         break;
     }

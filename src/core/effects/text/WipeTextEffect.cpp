@@ -8,8 +8,9 @@ void WipeTextEffect(TextEffectContext &ctx, clsMemDC &surface, const QRectF &lay
     const int W = surface.Width(), H = surface.Height();
     clsMemDC textCanvas;
     textCanvas.CopyOf(surface);
-    DrawTextPath(textCanvas.image(), text, layout, scaledStyle(ctx.style, scale));
-    const QRect r = pixelRect(layout);
+    const TextPathStyle style = scaledStyle(ctx.style, scale);
+    DrawTextPath(textCanvas.image(), text, layout, style);
+    const QRect r = textEffectArea(text, layout, style);
     const int d = r.width() / 2 / 21 + 1;
     int column = 0;
     for (int x = r.x(); x <= r.x() + r.width(); x += 2, ++column) {

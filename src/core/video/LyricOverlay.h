@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FrameLoop.h"
+#include "Timeline.h"
+
+#include <QImage>
+
+#include <cstdint>
+
+namespace pvsm {
+
+// The sink the frame loop writes through while lyrics are on: it puts the
+// lyric of its time on every frame before passing it on, whichever renderer
+// wrote it (a transition, a headline effect, a held slide or a title), so
+// every sink behind it (the video writer, the player) gets the same frames.
+//
+// A write of `count` frames is cut where the lyric changes: a run of frames
+// with the same lyric goes on as one picture with its count (a held slide
+// stays a repeat), and each change starts a new picture.
+class LyricOverlaySink final : public TimelineSink
+{
+public:
+    LyricOverlaySink(TimelineSink &inner, Soundtrack &soundtrack);
+
+    // Frames from here on carry lyrics; the music starts at `musicStartFrame`.
+    // Before this is called (the opening title) frames pass unchanged.
+    void startMusic(int64_t musicStartFrame);
+
+    bool WriteFrame(const QImage &frame, int count = 1) override;
+
+    int64_t FrameCounter() const override { return m_inner.FrameCounter(); }
+    void setFrameCounter(int64_t frames) override { m_inner.setFrameCounter(frames); }
+    void cancel() override { m_inner.cancel(); }
+    bool cancelled() const override { return m_inner.cancelled(); }
+    bool failed() const override { return m_inner.failed(); }
+    bool stopped() const override { return m_inner.stopped(); }
+
+private:
+    TimelineSink &m_inner;
+    Soundtrack &m_soundtrack;
+    int64_t m_musicStart = -1;
+    QImage m_canvas; // the frame with its lyric, reused from picture to picture
+};
+
+} // namespace pvsm
