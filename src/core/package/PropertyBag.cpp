@@ -1,6 +1,7 @@
 #include "PropertyBag.h"
 
 #include "FileBytes.h"
+#include "FileCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -526,6 +527,7 @@ std::optional<PropertyBag> PropertyBag::fromBlob(QByteArrayView data)
 
 bool LoadBagFile(const QString &path, PropertyBag &out)
 {
+    if (readProblem(path) != FileProblem::None) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const qint64 size = file.size();

@@ -116,7 +116,9 @@ inline constexpr uint8_t kBagFormatVersion = 1;
 inline constexpr qint64 kMaxBagFileSize = 256ll * 1024 * 1024;
 
 // Loads the bag in `path` (a blob at offset 0, or after a 12-byte prefix).
-// Returns false and leaves `out` unchanged for anything that is not a bag.
+// Returns false and leaves `out` unchanged for anything that is not a bag;
+// a path that is no regular file is refused without being opened
+// (readProblem tells the caller why).
 bool LoadBagFile(const QString &path, PropertyBag &out);
 
 // Writes the blob of `bag` to `path` through a temporary file renamed into
