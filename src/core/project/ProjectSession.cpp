@@ -1,5 +1,6 @@
 #include "ProjectSession.h"
 
+#include "FileCheck.h"
 #include "PropertyBag.h"
 #include "Version.h"
 
@@ -78,8 +79,8 @@ bool ProjectSession::save(const QString &chosenPath)
     // The old file is replaced only once the new one is complete, so a failed
     // write keeps the user's project.
     if (!writeProjectFile(path)) {
-        m_prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
-                          PromptIcon::Information);
+        // The old file's size stands for the new one's when telling a full disk.
+        m_prompter.inform(cannotWriteText(name, writeProblem(path, QFileInfo(path).size())), PromptIcon::Information);
         return false;
     }
     m_currentPath = path;
