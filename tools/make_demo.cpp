@@ -9,7 +9,7 @@
 #include "ProjectSession.h"
 #include "Display.h"
 #include "clsWavConcatenate.h"
-#include "PictureInfo.h"
+#include "PictureLoad.h"
 #include "TextPath.h"
 #include "SongLength.h"
 #include "cLameEncoder.h"
@@ -251,7 +251,7 @@ int main(int argc, char **argv)
     env.defaultFont = pvsm::chooseDefaultTextFont(QGuiApplication::font().family());
     pvsm::ProjectSession session(ws, env, prompter);
     pvsm::addPictures(session.project(), paths, env,
-                      [](const QString &path) { return pvsm::GetImageInfo(path, false).known(); });
+                      [](const QString &path) { return pvsm::pictureProblemText(pvsm::CheckPictureFile(path)); });
     QString song;
     if (!writeDemoSong(out, song)) {
         std::fprintf(stderr, "cannot write the demo song\n");

@@ -40,10 +40,7 @@ int audioInfo(const QStringList &args)
         return kUsage;
     }
     const QString path = QFileInfo(args[0]).absoluteFilePath();
-    if (!QFileInfo(path).isFile()) {
-        err(QStringLiteral("%1 does not exist").arg(args[0]));
-        return kFailed;
-    }
+    if (!readableOrSay(path, args[0])) return kFailed;
 
     MP3Info info;
     const bool found = info.ReadMP3Info(path);
@@ -102,6 +99,11 @@ int lyrics(const QStringList &args)
         err(QStringLiteral("lyrics: give one lyric file"));
         return kUsage;
     }
+    if (!readableOrSay(args[0], args[0])) return kFailed;
+    if (QFileInfo(args[0]).size() > kMaxLyricFileBytes) {
+        err(QStringLiteral("%1 is too large for a lyric file (more than %2 bytes)").arg(args[0]).arg(kMaxLyricFileBytes));
+        return kFailed;
+    }
     LyricTable table;
     if (!ParseLyricFile(args[0], table)) {
         err(QStringLiteral("%1 has no timed lyric lines").arg(args[0]));
@@ -109,6 +111,7 @@ int lyrics(const QStringList &args)
     }
     for (int i = 0; i < table.count(); ++i)
         out(QStringLiteral("%1: %2 %3").arg(i).arg(table.timesHundredths[size_t(i)]).arg(table.texts[i]));
+    if (table.droppedTimeTags > 0) err(lyricLinesDroppedText(args[0], table));
     return kOk;
 }
 

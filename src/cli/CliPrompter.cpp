@@ -22,10 +22,14 @@ void err(const QString &line)
 Answer CliPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon, const QString &)
 {
     if (buttons == PromptButtons::YesNo) {
-        // The only yes/no question of the core is whether to replace a file.
         err(text);
-        err(overwrite ? QStringLiteral("-> yes (--overwrite)") : QStringLiteral("-> no (pass --overwrite to replace)"));
-        return overwrite ? Answer::Yes : Answer::No;
+        // The replace question is the one that names an existing file.
+        if (text.contains(QStringLiteral("已经存在，要替换为新的文件吗"))) {
+            err(overwrite ? QStringLiteral("-> yes (--overwrite)") : QStringLiteral("-> no (pass --overwrite to replace)"));
+            return overwrite ? Answer::Yes : Answer::No;
+        }
+        err(yes ? QStringLiteral("-> yes (--yes)") : QStringLiteral("-> no (pass --yes to go on)"));
+        return yes ? Answer::Yes : Answer::No;
     }
     err(text);
     return savePromptAnswer;

@@ -5,14 +5,16 @@
 namespace pvsm::cli {
 
 // Answers the core's questions without a person: messages go to standard
-// error, file choices return the path given on the command line, and a
-// replace question is answered by the --overwrite flag.
+// error, file choices return the path given on the command line, a replace
+// question is answered by the --overwrite flag and any other yes/no question
+// (going on with little free disk space, for one) by the --yes flag.
 class CliPrompter : public Prompter
 {
 public:
     QString savePath;
     QString openPath;
     bool overwrite = false;
+    bool yes = false;
     // Answer for the "save changes?" question (New, Open, exit).
     Answer savePromptAnswer = Answer::No;
 

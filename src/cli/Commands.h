@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace pvsm::cli {
@@ -34,10 +35,24 @@ struct CommandRegistrar
 Workspace cliWorkspace();
 ProjectEnvironment cliEnvironment(QSize screen = {});
 
-// "1920x1080" -> QSize; invalid gives an empty size.
+// "1920x1080" -> QSize; invalid gives an empty size. Each side must lie in
+// 1 .. kMaxSizeSide.
+inline constexpr int kMaxSizeSide = 16384;
 QSize parseSize(const QString &text);
+
+// A whole number / a finite number within low .. high; nullopt otherwise.
+std::optional<int> parseInt(const QString &text, int low, int high);
+std::optional<double> parseNumber(const QString &text, double low, double high);
 
 // Prints every entry of a bag as "Key: Type value" lines.
 void printBag(const PropertyBag &bag);
+
+// When `path` is no regular file this process may read, says why on standard
+// error ("`shown` does not exist") and returns false; the file is not opened.
+bool readableOrSay(const QString &path, const QString &shown);
+
+// Loads a bag file; on failure says why (the file's problem, else
+// "`shown` is not `what`") and returns false.
+bool loadBagOrSay(const QString &path, const QString &shown, const QString &what, PropertyBag &bag);
 
 } // namespace pvsm::cli

@@ -6,10 +6,14 @@
 #include "TextEffect.h"
 #include "Transition.h"
 #include "Vocabulary.h"
+#include "PictureDraw.h"
+#include "PictureLoad.h"
 
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
+
+#include <limits>
 
 namespace pvsm::cli {
 
@@ -43,8 +47,9 @@ bool loadPicture(const QString &path, QSize size, bool isNew, clsMemDC &canvas)
     QImage img;
     if (path.isEmpty()) {
         img = samplePicture(size, isNew);
-    } else if (!img.load(path)) {
-        err(QStringLiteral("cannot read the picture %1").arg(path));
+    } else if ((img = LoadPictureForTarget(path, kDrawStretch, size)).isNull()) {
+        const QString why = pictureProblemText(CheckPictureFile(path));
+        err(path + QLatin1Char(' ') + (why.isEmpty() ? QStringLiteral("cannot be decoded (damaged)") : why));
         return false;
     }
     img = img.convertToFormat(QImage::Format_RGB32).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -56,12 +61,19 @@ bool loadPicture(const QString &path, QSize size, bool isNew, clsMemDC &canvas)
     return true;
 }
 
-QRgb parseColour(const QString &text, QRgb fallback)
+std::optional<QRgb> parseColour(const QString &text)
 {
     bool ok = false;
     const uint v = text.toUInt(&ok, 16);
-    return ok ? (0xFF000000u | v) : fallback;
+    if (!ok || text.size() != 6) return std::nullopt;
+    return 0xFF000000u | v;
 }
+
+// Ranges of the options, as the renderers take them.
+constexpr int kMaxVariant = 3; // v4; v2 is its lowest bit
+constexpr int kMaxTf = 300;
+constexpr int kMaxColumns = 100;
+constexpr int kMaxCells = 1000;
 
 struct Options
 {
@@ -92,44 +104,83 @@ bool parseCommon(const QStringList &args, Options &o, bool textEffect)
     o.style.borderArgb = 0xAA010101;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        auto value = [&]() -> QString { return i + 1 < args.size() ? args[++i] : QString(); };
-        if (a == QLatin1String("--variant")) o.variant = value().toInt();
-        else if (a == QLatin1String("--size")) o.size = parseSize(value());
-        else if (a == QLatin1String("--tf")) o.tf = value().toInt();
-        else if (a == QLatin1String("--seed")) o.seed = value().toInt();
-        else if (a == QLatin1String("--sheet")) o.sheet = value();
-        else if (a == QLatin1String("--columns")) o.columns = std::max(1, value().toInt());
-        else if (a == QLatin1String("--cells")) o.cells = std::max(1, value().toInt());
-        else if (textEffect && a == QLatin1String("--text")) o.text = value();
-        else if (textEffect && a == QLatin1String("--rect")) {
-            const QStringList p = value().split(QLatin1Char(','));
-            if (p.size() == 4) o.rect = QRectF(p[0].toDouble(), p[1].toDouble(), p[2].toDouble(), p[3].toDouble());
-        } else if (textEffect && a == QLatin1String("--font")) o.style.fontName = value();
-        else if (textEffect && a == QLatin1String("--font-size")) o.style.sizePx = value().toDouble();
-        else if (textEffect && a == QLatin1String("--style")) o.style.fontStyle = value().toInt();
-        else if (textEffect && a == QLatin1String("--align")) o.style.alignment = value().toInt();
-        else if (textEffect && a == QLatin1String("--pattern")) o.style.pattern = value().toInt();
-        else if (textEffect && a == QLatin1String("--border")) o.style.borderWidthPx = value().toDouble();
-        else if (textEffect && a == QLatin1String("--start")) o.style.startArgb = parseColour(value(), o.style.startArgb);
-        else if (textEffect && a == QLatin1String("--end")) o.style.endArgb = parseColour(value(), o.style.endArgb);
-        else if (textEffect && a == QLatin1String("--border-color"))
-            o.style.borderArgb = (parseColour(value(), o.style.borderArgb) & 0x00FFFFFFu) | 0xAA000000u;
-        else if (a.startsWith(QLatin1String("--"))) {
+        const bool valued = a.startsWith(QLatin1String("--"));
+        static const QStringList common = {"--variant", "--size", "--tf", "--seed", "--sheet", "--columns", "--cells"};
+        static const QStringList forText = {"--text",    "--rect",  "--font",  "--font-size",   "--style",
+                                            "--align",   "--pattern", "--border", "--start", "--end", "--border-color"};
+        if (valued && !common.contains(a) && !(textEffect && forText.contains(a))) {
             err(QStringLiteral("unknown option %1").arg(a));
             return false;
-        } else if (o.id < 0) {
-            bool ok = false;
-            o.id = a.toInt(&ok);
-            if (!ok) {
+        }
+        if (valued && i + 1 >= args.size()) {
+            err(QStringLiteral("%1 needs a value").arg(a));
+            return false;
+        }
+        const QString v = valued ? args[i + 1] : QString();
+        // Every refusal names the range the option takes.
+        auto refuse = [&](const QString &range) {
+            err(QStringLiteral("%1 takes %2, not %3").arg(a, range, v));
+            return false;
+        };
+        auto whole = [&](int low, int high, int &into) {
+            const auto n = parseInt(v, low, high);
+            if (n) into = *n;
+            return n ? true : refuse(QStringLiteral("%1 .. %2").arg(low).arg(high));
+        };
+        auto number = [&](double low, double high, double &into) {
+            const auto n = parseNumber(v, low, high);
+            if (n) into = *n;
+            return n ? true : refuse(QStringLiteral("%1 .. %2").arg(low).arg(high));
+        };
+        auto colour = [&](QRgb &into, QRgb alpha) {
+            const auto c = parseColour(v);
+            if (c) into = (*c & 0x00FFFFFFu) | alpha;
+            return c ? true : refuse(QStringLiteral("RRGGBB"));
+        };
+        bool ok = true;
+        if (a == QLatin1String("--variant")) ok = whole(0, kMaxVariant, o.variant);
+        else if (a == QLatin1String("--size")) {
+            o.size = parseSize(v);
+            ok = o.size.isValid() ? true : refuse(QStringLiteral("WIDTHxHEIGHT from 1x1 to %1x%1").arg(kMaxSizeSide));
+        } else if (a == QLatin1String("--tf")) ok = whole(1, kMaxTf, o.tf);
+        else if (a == QLatin1String("--seed")) ok = whole(0, std::numeric_limits<int>::max(), o.seed);
+        else if (a == QLatin1String("--sheet")) o.sheet = v;
+        else if (a == QLatin1String("--columns")) ok = whole(1, kMaxColumns, o.columns);
+        else if (a == QLatin1String("--cells")) ok = whole(1, kMaxCells, o.cells);
+        else if (textEffect && a == QLatin1String("--text")) o.text = v;
+        else if (textEffect && a == QLatin1String("--rect")) {
+            const QStringList p = v.split(QLatin1Char(','));
+            std::optional<double> n[4];
+            for (int k = 0; k < 4 && p.size() == 4; ++k) n[k] = parseNumber(p[k], -kMaxSizeSide, kMaxSizeSide);
+            if (n[0] && n[1] && n[2] && n[3] && *n[2] >= 0 && *n[3] >= 0) o.rect = QRectF(*n[0], *n[1], *n[2], *n[3]);
+            else ok = refuse(QStringLiteral("X,Y,W,H with W and H not negative"));
+        } else if (textEffect && a == QLatin1String("--font")) o.style.fontName = v;
+        else if (textEffect && a == QLatin1String("--font-size")) ok = number(0.5, 4096, o.style.sizePx);
+        else if (textEffect && a == QLatin1String("--style")) ok = whole(0, 3, o.style.fontStyle);
+        else if (textEffect && a == QLatin1String("--align")) ok = whole(0, 8, o.style.alignment);
+        else if (textEffect && a == QLatin1String("--pattern")) ok = whole(-1000, 1000, o.style.pattern);
+        else if (textEffect && a == QLatin1String("--border")) ok = number(0, 1024, o.style.borderWidthPx);
+        else if (textEffect && a == QLatin1String("--start")) ok = colour(o.style.startArgb, 0xFF000000u);
+        else if (textEffect && a == QLatin1String("--end")) ok = colour(o.style.endArgb, 0xFF000000u);
+        else if (textEffect && a == QLatin1String("--border-color")) ok = colour(o.style.borderArgb, 0xAA000000u);
+        else if (o.id < 0) {
+            bool isNumber = false;
+            o.id = a.toInt(&isNumber);
+            if (!isNumber) {
                 err(QStringLiteral("expected an effect number, not %1").arg(a));
                 return false;
             }
         } else {
             o.pictures << a;
         }
+        if (!ok) return false;
+        if (valued) ++i;
     }
-    if (!o.size.isValid()) {
-        err(QStringLiteral("--size takes WIDTHxHEIGHT"));
+    if (int64_t(o.size.width()) * o.size.height() > kMaxCanvasPixels) {
+        err(QStringLiteral("--size takes at most %1 pixels, not %2x%3")
+                .arg(kMaxCanvasPixels)
+                .arg(o.size.width())
+                .arg(o.size.height()));
         return false;
     }
     if (o.seed >= 0) RandomSource::global().setFixedSeed(uint32_t(o.seed));
@@ -143,9 +194,10 @@ int finish(const Options &o, const RecordingFrameSink &sink, const QString &titl
     if (!o.sheet.isEmpty()) {
         const QImage sheet = makeContactSheet(sink.kept(), sink.calls(), o.columns, o.cells, title);
         const QByteArray png = sheet.isNull() ? QByteArray() : EncodePng(sheet);
-        const WriteFailure failure = png.isEmpty() ? WriteFailure::Other : WriteFileAtomically(o.sheet, png);
-        if (failure != WriteFailure::None) {
-            err(QStringLiteral("cannot write the contact sheet %1: %2").arg(o.sheet, writeFailureText(failure)));
+        FileProblem problem = FileProblem::None;
+        if (png.isEmpty() || !WriteFileAtomically(o.sheet, png, &problem)) {
+            err(problem == FileProblem::None ? QStringLiteral("cannot write the contact sheet %1").arg(o.sheet)
+                                             : QStringLiteral("%1 %2").arg(o.sheet, fileProblemText(problem)));
             return kFailed;
         }
         out(QStringLiteral("Sheet: %1").arg(o.sheet));

@@ -68,6 +68,7 @@ int exportVideo(const QStringList &args)
     QSize screen;
     int sizeIndex = -1;
     bool overwrite = false;
+    bool yes = false;
     bool listCodecs = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -90,6 +91,7 @@ int exportVideo(const QStringList &args)
         else if (a == QLatin1String("--screen")) screen = parseSize(value());
         else if (a == QLatin1String("--loop")) options.loopToLongerTrack = true;
         else if (a == QLatin1String("--overwrite")) overwrite = true;
+        else if (a == QLatin1String("--yes")) yes = true;
         else if (a == QLatin1String("--list-codecs")) listCodecs = true;
         else if (a.startsWith(QLatin1String("--"))) {
             err(QStringLiteral("unknown option %1").arg(a));
@@ -112,13 +114,11 @@ int exportVideo(const QStringList &args)
 
     CliPrompter prompter;
     prompter.overwrite = overwrite;
+    prompter.yes = yes;
     const ProjectEnvironment env = cliEnvironment(screen);
     ProjectSession session(cliWorkspace(), env, prompter);
     PropertyBag probe;
-    if (!LoadBagFile(positional[0], probe)) {
-        err(QStringLiteral("%1 is not a project file").arg(positional[0]));
-        return kFailed;
-    }
+    if (!loadBagOrSay(positional[0], positional[0], QStringLiteral("a project file"), probe)) return kFailed;
     if (!session.open(QFileInfo(positional[0]).absoluteFilePath())) return kFailed;
 
     options.targetPath = QFileInfo(positional[1]).absoluteFilePath();
@@ -158,7 +158,7 @@ int exportVideo(const QStringList &args)
 
 const CommandRegistrar kExport({{QStringLiteral("export")},
                                 QStringLiteral("export PROJECT.aps OUT.avi [--size WxH | --size-index N] [--codec NAME] "
-                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite]"),
+                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] [--yes]"),
                                 exportVideo});
 
 } // namespace

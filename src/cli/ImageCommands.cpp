@@ -20,17 +20,22 @@ int imageInfo(const QStringList &args)
         err(QStringLiteral("image info: give one picture file"));
         return kUsage;
     }
-    const ImageInfo info = GetImageInfo(QFileInfo(args[0]).absoluteFilePath(), true);
+    const QString path = QFileInfo(args[0]).absoluteFilePath();
+    if (!readableOrSay(path, args[0])) return kFailed;
+    const PictureFileCheck check = CheckPictureFile(path);
+    const ImageInfo &info = check.info;
     out(QStringLiteral("Format: ") + info.Format);
-    if (!info.known()) {
-        err(QStringLiteral("%1 is not a picture of a supported format").arg(args[0]));
+    if (info.known()) {
+        out(QStringLiteral("Width: %1").arg(info.Width));
+        out(QStringLiteral("Height: %1").arg(info.Height));
+        out(QStringLiteral("ColorDepth: %1").arg(info.ColorDepth));
+        out(QStringLiteral("DisplayWidth: %1").arg(info.DisplayWidth));
+        out(QStringLiteral("DisplayHeight: %1").arg(info.DisplayHeight));
+    }
+    if (check.problem != PictureProblem::None) {
+        err(args[0] + QLatin1Char(' ') + pictureProblemText(check));
         return kFailed;
     }
-    out(QStringLiteral("Width: %1").arg(info.Width));
-    out(QStringLiteral("Height: %1").arg(info.Height));
-    out(QStringLiteral("ColorDepth: %1").arg(info.ColorDepth));
-    out(QStringLiteral("DisplayWidth: %1").arg(info.DisplayWidth));
-    out(QStringLiteral("DisplayHeight: %1").arg(info.DisplayHeight));
     return kOk;
 }
 
@@ -113,16 +118,18 @@ int imageDraw(const QStringList &args)
     }
     const QImage picture = LoadPictureForTarget(input, mode, size);
     if (picture.isNull()) {
-        err(QStringLiteral("%1 cannot be read as a picture").arg(input));
+        const QString why = pictureProblemText(CheckPictureFile(input));
+        err(input + QLatin1Char(' ') + (why.isEmpty() ? QStringLiteral("cannot be decoded (damaged)") : why));
         return kFailed;
     }
     QImage surface(size, QImage::Format_RGB32);
     surface.fill(back);
     const QRect placed = DrawPicture(surface, picture, mode, position);
     const QByteArray png = EncodePng(surface);
-    const WriteFailure failure = png.isEmpty() ? WriteFailure::Other : WriteFileAtomically(outPath, png);
-    if (failure != WriteFailure::None) {
-        err(QStringLiteral("cannot write %1: %2").arg(outPath, writeFailureText(failure)));
+    FileProblem problem = FileProblem::None;
+    if (png.isEmpty() || !WriteFileAtomically(outPath, png, &problem)) {
+        err(problem == FileProblem::None ? QStringLiteral("cannot write %1").arg(outPath)
+                                         : QStringLiteral("%1 %2").arg(outPath, fileProblemText(problem)));
         return kFailed;
     }
     out(QStringLiteral("Out: ") + outPath);

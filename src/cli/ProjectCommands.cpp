@@ -1,6 +1,6 @@
 #include "CliPrompter.h"
 #include "Commands.h"
-#include "PictureInfo.h"
+#include "PictureLoad.h"
 #include "ProjectLists.h"
 #include "ProjectSession.h"
 #include "SongLength.h"
@@ -24,6 +24,33 @@ std::optional<KeyValue> splitAssignment(const QString &text)
     return KeyValue{text.left(eq), text.mid(eq + 1)};
 }
 
+// The value `key` is stored with, as the project file will hold it.
+BagValue storedValue(ProjectSession &session, const QString &key)
+{
+    Project copy = session.project();
+    WriteContext context = session.writeContext();
+    context.keepEmptyTextGroups = true;
+    PropertyBag bag;
+    WriteProjectBag(copy, bag, BagMode::Full, context);
+    return bag.value(key);
+}
+
+// The editor's rules may change a value (TimeInterval is never below 3.5);
+// the command line says so rather than store something else silently.
+void noteChangedValue(ProjectSession &session, const KeyValue &kv)
+{
+    const auto type = projectKeyType(kv.key);
+    if (!type) return;
+    const auto given = BagValue::parse(*type, kv.value);
+    const BagValue stored = storedValue(session, kv.key);
+    if (!given || stored.isEmpty() || stored == *given) return;
+    QString change = QStringLiteral("changed");
+    if (*type == BagType::I2 || *type == BagType::I4 || *type == BagType::R4)
+        change = stored.toFloat() > given->toFloat() ? QStringLiteral("raised") : QStringLiteral("lowered");
+    err(QStringLiteral("%1: %2 %3 to %4 by the rule for this setting")
+            .arg(kv.key, given->displayText(), change, stored.displayText()));
+}
+
 bool applySets(ProjectSession &session, const std::vector<KeyValue> &sets)
 {
     for (const KeyValue &kv : sets) {
@@ -32,6 +59,7 @@ bool applySets(ProjectSession &session, const std::vector<KeyValue> &sets)
             err(error);
             return false;
         }
+        noteChangedValue(session, kv);
     }
     return true;
 }
@@ -109,8 +137,8 @@ int projectNew(const QStringList &args)
     ProjectSession session(cliWorkspace(), cliEnvironment(screen), prompter);
     // As the editor does: a file whose contents are no picture is left out.
     const AddPicturesResult pics = addPictures(session.project(), pictures, session.environment(),
-                                               [](const QString &path) { return GetImageInfo(path, false).known(); });
-    if (pics.skipped > 0) err(QStringLiteral("%1 picture(s) skipped (listed twice or not a supported picture)").arg(pics.skipped));
+                                               [](const QString &path) { return pictureProblemText(CheckPictureFile(path)); });
+    if (pics.skipped > 0) err(refusedPicturesMessage(pics));
     const AddSongsResult songs = addSongs(session.project(), music, songLengthForList);
     if (!songs.lastRefused.isEmpty()) err(songRefusedMessage(songs.lastRefused));
     addLyricFiles(session.project(), lyrics);
@@ -143,10 +171,7 @@ int projectSet(const QStringList &args)
     prompter.overwrite = true; // the file named is the one to change
     ProjectSession session(cliWorkspace(), cliEnvironment(), prompter);
     PropertyBag probe;
-    if (!LoadBagFile(path, probe)) {
-        err(QStringLiteral("%1 is not a project file").arg(path));
-        return kFailed;
-    }
+    if (!loadBagOrSay(path, path, QStringLiteral("a project file"), probe)) return kFailed;
     if (!session.open(path)) return kFailed;
     if (!applySets(session, sets)) return kFailed;
     if (!session.save(path)) return kFailed;
@@ -160,10 +185,7 @@ int projectShow(const QStringList &args)
         return kUsage;
     }
     PropertyBag bag;
-    if (!LoadBagFile(args[0], bag)) {
-        err(QStringLiteral("%1 is not a project file").arg(args[0]));
-        return kFailed;
-    }
+    if (!loadBagOrSay(args[0], args[0], QStringLiteral("a project file"), bag)) return kFailed;
     printBag(bag);
     return kOk;
 }
@@ -175,10 +197,7 @@ int bagDump(const QStringList &args)
         return kUsage;
     }
     PropertyBag bag;
-    if (!LoadBagFile(args[0], bag)) {
-        err(QStringLiteral("%1 is not a property-bag file").arg(args[0]));
-        return kFailed;
-    }
+    if (!loadBagOrSay(args[0], args[0], QStringLiteral("a property-bag file"), bag)) return kFailed;
     printBag(bag);
     return kOk;
 }

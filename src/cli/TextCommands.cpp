@@ -43,27 +43,12 @@ std::optional<QRectF> parseRect(const QString &text)
     return QRectF(v[0], v[1], v[2], v[3]);
 }
 
-std::optional<int> parseInt(const QString &text, int low, int high)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < low || v > high) return std::nullopt;
-    return v;
-}
-
-std::optional<double> parseNumber(const QString &text, double low, double high)
-{
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < low || v > high) return std::nullopt;
-    return v;
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
-    const WriteFailure failure = WriteFileAtomically(path, bytes);
-    if (failure != WriteFailure::None) {
-        err(QStringLiteral("cannot write %1: %2").arg(path, writeFailureText(failure)));
+    FileProblem problem = FileProblem::None;
+    if (!WriteFileAtomically(path, bytes, &problem)) {
+        err(problem == FileProblem::None ? QStringLiteral("cannot write %1").arg(path)
+                                         : QStringLiteral("%1 %2").arg(path, fileProblemText(problem)));
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "Display.h"
+#include "FileCheck.h"
 #include "Version.h"
 #include "clsMemDC.h"
 
@@ -11,6 +12,7 @@
 
 #include <QFile>
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -43,14 +45,46 @@ QSize parseSize(const QString &text)
     if (parts.size() != 2) return {};
     bool okW = false, okH = false;
     const int w = parts[0].toInt(&okW), h = parts[1].toInt(&okH);
-    if (!okW || !okH || w <= 0 || h <= 0 || w > 16384 || h > 16384) return {};
+    if (!okW || !okH || w <= 0 || h <= 0 || w > kMaxSizeSide || h > kMaxSizeSide) return {};
     return {w, h};
+}
+
+std::optional<int> parseInt(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < low || v > high) return std::nullopt;
+    return v;
+}
+
+std::optional<double> parseNumber(const QString &text, double low, double high)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < low || v > high) return std::nullopt;
+    return v;
 }
 
 void printBag(const PropertyBag &bag)
 {
     for (const auto &e : bag.entries())
         out(e.key + QStringLiteral(": ") + bagTypeName(e.value.type()) + QLatin1Char(' ') + e.value.displayText());
+}
+
+bool readableOrSay(const QString &path, const QString &shown)
+{
+    const FileProblem problem = readProblem(path);
+    if (problem == FileProblem::None) return true;
+    err(shown + QLatin1Char(' ') + fileProblemText(problem));
+    return false;
+}
+
+bool loadBagOrSay(const QString &path, const QString &shown, const QString &what, PropertyBag &bag)
+{
+    if (!readableOrSay(path, shown)) return false;
+    if (LoadBagFile(path, bag)) return true;
+    err(shown + QStringLiteral(" is not ") + what);
+    return false;
 }
 
 namespace {

@@ -69,6 +69,16 @@ TEST(AudioCli, LyricsTableFromAGbkFile)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("0: 190 副歌\n1: 824 歌词\n2: 1240 副歌\n"));
 
+    // A file with more timed lines than are read says so.
+    QByteArray many;
+    for (int i = 0; i < 10000 + 5; ++i) many += "[00:01.00]x\r\n";
+    const QString big = dir.filePath(QStringLiteral("big.lrc"));
+    ASSERT_TRUE(writeFile(big, many));
+    const CliRun cut = cli({QStringLiteral("lyrics"), big});
+    EXPECT_EQ(cut.exitCode, 0);
+    EXPECT_EQ(cut.out.count(QLatin1Char('\n')), 10000);
+    EXPECT_EQ(cut.err, QStringLiteral("歌词文件 '%1' 的时间标签太多：只使用前 10000 行，其余 5 行被忽略\n").arg(big));
+
     const QString none = dir.filePath(QStringLiteral("none.lrc"));
     ASSERT_TRUE(writeFile(none, "just text\r\n"));
     const CliRun empty = cli({QStringLiteral("lyrics"), none});

@@ -3,6 +3,8 @@
 
 #include <QProcess>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 using namespace fixtures;
@@ -11,6 +13,16 @@ using pvsm::test::cli;
 using pvsm::test::CliRun;
 
 namespace {
+
+// The largest resident size of any child this test process has waited for, in MB.
+long childPeakMegabytes()
+{
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss / 1024;
+}
 
 } // namespace
 
@@ -46,4 +58,22 @@ TEST(ImageCli, DrawPlacesThePictureOnTheBackground)
 
     EXPECT_EQ(cli({"image", "draw", in, "--mode", "7", "--size", "100x80", "--out", out}).exitCode, 2);
     EXPECT_EQ(cli({"image", "draw", dir.filePath("bad.png"), "--mode", "3", "--size", "100x80", "--out", out}).exitCode, 1);
+}
+
+TEST(ImageCli, AHeaderClaimingTooManyPixelsIsRefusedWithoutTheMemory)
+{
+    QTemporaryDir dir;
+    const QString huge = writeFile(dir, "huge.tga", tgaClaiming(10000, 10000));
+    const QString why = huge + " is too large: 10000 x 10000 pixels is more than the 67108864 (8192 x 8192) a picture may have\n";
+
+    const CliRun info = cli({"image", "info", huge});
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_TRUE(info.out.startsWith("Format: TGA\nWidth: 10000\nHeight: 10000\n")) << info.out.toStdString();
+    EXPECT_EQ(info.err, why);
+
+    const CliRun draw = cli({"image", "draw", huge, "--mode", "3", "--size", "64x48", "--out", dir.filePath("out.png")});
+    EXPECT_EQ(draw.exitCode, 1);
+    EXPECT_EQ(draw.err, why);
+    // Decoding it whole would take some 700 MB; the refusal takes what the program needs to start.
+    EXPECT_LT(childPeakMegabytes(), 250);
 }

@@ -335,6 +335,33 @@ inline QByteArray pngClaiming(uint32_t width, uint32_t height)
     return pngHeader(width, height, 8, 2) + pngChunk("IDAT", zlib(QByteArray(64, '\0'))) + pngChunk("IEND", {});
 }
 
+// The reviewers' file: a 518-byte run-length TGA whose header claims
+// 10000 x 10000 pixels of 24 bits (decoded whole it would take some 700 MB).
+inline QByteArray tgaClaiming(int width, int height)
+{
+    Tga t;
+    t.type = 10;
+    t.width = width;
+    t.height = height;
+    return makeTga(t, {}).append(QByteArray(500, '\x7F'));
+}
+
+// A real JPEG of 16 x 16 whose frame header is made to claim width x height;
+// its scan ends long before such a picture would.
+inline QByteArray jpegClaiming(int width, int height)
+{
+    QImage img(16, 16, QImage::Format_RGB32);
+    img.fill(qRgb(40, 160, 90));
+    QByteArray jpeg = encode(img, "jpeg");
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    if (sof < 0) return {};
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    return jpeg;
+}
+
 // A 16-colour palette PNG stored at 4 bits per pixel (Qt writes 8).
 inline QByteArray png4Bit(int width, int height)
 {

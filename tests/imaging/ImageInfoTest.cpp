@@ -1,9 +1,13 @@
 #include "ImageFixtures.h"
+#include "LoadTgaPcx.h"
+#include "PictureDraw.h"
 #include "PictureInfo.h"
 #include "PictureLoad.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -172,4 +176,65 @@ TEST(ImageInfo, BrokenAndHostileFilesGiveNoPicture)
     const ImageInfo bomb = GetImageInfoFromBytes(pngClaiming(100000, 100000));
     EXPECT_EQ(bomb.Format, QLatin1String("PNG"));
     EXPECT_EQ(bomb.Width, 100000);
+}
+
+TEST(PictureLimit, ClaimedSizesPastTheLimitAreRefusedFromTheHeader)
+{
+    QTemporaryDir dir;
+    const QString tga = writeFile(dir, "huge.tga", tgaClaiming(10000, 10000));
+    ASSERT_EQ(QFileInfo(tga).size(), 518);
+    // Refused before allocating: the 100 megapixels would not even fit.
+    EXPECT_TRUE(LoadPicture(tga).isNull());
+    EXPECT_TRUE(LoadPictureForTarget(tga, kDrawFit, QSize(64, 48)).isNull());
+    EXPECT_TRUE(LoadPictureBytes(tgaClaiming(10000, 10000)).isNull());
+    EXPECT_TRUE(LoadTgaBitmap(tga).isNull());
+    const PictureFileCheck huge = CheckPictureFile(tga);
+    EXPECT_EQ(huge.problem, PictureProblem::TooLarge);
+    EXPECT_EQ(huge.info.Format, QLatin1String("TGA"));
+    EXPECT_EQ(pictureProblemText(huge),
+              QStringLiteral("is too large: 10000 x 10000 pixels is more than the 67108864 (8192 x 8192) a picture may have"));
+
+    // Qt's readers are refused the same way (a PNG of 9000 x 8000 claims 72 megapixels).
+    const QString png = writeFile(dir, "huge.png", pngClaiming(9000, 8000));
+    EXPECT_EQ(CheckPictureFile(png).problem, PictureProblem::TooLarge);
+    EXPECT_TRUE(LoadPictureForTarget(png, kDrawFit, QSize(64, 48)).isNull());
+
+    // A JPEG is decoded at the scale its drawing needs, so a 108-megapixel
+    // photo still draws small; only its whole-size decode is refused.
+    const QString jpeg = writeFile(dir, "photo.jpg", jpegClaiming(12000, 9000));
+    const PictureFileCheck photo = CheckPictureFile(jpeg);
+    EXPECT_EQ(photo.problem, PictureProblem::None);
+    EXPECT_EQ(photo.info.Width, 12000);
+    EXPECT_EQ(LoadPictureForTarget(jpeg, kDrawFit, QSize(400, 300)).size(), QSize(400, 300));
+    EXPECT_TRUE(LoadPicture(jpeg).isNull());
+
+    // The limit itself is a picture of 8192 x 8192.
+    ImageInfo atLimit;
+    atLimit.format = PictureFormat::Tga;
+    atLimit.Width = atLimit.Height = 8192;
+    EXPECT_FALSE(PictureTooLarge(atLimit));
+    atLimit.Width = 8193;
+    EXPECT_TRUE(PictureTooLarge(atLimit));
+    atLimit.format = PictureFormat::Jpg;
+    atLimit.Width = atLimit.Height = 8 * 8192;
+    EXPECT_FALSE(PictureTooLarge(atLimit));
+    atLimit.Width += 8;
+    EXPECT_TRUE(PictureTooLarge(atLimit));
+}
+
+TEST(PictureLimit, OnlyRegularFilesAreOpened)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.png");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Opening the FIFO would wait for a writer that never comes.
+    EXPECT_FALSE(GetImageInfo(fifo).known());
+    EXPECT_TRUE(LoadPicture(fifo).isNull());
+    EXPECT_TRUE(LoadPcxBitmap(fifo).isNull());
+    const PictureFileCheck check = CheckPictureFile(fifo);
+    EXPECT_EQ(check.problem, PictureProblem::CannotRead);
+    EXPECT_EQ(pictureProblemText(check), QStringLiteral("is not a regular file (a FIFO, socket or device)"));
+    EXPECT_EQ(pictureProblemText(CheckPictureFile(dir.filePath("none.png"))), QStringLiteral("does not exist"));
+    EXPECT_EQ(pictureProblemText(CheckPictureFile(writeFile(dir, "text.png", "just words"))),
+              QStringLiteral("is not a picture of a supported format"));
 }

@@ -193,10 +193,14 @@ TEST(TgaDecode, RefusesWhatItCannotDecode)
         {"width 0", header(2, 24, 0, 4)},
         {"width 65535 (negative)", header(2, 24, 65535, 4)},
         {"over the pixel cap", header(10, 24, 30000, 30000)},
+        {"10000 x 10000, past 8192 x 8192", header(10, 24, 10000, 10000)},
         {"header cut short", header(2, 24, 4, 4).left(17)},
     };
     for (const auto &c : cases) EXPECT_TRUE(DecodeTga(c.file).isNull()) << c.name;
     EXPECT_TRUE(DecodeTga(header(2, 24, 100, 100), 9999).isNull()) << "caller's own cap";
+    // The header alone tells the claimed size, as each decoder reads it.
+    EXPECT_FALSE(ClaimsTooManyPixels(header(10, 24, 8192, 8192), true));
+    EXPECT_TRUE(ClaimsTooManyPixels(header(10, 24, 8192, 8193), true));
     EXPECT_FALSE(DecodeTga(header(2, 24, 100, 100), 10000).isNull());
 }
 
@@ -359,6 +363,8 @@ TEST(PcxDecode, HostileHeadersAreRefusedQuickly)
     EXPECT_TRUE(DecodePcx(header(0, 9, 9, 8, 2, 10)).isNull()) << "two planes";
     EXPECT_TRUE(DecodePcx(header(0, 9, 9, 4, 3, 10)).isNull()) << "4 bits in three planes";
     EXPECT_TRUE(DecodePcx(header(0, 9, 9, 8, 1, 10).left(100)).isNull()) << "header cut short";
+    EXPECT_TRUE(ClaimsTooManyPixels(huge, false));
+    EXPECT_FALSE(ClaimsTooManyPixels(header(-8192, -1, 8191, 8, 1, 8192), false)) << "8192 x 8192 from negative minima";
     // Data that ends early leaves the rest black.
     const QImage shortData = DecodePcx(header(0, 9, 9, 8, 1, 10).left(kPcxHeaderBytes + 2));
     ASSERT_EQ(shortData.size(), QSize(10, 10));

@@ -129,8 +129,7 @@ TEST_F(SessionTest, AFailedReplaceKeepsTheOldFile)
     prompter.savePath = path;
     prompter.answers = {Answer::Yes};
     EXPECT_FALSE(s->save());
-    EXPECT_EQ(prompter.informed,
-              QStringList{QStringLiteral("无法保存 'folder.aps'：目标不是普通文件。原有的文件没有改变。")});
+    EXPECT_EQ(prompter.informed, QStringList{QStringLiteral("无法写入 'folder.aps'：这是一个文件夹，不是文件")});
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_TRUE(s->currentPath().isEmpty());
 }

@@ -137,6 +137,7 @@ TEST(LyricFile, HostileInputStaysBounded)
     timer.start();
     EXPECT_TRUE(ParseLyricBytes(tags, t));
     EXPECT_EQ(t.count(), kMaxLyricLines);
+    EXPECT_GT(t.droppedTimeTags, 0);
     EXPECT_LT(timer.elapsed(), 20000);
     for (const QString &s : t.texts)
         EXPECT_LE(s.size(), kMaxLyricTextChars);
@@ -147,4 +148,21 @@ TEST(LyricFile, HostileInputStaysBounded)
     EXPECT_EQ(t.texts[0].size(), kMaxLyricTextChars);
 
     EXPECT_FALSE(ParseLyricBytes(QByteArray(kMaxLyricFileBytes + 1, '['), t));
+}
+
+TEST(LyricFile, LinesPastTheLimitAreCountedAndNamed)
+{
+    QByteArray lines;
+    for (int i = 0; i < kMaxLyricLines + 250; ++i)
+        lines += QStringLiteral("[%1:%2.00]第%3行\r\n").arg(i / 60 % 100, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')).arg(i).toUtf8();
+    LyricTable t;
+    ASSERT_TRUE(ParseLyricBytes(lines, t));
+    EXPECT_EQ(t.count(), kMaxLyricLines);
+    EXPECT_EQ(t.droppedTimeTags, 250);
+    EXPECT_EQ(lyricLinesDroppedText(QStringLiteral("/m/歌.lrc"), t),
+              QStringLiteral("歌词文件 '/m/歌.lrc' 的时间标签太多：只使用前 10000 行，其余 250 行被忽略"));
+
+    ASSERT_TRUE(ParseLyricBytes("[00:01.00]a\r\n", t));
+    EXPECT_EQ(t.droppedTimeTags, 0);
+    EXPECT_TRUE(lyricLinesDroppedText(QStringLiteral("x.lrc"), t).isEmpty());
 }

@@ -392,3 +392,20 @@ TEST_F(SoundtrackExport, CancelInAnyStepLeavesNothing)
             << QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')).toStdString();
     }
 }
+
+TEST_F(SoundtrackExport, ALyricFileCutAtItsLineLimitIsReported)
+{
+    addSong(QStringLiteral("wav"), 4);
+    QByteArray many;
+    for (int i = 0; i < kMaxLyricLines + 30; ++i) many += "[00:01.00]x\r\n";
+    QFile f(project.lyricFiles[0]);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(many);
+    f.close();
+    project.settings.enableLyric = true;
+    const ExportOutcome outcome = exportTo(QStringLiteral("cut.avi"));
+    ASSERT_TRUE(outcome.completed);
+    // Once, though the song's lines are drawn on many frames.
+    EXPECT_EQ(prompter.informed,
+              QStringList{QStringLiteral("歌词文件 '%1' 的时间标签太多：只使用前 10000 行，其余 30 行被忽略").arg(project.lyricFiles[0])});
+}

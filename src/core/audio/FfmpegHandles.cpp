@@ -1,5 +1,7 @@
 #include "FfmpegHandles.h"
 
+#include "FileCheck.h"
+
 #include <QFile>
 
 namespace pvsm::ff {
@@ -16,6 +18,8 @@ void quietLog()
 FormatPtr openInput(const QString &path)
 {
     quietLog();
+    // A FIFO would block the open; a device would be read without end.
+    if (readProblem(path) != FileProblem::None) return {};
     AVFormatContext *raw = nullptr;
     if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) return {};
     FormatPtr ctx(raw);

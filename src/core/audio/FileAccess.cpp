@@ -1,5 +1,7 @@
 #include "FileAccess.h"
 
+#include "FileCheck.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -52,21 +54,19 @@ QByteArray nativePath(const QString &path)
 
 bool FileExists(const QString &path)
 {
-    if (path.isEmpty()) return false;
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st
-    {
-    };
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
+    return readProblem(path) == FileProblem::None;
 }
 
 FileHandle FileOpen(const QString &path, FileMode mode)
 {
     FileHandle h;
     if (path.isEmpty()) return h;
+    // Opening a FIFO (for reading or writing) waits for its other end, and a
+    // device never ends: only regular files are opened, or created.
+    const FileProblem problem = readProblem(path);
+    if (mode == FileMode::Read ? problem != FileProblem::None
+                               : problem == FileProblem::Folder || problem == FileProblem::NotRegular)
+        return h;
     int flags = O_CLOEXEC;
     switch (mode) {
     case FileMode::Read:

@@ -53,10 +53,13 @@ private:
     int64_t m_memoryPos = 0;
 };
 
-// True when `path` names a regular file that can be opened for reading.
+// True when `path` names a regular file that can be opened for reading
+// (told without opening it).
 bool FileExists(const QString &path);
 // A closed record (Handle −1) on failure. Reading refuses files larger than
-// kMaxAudioFileBytes.
+// kMaxAudioFileBytes. Only regular files are opened (a missing one is created
+// by the writing modes): a FIFO or a device is refused before the open, which
+// would wait for the FIFO's other end.
 FileHandle FileOpen(const QString &path, FileMode mode);
 // A read-only handle over `bytes` (no file is touched).
 FileHandle FileOpenMemory(const QByteArray &bytes, const QString &name = QStringLiteral("memory"));

@@ -1,5 +1,7 @@
 #include "LoadTgaPcx.h"
 
+#include "FileCheck.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -32,12 +34,15 @@ uint8_t widen5(uint32_t v)
     return uint8_t((v << 3) | (v >> 2));
 }
 
-QImage readWholeFile(const QString &path, QImage (*decode)(const QByteArray &, int64_t))
+QImage readWholeFile(const QString &path, bool tga, QImage (*decode)(const QByteArray &, int64_t))
 {
+    if (readProblem(path) != FileProblem::None) return {};
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxDecoderFileBytes) return {};
+    if (ClaimsTooManyPixels(f.peek(kPcxHeaderBytes), tga)) return {};
     return decode(f.readAll(), kMaxPicturePixels);
 }
+
 
 // Copies up to `count` bytes from `src` at `from` into a zero-filled buffer of `count`.
 QByteArray takeZeroPadded(const QByteArray &src, qsizetype from, qsizetype count)
@@ -74,6 +79,19 @@ std::optional<TgaPcxProbe> ProbePcx(const QByteArray &head, int64_t fileBytes)
     if ((bits != 1 && bits != 4 && bits != 8) || xMax < 2 || yMax < 2) return std::nullopt;
     const int planes = byteAt(head, 65);
     return TgaPcxProbe{std::abs(xMax - xMin + 1), std::abs(yMax - yMin + 1), planes == 1 ? bits : 24};
+}
+
+bool ClaimsTooManyPixels(const QByteArray &head, bool tga, int64_t maxPixels)
+{
+    int64_t width = 0, height = 0;
+    if (tga) {
+        width = s16At(head, 12);
+        height = s16At(head, 14);
+    } else {
+        width = int64_t(s16At(head, 8)) - s16At(head, 4) + 1;
+        height = int64_t(s16At(head, 10)) - s16At(head, 6) + 1;
+    }
+    return width > 0 && height > 0 && width * height > maxPixels;
 }
 
 QByteArray DecodeTgaRle(const QByteArray &data, int bytesPerPixel, int32_t height, int32_t width)
@@ -269,12 +287,12 @@ QImage DecodePcx(const QByteArray &file, int64_t maxPixels)
 
 QImage LoadTgaBitmap(const QString &path)
 {
-    return readWholeFile(path, &DecodeTga);
+    return readWholeFile(path, true, &DecodeTga);
 }
 
 QImage LoadPcxBitmap(const QString &path)
 {
-    return readWholeFile(path, &DecodePcx);
+    return readWholeFile(path, false, &DecodePcx);
 }
 
 } // namespace pvsm

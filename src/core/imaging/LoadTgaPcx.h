@@ -20,9 +20,14 @@
 
 namespace pvsm {
 
-// Largest picture any decoder of the imaging layer produces: 100 megapixels
-// (400 MB at 32 bits). Bigger pictures are refused, not decoded.
-inline constexpr int64_t kMaxPicturePixels = 100'000'000;
+// Largest picture any decoder of the imaging layer produces: 8192 x 8192 =
+// 67 108 864 pixels (256 MB at 32 bits). A picture whose decoded size would be
+// larger is refused from its header, before anything is allocated. A JPEG is
+// decoded at the scale (1/8 to 1) its drawing needs, so a 100-megapixel photo
+// still draws into a frame, a thumbnail or a package; only other formats of
+// that size, and JPEGs wanted whole, are refused.
+inline constexpr int kMaxPictureSide = 8192; // the side of a square picture at the limit
+inline constexpr int64_t kMaxPicturePixels = int64_t(kMaxPictureSide) * kMaxPictureSide;
 
 // Largest file the decoders read whole into memory; a TGA or PCX of the
 // largest accepted picture is smaller.
@@ -50,6 +55,11 @@ std::optional<TgaPcxProbe> ProbeTga(const QByteArray &head, int64_t fileBytes);
 // depth the bits per pixel with one plane, 24 with more.
 std::optional<TgaPcxProbe> ProbePcx(const QByteArray &head, int64_t fileBytes);
 
+// True when the header `head` (at least the first 128 bytes, or the whole file
+// when shorter) claims a picture of more than `maxPixels` pixels, as the
+// decoder of `tga` (else PCX) reads the size.
+bool ClaimsTooManyPixels(const QByteArray &head, bool tga, int64_t maxPixels = kMaxPicturePixels);
+
 // Decodes a whole TGA file. 8, 16 and 24 bits give Format_RGB32; 32 bits give
 // Format_ARGB32 with the file's alpha (not premultiplied), which the draw
 // functions compose over the surface. The image-ID field is skipped, and the
@@ -65,8 +75,9 @@ QImage DecodeTga(const QByteArray &file, int64_t maxPixels = kMaxPicturePixels);
 // among them 1 bit in four planes, give a null image.
 QImage DecodePcx(const QByteArray &file, int64_t maxPixels = kMaxPicturePixels);
 
-// The same, from a file; a null image when the file cannot be read or is
-// larger than kMaxDecoderFileBytes.
+// The same, from a file; a null image when the file is no regular file (not
+// opened), cannot be read, is larger than kMaxDecoderFileBytes or its header
+// claims more than kMaxPicturePixels (the rest of the file is then not read).
 QImage LoadTgaBitmap(const QString &path);
 QImage LoadPcxBitmap(const QString &path);
 

@@ -103,7 +103,7 @@ bool SaveBitmapAsJpeg(const QImage &bitmap, const QString &path, int32_t quality
 {
     const QByteArray bytes = EncodeJpeg(bitmap, quality);
     if (bytes.isEmpty()) return false;
-    return WriteFileAtomically(path, bytes) == WriteFailure::None;
+    return WriteFileAtomically(path, bytes);
 }
 
 PreparedPicture PreparePictureForPackage(const QString &path)

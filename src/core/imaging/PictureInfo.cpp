@@ -1,5 +1,6 @@
 #include "PictureInfo.h"
 
+#include "FileCheck.h"
 #include "LoadTgaPcx.h"
 
 #include <QBuffer>
@@ -175,6 +176,7 @@ ImageInfo GetImageInfo(const QString &path, bool wantDetails)
     qsizetype end = path.size();
     while (end > 0 && path[end - 1] == QLatin1Char(' ')) --end;
     if (end < 8) return {};
+    if (readProblem(path) != FileProblem::None) return {}; // a FIFO would block the open
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return GetImageInfoFromDevice(file, file.size(), wantDetails);

@@ -50,7 +50,8 @@ struct ImageInfo
 // accept; a file that is none of them is probed as TGA, then as PCX.
 // Width, Height, ColorDepth and the display size are filled only when
 // `wantDetails` is set (the TGA and PCX probes always fill them).
-// Never fails outwards: any error gives "UnKnown". Reads only headers.
+// Never fails outwards: any error gives "UnKnown", so does a path that is no
+// regular file (a FIFO or a device is not opened). Reads only headers.
 // Reentrant; any thread.
 ImageInfo GetImageInfo(const QString &path, bool wantDetails = true);
 

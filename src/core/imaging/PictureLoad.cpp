@@ -1,5 +1,6 @@
 #include "PictureLoad.h"
 
+#include "FileCheck.h"
 #include "LoadTgaPcx.h"
 #include "PictureDraw.h"
 #include "clsMemDC.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace pvsm {
@@ -78,6 +81,17 @@ bool tooManyPixels(QSize size)
     return int64_t(size.width()) * size.height() > kMaxPicturePixels;
 }
 
+// The size Qt's JPEG reader decodes at when asked for `scaled`: libjpeg's
+// M/8 scaling with the smallest M (1 .. 8) that still covers the size asked
+// for. Every other reader decodes the stored size.
+QSize decodedSize(PictureFormat format, QSize stored, QSize scaled)
+{
+    if (format != PictureFormat::Jpg || scaled.isEmpty() || scaled == stored) return stored;
+    const double f = std::min(double(stored.width()) / scaled.width(), double(stored.height()) / scaled.height());
+    const int m = std::clamp(int(std::ceil(8.0 / f)), 1, 8);
+    return {(stored.width() * m + 7) / 8, (stored.height() * m + 7) / 8};
+}
+
 struct QtRead
 {
     bool headerRead = false; // false: the reader did not take the file at all
@@ -93,7 +107,6 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
     const QSize stored = reader.size();
     if (!stored.isValid() || stored.isEmpty()) return result;
     result.headerRead = true;
-    if (tooManyPixels(stored)) return result;
     const bool quarterTurn = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
     const QSize display = quarterTurn ? stored.transposed() : stored;
     const QSize wanted = clampWanted(want(display), display);
@@ -101,6 +114,8 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
     // makes big photos cheap; the size asked for is before the turn.
     if (wanted != display && format == PictureFormat::Jpg)
         askDecoderScale(reader, stored, jpegScaleFor(stored, quarterTurn ? wanted.transposed() : wanted));
+    // Refused from the header, before the reader allocates anything.
+    if (tooManyPixels(decodedSize(format, stored, reader.scaledSize()))) return result;
     result.image = resized(normalised(reader.read()), wanted);
     return result;
 }
@@ -108,6 +123,8 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
 QImage decodeOurs(QIODevice &device, PictureFormat format, const WantedSize &want)
 {
     if (device.size() - device.pos() > kMaxDecoderFileBytes) return {};
+    // The claimed size is refused before the file is read in.
+    if (ClaimsTooManyPixels(device.peek(kPcxHeaderBytes), format == PictureFormat::Tga)) return {};
     const QByteArray bytes = device.readAll();
     QImage image = format == PictureFormat::Tga ? DecodeTga(bytes) : DecodePcx(bytes);
     if (image.isNull()) return image;
@@ -134,6 +151,7 @@ QImage decodeDevice(QIODevice &device, int64_t deviceBytes, PictureFormat only, 
 
 QImage decodeFile(const QString &path, PictureFormat only, const WantedSize &want)
 {
+    if (readProblem(path) != FileProblem::None) return {}; // a FIFO would block the open
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return decodeDevice(file, file.size(), only, want);
@@ -154,6 +172,47 @@ WantedSize forTarget(int32_t drawMode, QSize surfaceSize)
 }
 
 } // namespace
+
+bool PictureTooLarge(const ImageInfo &info)
+{
+    if (!info.known()) return false;
+    // The smallest decode a drawing can ask for: a JPEG at 1/8, the others whole.
+    const QSize stored = info.storedSize();
+    const QSize least = info.format == PictureFormat::Jpg ? decodedSize(info.format, stored, QSize(1, 1)) : stored;
+    return tooManyPixels(least);
+}
+
+PictureFileCheck CheckPictureFile(const QString &path)
+{
+    PictureFileCheck check;
+    check.fileProblem = readProblem(path);
+    if (check.fileProblem != FileProblem::None) {
+        check.problem = PictureProblem::CannotRead;
+        return check;
+    }
+    check.info = GetImageInfo(path, true);
+    if (!check.info.known())
+        check.problem = PictureProblem::NotAPicture;
+    else if (PictureTooLarge(check.info))
+        check.problem = PictureProblem::TooLarge;
+    return check;
+}
+
+QString pictureProblemText(const PictureFileCheck &check)
+{
+    switch (check.problem) {
+    case PictureProblem::None: return {};
+    case PictureProblem::CannotRead: return fileProblemText(check.fileProblem);
+    case PictureProblem::NotAPicture: return QStringLiteral("is not a picture of a supported format");
+    case PictureProblem::TooLarge:
+        return QStringLiteral("is too large: %1 x %2 pixels is more than the %3 (%4 x %4) a picture may have")
+            .arg(check.info.Width)
+            .arg(check.info.Height)
+            .arg(kMaxPicturePixels)
+            .arg(kMaxPictureSide);
+    }
+    return {};
+}
 
 QSize NeededPictureSize(QSize displaySize, int32_t drawMode, QSize surfaceSize)
 {

@@ -8,9 +8,13 @@
 // Every loader returns Format_RGB32 for opaque pictures and Format_ARGB32
 // (not premultiplied) for pictures with an alpha channel, turned upright by
 // the picture's EXIF orientation. A picture that cannot be read, or whose
-// stored size exceeds kMaxPicturePixels, gives a null image. Reentrant; any
-// thread.
+// decoded size would exceed kMaxPicturePixels (LoadTgaPcx.h), gives a null
+// image: the size is judged from the header, before anything is allocated.
+// A path that is no regular file is not opened. CheckPictureFile tells why a
+// picture gives no image. Reentrant; any thread.
 
+#include "FileCheck.h"
+#include "LoadTgaPcx.h"
 #include "PictureInfo.h"
 
 #include <QByteArray>
@@ -23,8 +27,30 @@
 namespace pvsm {
 
 // Allocation limit handed to Qt's image readers, in megabytes: room for the
-// largest accepted picture at 32 bits per pixel.
-inline constexpr int kReaderAllocationLimitMB = 512;
+// largest accepted picture at 64 bits per pixel (16-bit PNG and TIFF), so that
+// the pixel limit, not this one, is what refuses a picture.
+inline constexpr int kReaderAllocationLimitMB = int(kMaxPicturePixels * 8 / (1024 * 1024));
+
+// True when even the smallest decode a drawing may ask for (a JPEG at 1/8 of
+// its size, any other picture whole) has more than kMaxPicturePixels pixels.
+bool PictureTooLarge(const ImageInfo &info);
+
+// Why a picture file gives no image, from the file system and the header
+// alone (nothing is decoded).
+enum class PictureProblem { None, CannotRead, NotAPicture, TooLarge };
+struct PictureFileCheck
+{
+    PictureProblem problem = PictureProblem::None;
+    FileProblem fileProblem = FileProblem::None; // why it cannot be read
+    ImageInfo info;                               // the probe's result
+};
+PictureFileCheck CheckPictureFile(const QString &path);
+
+// The problem as words that follow the path in a message: "does not exist",
+// "is not a picture of a supported format", "is too large: 10000 x 10000
+// pixels is more than the 67108864 (8192 x 8192) a picture may have".
+// Empty for None.
+QString pictureProblemText(const PictureFileCheck &check);
 
 // The whole picture at its display size.
 QImage LoadPicture(const QString &path);

@@ -54,37 +54,6 @@ void syncFolder(const QByteArray &folder)
 
 } // namespace
 
-WriteFailure writeFailureFromErrno(int error)
-{
-    switch (error) {
-    case 0: return WriteFailure::None;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return WriteFailure::DiskFull;
-    case EROFS: return WriteFailure::ReadOnly;
-    case EACCES:
-    case EPERM: return WriteFailure::PermissionDenied;
-    case ENOENT:
-    case ENOTDIR: return WriteFailure::FolderMissing;
-    case EISDIR: return WriteFailure::NotRegularFile;
-    default: return WriteFailure::Other;
-    }
-}
-
-QString writeFailureText(WriteFailure failure)
-{
-    switch (failure) {
-    case WriteFailure::None: return {};
-    case WriteFailure::DiskFull: return QStringLiteral("磁盘空间不足");
-    case WriteFailure::ReadOnly: return QStringLiteral("磁盘或文件是只读的");
-    case WriteFailure::PermissionDenied: return QStringLiteral("没有写入这个文件夹的权限");
-    case WriteFailure::FolderMissing: return QStringLiteral("文件夹不存在");
-    case WriteFailure::NotRegularFile: return QStringLiteral("目标不是普通文件");
-    case WriteFailure::Other: return QStringLiteral("写入文件失败");
-    }
-    return {};
-}
-
 AtomicFileWriter::AtomicFileWriter(const QString &targetPath) : m_target(resolveLinks(targetPath)) {}
 
 AtomicFileWriter::~AtomicFileWriter()
@@ -92,11 +61,12 @@ AtomicFileWriter::~AtomicFileWriter()
     if (!m_committed) discard();
 }
 
-void AtomicFileWriter::fail(int error)
+void AtomicFileWriter::fail(int error, FileProblem problem)
 {
-    if (m_failure != WriteFailure::None) return;
+    if (m_failed) return;
+    m_failed = true;
     m_errno = error ? error : EIO;
-    m_failure = writeFailureFromErrno(m_errno);
+    m_problem = problem;
 }
 
 bool AtomicFileWriter::open()
@@ -108,8 +78,8 @@ bool AtomicFileWriter::open()
     mode_t mode = 0666 & ~processUmask();
     if (::stat(targetName.constData(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-            m_failure = WriteFailure::NotRegularFile;
+            fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL,
+                 S_ISDIR(st.st_mode) ? FileProblem::Folder : FileProblem::NotRegular);
             return false;
         }
         mode = st.st_mode & 07777;
@@ -120,7 +90,9 @@ bool AtomicFileWriter::open()
                                    + QLatin1String(".XXXXXX"));
     m_fd = ::mkostemp(m_tempName.data(), O_CLOEXEC);
     if (m_fd < 0) {
-        fail(errno);
+        const int e = errno;
+        // The temporary file is made in the folder: a refusal is the folder's.
+        fail(e, (e == EACCES || e == EPERM) ? FileProblem::ReadOnlyFolder : writeProblemFromErrno(e));
         m_tempName.clear();
         return false;
     }
@@ -139,11 +111,11 @@ bool AtomicFileWriter::write(QByteArrayView bytes)
         const ssize_t put = ::write(m_fd, p, size_t(std::min<qint64>(left, 1 << 30)));
         if (put < 0) {
             if (errno == EINTR) continue;
-            fail(errno);
+            fail(errno, writeProblemFromErrno(errno));
             return false;
         }
         if (put == 0) {
-            fail(ENOSPC);
+            fail(ENOSPC, FileProblem::DiskFull);
             return false;
         }
         p += put;
@@ -161,8 +133,8 @@ bool AtomicFileWriter::commit()
         return false;
     }
     // Delayed allocation means a full disk may only show at fsync or close.
-    if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) fail(errno);
-    if (::close(m_fd) != 0 && !failed()) fail(errno);
+    if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS) fail(errno, writeProblemFromErrno(errno));
+    if (::close(m_fd) != 0 && !failed()) fail(errno, writeProblemFromErrno(errno));
     m_fd = -1;
     if (failed()) {
         discard();
@@ -170,7 +142,8 @@ bool AtomicFileWriter::commit()
     }
     const QByteArray targetName = QFile::encodeName(m_target);
     if (::rename(m_tempName.constData(), targetName.constData()) != 0) {
-        fail(errno);
+        const int e = errno;
+        fail(e, (e == EACCES || e == EPERM) ? FileProblem::ReadOnlyFolder : writeProblemFromErrno(e));
         discard();
         return false;
     }
@@ -192,11 +165,12 @@ void AtomicFileWriter::discard()
     }
 }
 
-WriteFailure WriteFileAtomically(const QString &path, QByteArrayView bytes)
+bool WriteFileAtomically(const QString &path, QByteArrayView bytes, FileProblem *problem)
 {
     AtomicFileWriter writer(path);
-    if (writer.open() && writer.write(bytes) && writer.commit()) return WriteFailure::None;
-    return writer.failure() == WriteFailure::None ? WriteFailure::Other : writer.failure();
+    const bool ok = writer.open() && writer.write(bytes) && writer.commit();
+    if (problem) *problem = writer.problem();
+    return ok;
 }
 
 } // namespace pvsm

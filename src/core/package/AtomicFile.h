@@ -4,23 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "FileCheck.h"
+
 namespace pvsm {
-
-// Why a file could not be written, in the terms a user can act on.
-enum class WriteFailure {
-    None,
-    DiskFull,         // no space left (or the file grew past a size limit)
-    ReadOnly,         // a read-only file system or file
-    PermissionDenied, // the folder or file may not be written by this user
-    FolderMissing,    // the folder of the target does not exist
-    NotRegularFile,   // the target is a folder, a pipe or a device
-    Other,
-};
-
-// The cause of an errno value as a WriteFailure.
-WriteFailure writeFailureFromErrno(int error);
-// A short Chinese text naming the cause ("磁盘空间不足", …); empty for None.
-QString writeFailureText(WriteFailure failure);
 
 // Writes a file the user owns so that the old file stays whole until the new
 // one is complete on disk: the bytes go to a temporary file beside the target,
@@ -50,26 +36,29 @@ public:
     // Removes the temporary file; the target stays as it was.
     void discard();
 
-    bool failed() const { return m_failure != WriteFailure::None; }
-    WriteFailure failure() const { return m_failure; }
+    bool failed() const { return m_failed; }
+    // The cause, when the file system told one (None otherwise, also on success).
+    FileProblem problem() const { return m_problem; }
     int errorNumber() const { return m_errno; }
     const QString &targetPath() const { return m_target; }
     qint64 bytesWritten() const { return m_written; }
 
 private:
-    void fail(int error);
+    void fail(int error, FileProblem problem);
 
     QString m_target;      // the path renamed onto (symbolic links resolved)
     QByteArray m_tempName; // local 8-bit name of the temporary file
     int m_fd = -1;
     qint64 m_written = 0;
-    WriteFailure m_failure = WriteFailure::None;
+    bool m_failed = false;
+    FileProblem m_problem = FileProblem::None;
     int m_errno = 0;
     bool m_committed = false;
 };
 
 // Writes `bytes` as the whole content of `path` through an AtomicFileWriter.
-// Returns None on success; on failure the old file, if any, is unchanged.
-WriteFailure WriteFileAtomically(const QString &path, QByteArrayView bytes);
+// Returns false, with the cause in `problem` when known, and the old file (if
+// any) unchanged when the file could not be written.
+bool WriteFileAtomically(const QString &path, QByteArrayView bytes, FileProblem *problem = nullptr);
 
 } // namespace pvsm

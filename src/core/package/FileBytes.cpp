@@ -1,5 +1,7 @@
 #include "FileBytes.h"
 
+#include "FileCheck.h"
+
 #include <QFile>
 
 namespace pvsm {
@@ -10,7 +12,8 @@ qint64 ReadFileBytes(QByteArray &bytes, const QString &path, qint64 offset, qint
     QFile own(path);
     QFile *file = handle;
     if (!file) {
-        if (!own.open(QIODevice::ReadOnly)) {
+        // A FIFO or a device would block the open or never end.
+        if (readProblem(path) != FileProblem::None || !own.open(QIODevice::ReadOnly)) {
             bytes.clear();
             return 0;
         }

@@ -1,6 +1,7 @@
 #include "PropertyBag.h"
 
 #include "FileBytes.h"
+#include "FileCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -525,6 +526,7 @@ std::optional<PropertyBag> PropertyBag::fromBlob(QByteArrayView data)
 
 bool LoadBagFile(const QString &path, PropertyBag &out)
 {
+    if (readProblem(path) != FileProblem::None) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const qint64 size = file.size();
@@ -547,12 +549,10 @@ bool LoadBagFile(const QString &path, PropertyBag &out)
     return true;
 }
 
-bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir, WriteFailure *failure)
+bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir, FileProblem *problem)
 {
     if (!projectDir.isEmpty()) QDir().mkpath(projectDir);
-    const WriteFailure result = WriteFileAtomically(path, bag.toBlob());
-    if (failure) *failure = result;
-    return result == WriteFailure::None;
+    return WriteFileAtomically(path, bag.toBlob(), problem);
 }
 
 int32_t BytesToLongBE(QByteArrayView bytes)

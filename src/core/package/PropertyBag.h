@@ -118,16 +118,19 @@ inline constexpr uint8_t kBagFormatVersion = 1;
 inline constexpr qint64 kMaxBagFileSize = 256ll * 1024 * 1024;
 
 // Loads the bag in `path` (a blob at offset 0, or after a 12-byte prefix).
-// Returns false and leaves `out` unchanged for anything that is not a bag.
+// Returns false and leaves `out` unchanged for anything that is not a bag;
+// a path that is no regular file is refused without being opened
+// (readProblem tells the caller why).
 bool LoadBagFile(const QString &path, PropertyBag &out);
 
 // Writes the blob of `bag` to `path` through a temporary file renamed into
 // place (AtomicFileWriter: every write and the final sync checked), so that a
 // failed write, a full disk included, leaves the old file intact. When
 // `projectDir` is not empty that folder is created first. Returns whether the
-// file was written; on failure `failure`, when given, says why.
+// file was written; on failure `problem`, when given, holds the cause the file
+// system told (None when it told none).
 bool SaveBagFile(const QString &path, const PropertyBag &bag, const QString &projectDir = {},
-                 WriteFailure *failure = nullptr);
+                 FileProblem *problem = nullptr);
 
 // Big-endian conversions used by the package trailer and index bounds.
 int32_t BytesToLongBE(QByteArrayView bytes); // needs 4 bytes; fewer read as 0

@@ -5,12 +5,71 @@
 
 namespace pvsm {
 
+namespace {
+
+struct PictureFilter
+{
+    const char *name;
+    QStringList extensions;
+};
+
+// The dialog's per-format filters, in the dialog's order; together they hold
+// every supported extension.
+const std::vector<PictureFilter> &pictureFilters()
+{
+    static const std::vector<PictureFilter> filters = {
+        {"Windows位图文件(*.Bmp)", {QStringLiteral("bmp")}},
+        {"JPEG图片格式(*.Jpg;*.Jpeg)", {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
+        {"Gif图片格式(*.Gif)", {QStringLiteral("gif")}},
+        {"PNG图片格式(*.Png)", {QStringLiteral("png")}},
+        {"PCX图片格式(*.Pcx)", {QStringLiteral("pcx")}},
+        {"TGA图片格式(*.Tga)", {QStringLiteral("tga")}},
+        {"TIFF图片格式(*.Tif;*.Tiff)", {QStringLiteral("tif"), QStringLiteral("tiff")}},
+    };
+    return filters;
+}
+
+// "jpg" -> "*.[jJ][pP][gG]".
+QString anyCasePattern(const QString &extension)
+{
+    QString p = QStringLiteral("*.");
+    for (const QChar c : extension)
+        p += c.isLetter() ? QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']') : QString(c);
+    return p;
+}
+
+QStringList anyCasePatterns(const QStringList &extensions)
+{
+    QStringList patterns;
+    for (const QString &e : extensions) patterns << anyCasePattern(e);
+    return patterns;
+}
+
+} // namespace
+
 const QStringList &supportedPictureExtensions()
 {
-    static const QStringList list = {QStringLiteral("BMP"), QStringLiteral("JPG"), QStringLiteral("GIF"),
-                                     QStringLiteral("PNG"), QStringLiteral("TGA"), QStringLiteral("PCX"),
-                                     QStringLiteral("TIF")};
+    static const QStringList list = [] {
+        QStringList all;
+        for (const PictureFilter &f : pictureFilters()) all << f.extensions;
+        return all;
+    }();
     return list;
+}
+
+std::vector<FileFilter> pictureOpenFilters()
+{
+    std::vector<FileFilter> filters{{QStringLiteral("所有支持的图片格式"), anyCasePatterns(supportedPictureExtensions())}};
+    for (const PictureFilter &f : pictureFilters()) filters.push_back({QString::fromUtf8(f.name), anyCasePatterns(f.extensions)});
+    return filters;
+}
+
+QStringList pictureFilesByName(const QStringList &paths)
+{
+    QStringList kept;
+    for (const QString &path : paths)
+        if (hasSupportedPictureExtension(path)) kept << path;
+    return kept;
 }
 
 const QStringList &supportedMusicExtensions()
@@ -22,7 +81,10 @@ const QStringList &supportedMusicExtensions()
 
 bool hasSupportedPictureExtension(const QString &path)
 {
-    return supportedPictureExtensions().contains(path.right(3).toUpper());
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // A name that is only an extension (".jpg") names no picture.
+    return dot > 0 && supportedPictureExtensions().contains(name.mid(dot + 1).toLower());
 }
 
 bool hasSupportedMusicExtension(const QString &path)
@@ -38,14 +100,30 @@ AddPicturesResult addPictures(Project &project, const QStringList &paths, const 
     for (const QString &path : paths) {
         const bool listed = std::any_of(project.pictures.begin(), project.pictures.end(),
                                         [&](const Picture &p) { return p.path == path; });
-        if (listed || !hasSupportedPictureExtension(path) || (isPicture && !isPicture(path))) {
+        QString reason;
+        if (listed)
+            reason = QStringLiteral("is listed twice");
+        else if (!hasSupportedPictureExtension(path))
+            reason = QStringLiteral("has no picture extension (%1)").arg(supportedPictureExtensions().join(QLatin1Char(' ')));
+        else if (isPicture)
+            reason = isPicture(path);
+        if (!reason.isEmpty()) {
             ++result.skipped;
+            result.refused.push_back({path, reason});
             continue;
         }
         project.pictures.push_back(project.newPicture(path, env));
         ++result.added;
     }
     return result;
+}
+
+QString refusedPicturesMessage(const AddPicturesResult &result)
+{
+    if (result.refused.empty()) return {};
+    QString text = QStringLiteral("%1 picture(s) skipped:").arg(result.refused.size());
+    for (const RefusedPicture &r : result.refused) text += QStringLiteral("\n  ") + r.path + QLatin1Char(' ') + r.reason;
+    return text;
 }
 
 QString songRefusedMessage(const QString &lastRefused)

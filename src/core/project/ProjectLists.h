@@ -6,19 +6,49 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace pvsm {
 
-// Picture extensions the editor accepts, upper case.
+// Picture file name extensions the editor accepts, lower case, without the
+// dot: the seven formats' own and their other common spellings (jpeg, jpe,
+// jfif, tiff). Which format a file holds is told by its contents, never by
+// this list, so a PNG named .jpg is a PNG.
 const QStringList &supportedPictureExtensions();
 // Music extensions the editor accepts, upper case.
 const QStringList &supportedMusicExtensions();
 
+// True when the extension after the last dot of the file name is one of
+// supportedPictureExtensions(), in any letter case (.JPEG, .Tiff).
 bool hasSupportedPictureExtension(const QString &path);
 bool hasSupportedMusicExtension(const QString &path);
 
-// Decides whether a file with a supported extension really is a picture.
-using PictureCheck = std::function<bool(const QString &path)>;
+// One filter of an open-file dialog: the name shown and its patterns.
+struct FileFilter
+{
+    QString name;
+    QStringList patterns; // "*.[jJ][pP][gG]": native dialogs here tell letter case apart
+};
+
+// The filters of the editor's "添加图片文件" dialog, in order: every supported
+// picture first, then one filter per format.
+std::vector<FileFilter> pictureOpenFilters();
+
+// The files the editor takes from a drop onto the picture list, or from a
+// folder's listing: those with a supported picture extension, in the order given.
+QStringList pictureFilesByName(const QStringList &paths);
+
+// Decides whether a file with a supported extension really is a picture:
+// empty when it is, else why not, as words that follow its path in a message
+// ("is not a picture of a supported format", "does not exist").
+using PictureCheck = std::function<QString(const QString &path)>;
+
+// A picture left out of the list, with the reason (words that follow its path).
+struct RefusedPicture
+{
+    QString path;
+    QString reason;
+};
 // Length of a song in seconds as the music list stores it; a negative length
 // refuses the song (not playable, or too short to be music).
 using SongAdmissionProbe = std::function<float(const QString &path)>;
@@ -27,6 +57,7 @@ struct AddPicturesResult
 {
     int added = 0;
     int skipped = 0; // duplicates, wrong extensions, files that are no picture
+    std::vector<RefusedPicture> refused; // every skipped file, in the order given
 };
 
 // Appends pictures as the editor does: a path already in the list is skipped,
@@ -40,6 +71,10 @@ struct AddSongsResult
     int added = 0;
     QString lastRefused; // path of the last file refused, empty when none
 };
+
+// "2 picture(s) skipped:" and one line per refused file with its reason;
+// empty when none was refused.
+QString refusedPicturesMessage(const AddPicturesResult &result);
 
 // The message shown for refused songs, followed by a line break and the path.
 QString songRefusedMessage(const QString &lastRefused);

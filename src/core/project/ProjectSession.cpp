@@ -1,5 +1,6 @@
 #include "ProjectSession.h"
 
+#include "FileCheck.h"
 #include "PropertyBag.h"
 #include "Version.h"
 
@@ -52,16 +53,16 @@ bool ProjectSession::writeProjectFile(const QString &path)
 {
     PropertyBag bag;
     WriteProjectBag(m_project, bag, BagMode::Full, m_context);
-    m_lastWriteFailure = WriteFailure::None;
-    return SaveBagFile(path, bag, m_workspace.projectDir(), &m_lastWriteFailure);
+    m_lastWriteProblem = FileProblem::None;
+    return SaveBagFile(path, bag, m_workspace.projectDir(), &m_lastWriteProblem);
 }
 
-QString ProjectSession::saveFailureText(const QString &name, WriteFailure failure)
+FileProblem ProjectSession::lastWriteProblem(const QString &path) const
 {
-    if (failure == WriteFailure::None || failure == WriteFailure::Other)
-        return QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中");
-    return QStringLiteral("无法保存 '") + name + QStringLiteral("'：") + writeFailureText(failure)
-           + QStringLiteral("。原有的文件没有改变。");
+    if (m_lastWriteProblem != FileProblem::None) return m_lastWriteProblem;
+    // The write failed without a cause the file system named; the old file's
+    // size stands for the new one's when telling a full disk.
+    return writeProblem(path, QFileInfo(path).size());
 }
 
 bool ProjectSession::saveCurrentBeforeLeaving()
@@ -70,7 +71,8 @@ bool ProjectSession::saveCurrentBeforeLeaving()
     if (writeProjectFile(m_currentPath)) return true;
     // The silent save failed: going on would drop every change since the last
     // good save, so the user decides.
-    const QString text = saveFailureText(QFileInfo(m_currentPath).fileName(), m_lastWriteFailure) + QLatin1Char('\n')
+    const QString text = cannotWriteText(QFileInfo(m_currentPath).fileName(), lastWriteProblem(m_currentPath))
+                         + QLatin1Char('\n')
                          + QStringLiteral("仍然继续吗？未保存的修改将会丢失。");
     return m_prompter.ask(text, PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info")) == Answer::Yes;
 }
@@ -98,7 +100,7 @@ bool ProjectSession::save(const QString &chosenPath)
     // The old file is replaced only once the new one is complete, so a failed
     // write keeps the user's project.
     if (!writeProjectFile(path)) {
-        m_prompter.inform(saveFailureText(name, m_lastWriteFailure), PromptIcon::Information);
+        m_prompter.inform(cannotWriteText(name, lastWriteProblem(path)), PromptIcon::Information);
         return false;
     }
     m_currentPath = path;

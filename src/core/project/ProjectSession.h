@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Project.h"
-#include "AtomicFile.h"
+#include "FileCheck.h"
 #include "ProjectFile.h"
 #include "Prompter.h"
 #include "Workspace.h"
@@ -56,11 +56,10 @@ public:
     void removeMissingFiles();
 
     // Writes the whole project to `path` (temporary file, then rename); on
-    // failure the old file is whole and lastWriteFailure() says why.
+    // failure the old file is whole and lastWriteProblem() says why.
     bool writeProjectFile(const QString &path);
-    WriteFailure lastWriteFailure() const { return m_lastWriteFailure; }
-    // The message for a save of the file `name` that failed for `failure`.
-    static QString saveFailureText(const QString &name, WriteFailure failure);
+    // Why the last writeProjectFile(`path`) failed, as far as can be told.
+    FileProblem lastWriteProblem(const QString &path) const;
 
     // Closing: may cancel (returns false). Saves the current file and Pvsm.ini as the rules say.
     bool queryClose();
@@ -85,7 +84,7 @@ private:
     bool m_busy = false;
     bool m_loading = false;
     int m_autoSaveTicks = 0;
-    WriteFailure m_lastWriteFailure = WriteFailure::None;
+    FileProblem m_lastWriteProblem = FileProblem::None;
 };
 
 } // namespace pvsm

@@ -1,5 +1,7 @@
 #include "LyricFile.h"
 
+#include "FileCheck.h"
+
 #include "Numbers.h"
 
 #include <QFile>
@@ -135,7 +137,10 @@ struct Parser
             } else if (h + 1 < len && isDigit(line[h + 1])) {
                 const qsizetype c = idx.nextClose[size_t(h)];
                 if (c < 0) continue; // a tag that never closes is no time tag
-                if (table.count() >= kMaxLyricLines) continue;
+                if (table.count() >= kMaxLyricLines) {
+                    ++table.droppedTimeTags;
+                    continue;
+                }
                 int32_t time = 0;
                 qsizetype seconds = 0;
                 if (h + 2 < len && line[h + 2] == QLatin1Char(':')) {
@@ -178,6 +183,15 @@ struct Parser
 };
 
 } // namespace
+
+QString lyricLinesDroppedText(const QString &path, const LyricTable &table)
+{
+    if (table.droppedTimeTags == 0) return {};
+    return QStringLiteral("歌词文件 '%1' 的时间标签太多：只使用前 %2 行，其余 %3 行被忽略")
+        .arg(path)
+        .arg(table.count())
+        .arg(table.droppedTimeTags);
+}
 
 QString DecodeLyricText(const QByteArray &bytes)
 {
@@ -233,6 +247,7 @@ bool ParseLyricBytes(const QByteArray &bytes, LyricTable &table)
 bool ParseLyricFile(const QString &path, LyricTable &table)
 {
     table.clear();
+    if (readProblem(path) != FileProblem::None) return false; // a FIFO would block the open
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxLyricFileBytes) return false;
     const QByteArray bytes = f.read(kMaxLyricFileBytes + 1);

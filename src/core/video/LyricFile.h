@@ -18,6 +18,7 @@ struct LyricTable
     std::vector<int32_t> rowFlags;        // 1 for even line numbers (drawn in the second row), else 0
     QString title, artist, album, maker;  // the [ti, [ar, [al and [by tags (read, not drawn)
     int32_t offsetMs = 0;                 // the offset tag
+    int droppedTimeTags = 0;              // time tags past kMaxLyricLines, ignored
 
     int count() const { return int(texts.size()); }
     void clear() { *this = LyricTable{}; }
@@ -29,6 +30,11 @@ struct LyricTable
 inline constexpr qint64 kMaxLyricFileBytes = 16 * 1024 * 1024;
 inline constexpr int kMaxLyricLines = 10000;
 inline constexpr int kMaxLyricTextChars = 500;
+
+// The message for a table whose file had more time tags than kMaxLyricLines:
+// which file, how many lines are used and how many were left out. Empty when
+// none was left out.
+QString lyricLinesDroppedText(const QString &path, const LyricTable &table);
 
 // Lyric files come as UTF-8 (with or without BOM), UTF-16 with a BOM, or,
 // from Chinese systems, GBK: bytes that are not valid UTF-8 are read as

@@ -607,11 +607,14 @@ int ProjectSoundtrack::CurrentLyricSong(int64_t frameCounter, int64_t musicStart
             if (state == 1 && m_tableSong == k) return k;
             // A repeated song shares its file with the first time it played:
             // the table is read again whenever the song changes.
+            const bool firstRead = state == 0;
             if (!ParseLyricFile(m_lyricFiles[k - 1], m_table)) {
                 state = 2;
                 m_tableSong = 0;
                 return 0;
             }
+            if (firstRead && m_table.droppedTimeTags > 0)
+                m_prompter.inform(lyricLinesDroppedText(m_lyricFiles[k - 1], m_table), PromptIcon::Information);
             state = 1;
             m_tableSong = k;
             const OutputScales scales = outputScales(m_videoSize, m_editingScreen);

@@ -1,5 +1,6 @@
 #include "VideoExport.h"
 
+#include "FileCheck.h"
 #include "Muxer.h"
 #include "Soundtrack.h"
 
@@ -248,9 +249,9 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             outcome.status = kExportCancelled;
             return outcome;
         }
-        if (QFileInfo(target).isDir() || !QFileInfo(QFileInfo(target).absolutePath()).isWritable()) {
-            prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"),
-                            PromptIcon::Information);
+        const FileProblem problem = writeProblem(target);
+        if (problem != FileProblem::None && problem != FileProblem::DiskFull) {
+            prompter.inform(cannotWriteText(name, problem), PromptIcon::Information);
             outcome.status = kExportCancelled;
             return outcome;
         }
