@@ -5,14 +5,18 @@
 namespace pvsm::cli {
 
 // Answers the core's questions without a person: messages go to standard
-// error, file choices return the path given on the command line, and a
-// replace question is answered by the --overwrite flag.
+// error, file choices return the path given on the command line, a replace
+// question is answered by the --overwrite flag and the question whether to
+// make a video without its music by --without-music.
 class CliPrompter : public Prompter
 {
 public:
     QString savePath;
     QString openPath;
     bool overwrite = false;
+    // Answer for "go on without the music that failed?" (--without-music):
+    // a question of its own that --overwrite must not answer.
+    bool withoutMusic = false;
     // Answer for the "save changes?" question (New, Open, exit).
     Answer savePromptAnswer = Answer::No;
 

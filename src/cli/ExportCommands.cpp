@@ -68,6 +68,7 @@ int exportVideo(const QStringList &args)
     QSize screen;
     int sizeIndex = -1;
     bool overwrite = false;
+    bool withoutMusic = false;
     bool listCodecs = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -90,6 +91,7 @@ int exportVideo(const QStringList &args)
         else if (a == QLatin1String("--screen")) screen = parseSize(value());
         else if (a == QLatin1String("--loop")) options.loopToLongerTrack = true;
         else if (a == QLatin1String("--overwrite")) overwrite = true;
+        else if (a == QLatin1String("--without-music")) withoutMusic = true;
         else if (a == QLatin1String("--list-codecs")) listCodecs = true;
         else if (a.startsWith(QLatin1String("--"))) {
             err(QStringLiteral("unknown option %1").arg(a));
@@ -112,6 +114,7 @@ int exportVideo(const QStringList &args)
 
     CliPrompter prompter;
     prompter.overwrite = overwrite;
+    prompter.withoutMusic = withoutMusic;
     const ProjectEnvironment env = cliEnvironment(screen);
     ProjectSession session(cliWorkspace(), env, prompter);
     PropertyBag probe;
@@ -151,6 +154,8 @@ int exportVideo(const QStringList &args)
     out(QStringLiteral("Frames: %1").arg(outcome.frames));
     out(QStringLiteral("Duration: %1").arg(outcome.frames / 30.0, 0, 'f', 3));
     out(QStringLiteral("Bytes: %1").arg(outcome.bytes));
+    out(QStringLiteral("Songs: %1").arg(outcome.songs));
+    if (outcome.withoutMusic) err(QStringLiteral("the video was made without its music (--without-music)"));
     out(QStringLiteral("Seconds: %1").arg(clock.elapsed() / 1000.0, 0, 'f', 2));
     err(outcome.finishReport);
     return kOk;
@@ -158,7 +163,8 @@ int exportVideo(const QStringList &args)
 
 const CommandRegistrar kExport({{QStringLiteral("export")},
                                 QStringLiteral("export PROJECT.aps OUT.avi [--size WxH | --size-index N] [--codec NAME] "
-                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite]"),
+                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] "
+                                               "[--without-music]"),
                                 exportVideo});
 
 } // namespace
