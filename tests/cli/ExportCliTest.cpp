@@ -1,11 +1,11 @@
 #include "CliRun.h"
+#include "Workspace.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -80,10 +80,16 @@ int videoFrames(const QString &path)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt();
 }
 
-QSet<QString> jobFolders()
+// The job folders in Temp/ of the process `pid` (their lock file names it).
+// Other tests may export at the same time, each in folders of its own.
+QStringList jobFoldersOf(qint64 pid)
 {
-    const QStringList names = QDir(kTemp).entryList({QStringLiteral("job-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
-    return QSet<QString>(names.begin(), names.end());
+    QStringList found;
+    for (const QString &name : QDir(kTemp).entryList({QStringLiteral("job-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile lock(kTemp + name + QStringLiteral("/.job.lock"));
+        if (lock.open(QIODevice::ReadOnly) && lock.readAll().trimmed().toLongLong() == pid) found << name;
+    }
+    return found;
 }
 
 // A show of `pictures` pictures with the song `song` (none when empty).
@@ -167,7 +173,6 @@ TEST(ExportCli, TermAndInterruptStopAnExportAndLeaveNoFile)
     for (const int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
         const QString video = dir.filePath(QStringLiteral("long.avi"));
-        const QSet<QString> before = jobFolders();
         QProcess p;
         p.start(kCli, {QStringLiteral("export"), show, video, QStringLiteral("--size"), QStringLiteral("320x240")});
         ASSERT_TRUE(p.waitForStarted());
@@ -180,6 +185,7 @@ TEST(ExportCli, TermAndInterruptStopAnExportAndLeaveNoFile)
         QElapsedTimer clock;
         clock.start();
         ::kill(pid_t(p.processId()), sig);
+        const qint64 pid = p.processId();
         ASSERT_TRUE(p.waitForFinished(60000));
         EXPECT_LT(clock.elapsed(), 5000);
         err += p.readAllStandardError();
@@ -188,7 +194,7 @@ TEST(ExportCli, TermAndInterruptStopAnExportAndLeaveNoFile)
         EXPECT_TRUE(err.contains("已取消")) << err.toStdString();
         EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")},
                                                QDir::Files | QDir::Hidden).isEmpty());
-        EXPECT_TRUE(jobFolders().subtract(before).isEmpty());
+        EXPECT_TRUE(jobFoldersOf(pid).isEmpty());
     }
 }
 
@@ -198,7 +204,6 @@ TEST(ExportCli, AKilledExportsWorkFolderGoesAtTheNextExport)
     const QString song = dir.filePath(QStringLiteral("song.wav"));
     ASSERT_TRUE(writeFile(song, toneWav(8)));
     const QString show = makeShow(dir, QStringLiteral("show.aps"), 2, song, {QStringLiteral("TimeInterval=100000")});
-    const QSet<QString> before = jobFolders();
     QProcess p;
     p.start(kCli, {QStringLiteral("export"), show, dir.filePath(QStringLiteral("killed.avi")), QStringLiteral("--size"),
                    QStringLiteral("160x120")});
@@ -209,14 +214,16 @@ TEST(ExportCli, AKilledExportsWorkFolderGoesAtTheNextExport)
         err += p.readAllStandardError();
     }
     ASSERT_EQ(p.state(), QProcess::Running) << err.toStdString();
+    const qint64 pid = p.processId();
     p.kill();
     ASSERT_TRUE(p.waitForFinished());
-    const QSet<QString> left = QSet<QString>(jobFolders()).subtract(before);
+    const QStringList left = jobFoldersOf(pid);
     ASSERT_EQ(left.size(), 1); // a kill runs no clean-up
+    EXPECT_FALSE(pvsm::JobFolder::isLive(kTemp + left[0]));
 
     const QString shortShow = makeShow(dir, QStringLiteral("short.aps"), 2, {}, {});
     const CliRun next = cli({QStringLiteral("export"), shortShow, dir.filePath(QStringLiteral("next.avi")),
                              QStringLiteral("--size"), QStringLiteral("160x120")});
     ASSERT_EQ(next.exitCode, 0) << next.err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(kTemp + *left.begin()));
+    EXPECT_FALSE(QFileInfo::exists(kTemp + left[0]));
 }

@@ -44,13 +44,13 @@ bool isJobFolderName(const QString &name)
     return name.startsWith(QLatin1String(kJobPrefix));
 }
 
-// Opens (creating it when missing) and locks the lock file of a job folder.
-// The descriptor, or -1 when another open description holds the lock or the
-// folder is gone.
-int lockJobFolder(const QString &folder)
+// Opens (creating it when missing and `create` is set) and locks the lock
+// file of a job folder. The descriptor, or -1 when another open description
+// holds the lock or the folder (or, without `create`, its lock) is gone.
+int lockJobFolder(const QString &folder, bool create = true)
 {
     const QByteArray lock = QFile::encodeName(QDir(folder).filePath(QString::fromLatin1(kJobLock)));
-    const int fd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = ::open(lock.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
     if (fd < 0) return -1;
     int r = ::flock(fd, LOCK_EX | LOCK_NB);
     while (r != 0 && errno == EINTR) r = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -194,7 +194,13 @@ JobFolder::JobFolder(const Workspace &workspace)
         if (!::mkdtemp(pattern.data())) return;
         const QString folder = QFile::decodeName(pattern);
         m_fd = lockJobFolder(folder);
-        if (m_fd >= 0) m_path = folder + QLatin1Char('/');
+        if (m_fd < 0) continue;
+        m_path = folder + QLatin1Char('/');
+        // For people (and tests) looking at Temp/: whose folder this is.
+        const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+        if (::write(m_fd, pid.constData(), size_t(pid.size())) != pid.size()) {
+            // The lock is what counts; a lock file without its note is fine.
+        }
     }
 }
 
@@ -234,9 +240,12 @@ void JobFolder::remove()
 
 bool JobFolder::isLive(const QString &folder)
 {
-    if (!QFileInfo(folder).isDir()) return false;
-    const int fd = lockJobFolder(folder);
-    if (fd < 0) return true;
+    // Only looks: a lock file made here could keep a job that is removing its
+    // folder from removing all of it.
+    const QString lock = QDir(folder).filePath(QString::fromLatin1(kJobLock));
+    if (!QFileInfo(lock).isFile()) return false;
+    const int fd = lockJobFolder(folder, false);
+    if (fd < 0) return QFileInfo::exists(lock);
     ::close(fd);
     return false;
 }

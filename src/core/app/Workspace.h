@@ -84,8 +84,8 @@ private:
 // has its own, so any number of jobs, in one process or in several, can run
 // side by side on one work folder without touching each other's files.
 //
-// The folder holds a lock file that the job keeps locked (flock) while it
-// runs. The kernel drops the lock when the process ends however it ends, so a
+// The folder holds a lock file, naming the process in its text, that the job
+// keeps locked (flock) while it runs. The kernel drops the lock when the process ends however it ends, so a
 // folder whose lock can be taken belongs to no running job: that is how
 // emptyTemp() and removeStaleJobFolders() tell a live job's folder from one
 // left by a killed run. Creating a job folder first removes such stale ones.
@@ -113,7 +113,8 @@ public:
     // Deletes the folder now (the destructor then has nothing left to do).
     void remove();
 
-    // True when `folder` is a job folder whose job still runs.
+    // True when `folder` is a job folder whose job still runs. Changes
+    // nothing in the folder.
     static bool isLive(const QString &folder);
 
 private:
