@@ -92,6 +92,19 @@ QStringList jobFoldersOf(qint64 pid)
     return found;
 }
 
+// Starts pvsm-cli with `args` and waits until it renders the video (step 4).
+// False when it ended before; `err` gets its standard error so far.
+bool startRendering(QProcess &p, const QStringList &args, QByteArray &err)
+{
+    p.start(kCli, args);
+    if (!p.waitForStarted()) return false;
+    while (!err.contains("步骤4/5") && p.state() == QProcess::Running) {
+        p.waitForReadyRead(1000);
+        err += p.readAllStandardError();
+    }
+    return p.state() == QProcess::Running;
+}
+
 // A show of `pictures` pictures with the song `song` (none when empty).
 QString makeShow(const QTemporaryDir &dir, const QString &name, int pictures, const QString &song, const QStringList &sets)
 {
@@ -174,14 +187,11 @@ TEST(ExportCli, TermAndInterruptStopAnExportAndLeaveNoFile)
         SCOPED_TRACE(sig);
         const QString video = dir.filePath(QStringLiteral("long.avi"));
         QProcess p;
-        p.start(kCli, {QStringLiteral("export"), show, video, QStringLiteral("--size"), QStringLiteral("320x240")});
-        ASSERT_TRUE(p.waitForStarted());
         QByteArray err;
-        while (!err.contains("步骤4/5") && p.state() == QProcess::Running) {
-            p.waitForReadyRead(1000);
-            err += p.readAllStandardError();
-        }
-        ASSERT_EQ(p.state(), QProcess::Running) << err.toStdString();
+        ASSERT_TRUE(startRendering(p, {QStringLiteral("export"), show, video, QStringLiteral("--size"),
+                                       QStringLiteral("320x240")},
+                                   err))
+            << err.toStdString();
         QElapsedTimer clock;
         clock.start();
         ::kill(pid_t(p.processId()), sig);
@@ -205,15 +215,11 @@ TEST(ExportCli, AKilledExportsWorkFolderGoesAtTheNextExport)
     ASSERT_TRUE(writeFile(song, toneWav(8)));
     const QString show = makeShow(dir, QStringLiteral("show.aps"), 2, song, {QStringLiteral("TimeInterval=100000")});
     QProcess p;
-    p.start(kCli, {QStringLiteral("export"), show, dir.filePath(QStringLiteral("killed.avi")), QStringLiteral("--size"),
-                   QStringLiteral("160x120")});
-    ASSERT_TRUE(p.waitForStarted());
     QByteArray err;
-    while (!err.contains("步骤4/5") && p.state() == QProcess::Running) {
-        p.waitForReadyRead(1000);
-        err += p.readAllStandardError();
-    }
-    ASSERT_EQ(p.state(), QProcess::Running) << err.toStdString();
+    ASSERT_TRUE(startRendering(p, {QStringLiteral("export"), show, dir.filePath(QStringLiteral("killed.avi")),
+                                   QStringLiteral("--size"), QStringLiteral("160x120")},
+                               err))
+        << err.toStdString();
     const qint64 pid = p.processId();
     p.kill();
     ASSERT_TRUE(p.waitForFinished());

@@ -241,6 +241,28 @@ protected:
         return QDir(ws.tempDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
+    // The music failed with `message` and nobody agreed to go on without it.
+    void expectMusicMissing(const ExportOutcome &o, const QString &message) const
+    {
+        EXPECT_FALSE(o.completed);
+        EXPECT_EQ(o.status, kExportMusicMissing);
+        EXPECT_EQ(prompter.informed, QStringList{message});
+        EXPECT_EQ(prompter.asked, QStringList{soundtrackText::goOnWithoutMusic()});
+        EXPECT_FALSE(QFile::exists(o.target));
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+    }
+
+    // A video the user agreed to make without its music, saying so.
+    void expectVideoWithoutMusic(const ExportOutcome &o) const
+    {
+        ASSERT_TRUE(o.completed);
+        EXPECT_TRUE(o.withoutMusic);
+        EXPECT_EQ(o.songs, 0);
+        EXPECT_TRUE(o.finishReport.contains(QStringLiteral("音乐数量： 0\r\n")));
+        EXPECT_TRUE(decodedAudio(o.target).empty());
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+    }
+
     ExportOutcome exportTo(const QString &name)
     {
         RandomSource::global().setFixedSeed(7);
@@ -365,24 +387,12 @@ TEST_F(SoundtrackExport, MusicThatCannotBeDecodedIsNeverASilentSuccess)
         prompter.asked.clear();
         // Nobody agrees to a video without its music: the export fails.
         prompter.answers = {Answer::No};
-        const ExportOutcome refused = exportTo(QStringLiteral("refused.avi"));
-        EXPECT_FALSE(refused.completed);
-        EXPECT_EQ(refused.status, kExportMusicMissing);
-        EXPECT_EQ(prompter.informed, QStringList{soundtrackText::unsupportedFile(song)});
-        EXPECT_EQ(prompter.asked, QStringList{soundtrackText::goOnWithoutMusic()});
-        EXPECT_FALSE(QFile::exists(refused.target));
-        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+        expectMusicMissing(exportTo(QStringLiteral("refused.avi")), soundtrackText::unsupportedFile(song));
     }
 
     // With the user's yes the video goes out, and says it has no music.
     prompter.answers = {Answer::Yes};
-    const ExportOutcome agreed = exportTo(QStringLiteral("agreed.avi"));
-    ASSERT_TRUE(agreed.completed);
-    EXPECT_TRUE(agreed.withoutMusic);
-    EXPECT_EQ(agreed.songs, 0);
-    EXPECT_TRUE(agreed.finishReport.contains(QStringLiteral("音乐数量： 0\r\n")));
-    EXPECT_TRUE(decodedAudio(agreed.target).empty());
-    EXPECT_TRUE(tempLeftovers().isEmpty());
+    expectVideoWithoutMusic(exportTo(QStringLiteral("agreed.avi")));
 }
 
 TEST_F(SoundtrackExport, FailedEncodingIsAFailureUnlessTheUserAgrees)
@@ -398,25 +408,17 @@ TEST_F(SoundtrackExport, FailedEncodingIsAFailureUnlessTheUserAgrees)
         QDir(ws.tempDir() + jobs[0]).mkdir(QString::fromLatin1(soundtrackFiles::kAudioPart));
     };
     prompter.answers = {Answer::No};
-    const ExportOutcome refused = exportTo(QStringLiteral("refused.avi"));
-    EXPECT_FALSE(refused.completed);
-    EXPECT_EQ(refused.status, kExportMusicMissing);
-    EXPECT_EQ(prompter.informed, QStringList{soundtrackText::encodeFailed()});
-    EXPECT_EQ(prompter.asked, QStringList{soundtrackText::goOnWithoutMusic()});
+    expectMusicMissing(exportTo(QStringLiteral("refused.avi")), soundtrackText::encodeFailed());
     EXPECT_EQ(prompter.foreignCalls, 0);
-    EXPECT_FALSE(QFile::exists(refused.target));
-    EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
 
     prompter.answers = {Answer::Yes};
+    prompter.informed.clear();
+    prompter.asked.clear();
     const ExportOutcome agreed = exportTo(QStringLiteral("unencoded.avi"));
-    ASSERT_TRUE(agreed.completed);
-    EXPECT_TRUE(agreed.withoutMusic);
-    EXPECT_EQ(agreed.songs, 0);
-    EXPECT_TRUE(agreed.finishReport.contains(QStringLiteral("音乐数量： 0\r\n")));
-    EXPECT_TRUE(decodedAudio(agreed.target).empty());
+    expectVideoWithoutMusic(agreed);
+    EXPECT_EQ(prompter.informed, QStringList{soundtrackText::encodeFailed()});
     // The show keeps the layout the music gave it: 12.5 s per picture.
     EXPECT_NEAR(agreed.frames / 30.0, 25.0, 1.0);
-    EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(SoundtrackExport, CancelInAnyStepLeavesNothing)
