@@ -84,10 +84,17 @@ int audioInfo(const QStringList &args)
     if (opened == SoundResultOk) fact("SourceDuration", QString::number(source->Info().Duration()));
     source->CloseSource();
 
-    fact("ProbeSongLength", number(ProbeSongLength(path)));
+    const double probed = ProbeSongLength(path);
+    fact("ProbeSongLength", number(probed));
     fact("GetSongLength", number(GetSongLength(path, 0)));
     if (opened != SoundResultOk) {
         err(QStringLiteral("%1 cannot be read as a song (result %2)").arg(args[0]).arg(int(opened)));
+        return kFailed;
+    }
+    // The length the music list would store: without one the song cannot be
+    // laid out in a show.
+    if (!(probed > 0) || !(GetSongLength(path, float(probed)) > 0)) {
+        err(QStringLiteral("the length of %1 cannot be found").arg(args[0]));
         return kFailed;
     }
     return kOk;

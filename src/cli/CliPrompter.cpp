@@ -1,5 +1,7 @@
 #include "CliPrompter.h"
 
+#include "Soundtrack.h"
+
 #include <cstdio>
 
 namespace pvsm::cli {
@@ -21,6 +23,12 @@ void err(const QString &line)
 
 Answer CliPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon, const QString &)
 {
+    if (text == soundtrackText::goOnWithoutMusic()) {
+        err(text);
+        err(withoutMusic ? QStringLiteral("-> yes (--without-music)")
+                         : QStringLiteral("-> no (pass --without-music to make the video without its music)"));
+        return withoutMusic ? Answer::Yes : Answer::No;
+    }
     if (buttons == PromptButtons::YesNo) {
         err(text);
         // The replace question is the one that names an existing file.

@@ -6,7 +6,8 @@ namespace pvsm::cli {
 
 // Answers the core's questions without a person: messages go to standard
 // error, file choices return the path given on the command line, a replace
-// question is answered by the --overwrite flag and any other yes/no question
+// question is answered by the --overwrite flag, the question whether to make a
+// video without its music by --without-music, and any other yes/no question
 // (going on with little free disk space, for one) by the --yes flag.
 class CliPrompter : public Prompter
 {
@@ -15,6 +16,9 @@ public:
     QString openPath;
     bool overwrite = false;
     bool yes = false;
+    // Answer for "go on without the music that failed?" (--without-music):
+    // a question of its own that --overwrite must not answer.
+    bool withoutMusic = false;
     // Answer for the "save changes?" question (New, Open, exit).
     Answer savePromptAnswer = Answer::No;
 

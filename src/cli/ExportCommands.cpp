@@ -69,6 +69,7 @@ int exportVideo(const QStringList &args)
     int sizeIndex = -1;
     bool overwrite = false;
     bool yes = false;
+    bool withoutMusic = false;
     bool listCodecs = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
@@ -92,6 +93,7 @@ int exportVideo(const QStringList &args)
         else if (a == QLatin1String("--loop")) options.loopToLongerTrack = true;
         else if (a == QLatin1String("--overwrite")) overwrite = true;
         else if (a == QLatin1String("--yes")) yes = true;
+        else if (a == QLatin1String("--without-music")) withoutMusic = true;
         else if (a == QLatin1String("--list-codecs")) listCodecs = true;
         else if (a.startsWith(QLatin1String("--"))) {
             err(QStringLiteral("unknown option %1").arg(a));
@@ -115,6 +117,7 @@ int exportVideo(const QStringList &args)
     CliPrompter prompter;
     prompter.overwrite = overwrite;
     prompter.yes = yes;
+    prompter.withoutMusic = withoutMusic;
     const ProjectEnvironment env = cliEnvironment(screen);
     ProjectSession session(cliWorkspace(), env, prompter);
     PropertyBag probe;
@@ -151,6 +154,8 @@ int exportVideo(const QStringList &args)
     out(QStringLiteral("Frames: %1").arg(outcome.frames));
     out(QStringLiteral("Duration: %1").arg(outcome.frames / 30.0, 0, 'f', 3));
     out(QStringLiteral("Bytes: %1").arg(outcome.bytes));
+    out(QStringLiteral("Songs: %1").arg(outcome.songs));
+    if (outcome.withoutMusic) err(QStringLiteral("the video was made without its music (--without-music)"));
     out(QStringLiteral("Seconds: %1").arg(clock.elapsed() / 1000.0, 0, 'f', 2));
     err(outcome.finishReport);
     return kOk;
@@ -158,7 +163,8 @@ int exportVideo(const QStringList &args)
 
 const CommandRegistrar kExport({{QStringLiteral("export")},
                                 QStringLiteral("export PROJECT.aps OUT.avi [--size WxH | --size-index N] [--codec NAME] "
-                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] [--yes]"),
+                                               "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] [--yes] "
+                                               "[--without-music]"),
                                 exportVideo});
 
 } // namespace

@@ -5,9 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace pvsm;
 
@@ -32,6 +35,53 @@ TEST(Workspace, PrepareCreatesProjectAndEmptiesTemp)
     QDir(ws.tempDir()).removeRecursively();
     ASSERT_TRUE(ws.prepare());
     EXPECT_TRUE(QDir(ws.tempDir()).exists());
+}
+
+TEST(Workspace, JobFoldersAreApartAndOnlyStaleOnesAreSwept)
+{
+    QTemporaryDir dir;
+    const Workspace ws(dir.path(), dir.path());
+    auto touch = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+    };
+    // Left by runs that were killed: one with its lock file (no one holds
+    // it), one killed before it made its lock.
+    const QString stale = ws.tempDir() + QStringLiteral("job-AbC123/");
+    const QString unlocked = ws.tempDir() + QStringLiteral("job-Zz9999/");
+    ASSERT_TRUE(QDir().mkpath(stale) && QDir().mkpath(unlocked));
+    ASSERT_TRUE(touch(stale + QStringLiteral(".job.lock")) && touch(stale + QStringLiteral("TmpWav1.wav")));
+    EXPECT_FALSE(JobFolder::isLive(stale));
+
+    auto first = std::make_unique<JobFolder>(ws);
+    JobFolder second(ws);
+    ASSERT_TRUE(first->isValid() && second.isValid());
+    EXPECT_NE(first->path(), second.path());
+    EXPECT_TRUE(first->path().startsWith(ws.tempDir()));
+    EXPECT_FALSE(QFileInfo::exists(stale)); // swept when a job starts
+    EXPECT_FALSE(QFileInfo::exists(unlocked));
+    ASSERT_TRUE(touch(first->filePath(QStringLiteral("Pvsm_Video_Part.avi"))));
+    ASSERT_TRUE(touch(ws.tempDir() + QStringLiteral("loose.wav")));
+
+    // A running job's folder survives the start-up and exit clean-ups (the
+    // lock is per open file, so a job of this process counts as running).
+    EXPECT_TRUE(JobFolder::isLive(first->path()));
+    ws.removeStaleJobFolders();
+    ASSERT_TRUE(ws.prepare());
+    EXPECT_TRUE(QFileInfo::exists(first->filePath(QStringLiteral("Pvsm_Video_Part.avi"))));
+    EXPECT_TRUE(QFileInfo::exists(second.path()));
+    EXPECT_FALSE(QFileInfo::exists(ws.tempDir() + QStringLiteral("loose.wav")));
+
+    // The job's end takes its folder with everything in it.
+    const QString firstPath = first->path();
+    first.reset();
+    EXPECT_FALSE(QFileInfo::exists(firstPath));
+    JobFolder moved = std::move(second);
+    EXPECT_FALSE(second.isValid());
+    const QString movedPath = moved.path();
+    moved.remove();
+    EXPECT_FALSE(QFileInfo::exists(movedPath));
+    EXPECT_TRUE(QDir(ws.tempDir()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
 }
 
 TEST(Workspace, PathsAndAutoSaveMatching)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace pvsm::test;
 
 using pvsm::test::cli;
@@ -54,6 +56,17 @@ TEST(AudioCli, InfoOfAnMp3AndOfAFileThatIsNone)
     EXPECT_FALSE(bad.err.isEmpty());
     EXPECT_NE(cli({QStringLiteral("audio"), QStringLiteral("info"), dir.filePath(QStringLiteral("none.wav"))}).exitCode,
               0);
+
+    // WAV headers that open but give no length: no song to lay out.
+    const QByteArray samples = bytesOf(tone(22050, 2, 22050));
+    for (const auto &[name, rate, channels] : {std::tuple{"no-channels.wav", 22050, 0}, std::tuple{"no-rate.wav", 0, 2}}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(QLatin1String(name));
+        ASSERT_TRUE(writeFile(path, wavFile(rate, channels, 16, samples)));
+        const CliRun r = cli({QStringLiteral("audio"), QStringLiteral("info"), path});
+        EXPECT_NE(r.exitCode, 0) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("length"))) << r.err.toStdString();
+    }
 }
 
 TEST(AudioCli, LyricsTableFromAGbkFile)

@@ -235,6 +235,34 @@ protected:
         project.lyricFiles << lrc;
     }
 
+    // Whatever an export left in Temp/: files or job folders.
+    QStringList tempLeftovers() const
+    {
+        return QDir(ws.tempDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+    // The music failed with `message` and nobody agreed to go on without it.
+    void expectMusicMissing(const ExportOutcome &o, const QString &message) const
+    {
+        EXPECT_FALSE(o.completed);
+        EXPECT_EQ(o.status, kExportMusicMissing);
+        EXPECT_EQ(prompter.informed, QStringList{message});
+        EXPECT_EQ(prompter.asked, QStringList{soundtrackText::goOnWithoutMusic()});
+        EXPECT_FALSE(QFile::exists(o.target));
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+    }
+
+    // A video the user agreed to make without its music, saying so.
+    void expectVideoWithoutMusic(const ExportOutcome &o) const
+    {
+        ASSERT_TRUE(o.completed);
+        EXPECT_TRUE(o.withoutMusic);
+        EXPECT_EQ(o.songs, 0);
+        EXPECT_TRUE(o.finishReport.contains(QStringLiteral("音乐数量： 0\r\n")));
+        EXPECT_TRUE(decodedAudio(o.target).empty());
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+    }
+
     ExportOutcome exportTo(const QString &name)
     {
         RandomSource::global().setFixedSeed(7);
@@ -304,8 +332,9 @@ TEST_F(SoundtrackExport, MusicAndLyricsReachTheVideo)
         EXPECT_NEAR(firstSound(audio), c.musicStartFrame / 30.0 + songLead, 1.0 / 30.0);
 
         // Nothing of the soundtrack's work stays behind.
-        EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty())
-            << QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(withLyrics.songs, 1);
+        EXPECT_FALSE(withLyrics.withoutMusic);
 
         // The same moment without lyrics differs only by the lyric line.
         project.settings.enableLyric = false;
@@ -331,36 +360,65 @@ TEST_F(SoundtrackExport, MusicAndLyricsReachTheVideo)
     }
 }
 
-TEST_F(SoundtrackExport, UnsupportedSongGivesVideoWithoutMusic)
+TEST_F(SoundtrackExport, MusicThatCannotBeDecodedIsNeverASilentSuccess)
 {
-    const QString bogus = dir.filePath(QStringLiteral("broken.wav"));
-    QFile f(bogus);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a wave file at all");
-    f.close();
-    project.songs.push_back({bogus, 30});
-    const ExportOutcome o = exportTo(QStringLiteral("silent.avi"));
-    ASSERT_TRUE(o.completed);
-    ASSERT_EQ(prompter.informed.size(), 1);
-    EXPECT_EQ(prompter.informed[0], soundtrackText::unsupportedFile(bogus));
-    EXPECT_TRUE(decodedAudio(o.target).empty());
-    EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    // Songs that made it into a project but give no sound now.
+    const QByteArray tone5s(22050 * 4 * 5, '\x10');
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"no-channels.wav", MakeWavHeader44(MakePcmFormat(22050, 0, 16), 44 + tone5s.size()) + tone5s},
+        {"no-rate.wav", MakeWavHeader44(MakePcmFormat(0, 2, 16), 44 + tone5s.size()) + tone5s},
+        {"noise.wma", QByteArray(40000, '\x5a')},
+        {"all-ff.mp3", QByteArray(40000, '\xff')},
+        {"text.wav", QByteArray("not a wave file at all")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString song = dir.filePath(QString::fromLatin1(c.name));
+        QFile f(song);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+        project.songs = {{song, 5}};
+        prompter.informed.clear();
+        prompter.asked.clear();
+        // Nobody agrees to a video without its music: the export fails.
+        prompter.answers = {Answer::No};
+        expectMusicMissing(exportTo(QStringLiteral("refused.avi")), soundtrackText::unsupportedFile(song));
+    }
+
+    // With the user's yes the video goes out, and says it has no music.
+    prompter.answers = {Answer::Yes};
+    expectVideoWithoutMusic(exportTo(QStringLiteral("agreed.avi")));
 }
 
-TEST_F(SoundtrackExport, FailedEncodingGivesVideoWithoutMusic)
+TEST_F(SoundtrackExport, FailedEncodingIsAFailureUnlessTheUserAgrees)
 {
     addSong(QStringLiteral("wav"), 25);
-    // A folder where the MP3 should go: the background encoder cannot write.
-    ASSERT_TRUE(QDir(ws.tempDir()).mkdir(QString::fromLatin1(soundtrackFiles::kAudioPart)));
-    const ExportOutcome o = exportTo(QStringLiteral("unencoded.avi"));
-    ASSERT_TRUE(o.completed);
-    EXPECT_EQ(prompter.informed, QStringList{soundtrackText::encodeFailed()});
+    // Decoding is under way when its step is first reported; a folder where
+    // the MP3 should go then keeps the background encoder from writing it, as
+    // a full disk would.
+    control.progress = [&](int, const QString &caption) {
+        if (caption != QStringLiteral("步骤1/5：解码音频")) return;
+        const QStringList jobs = QDir(ws.tempDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        ASSERT_EQ(jobs.size(), 1);
+        QDir(ws.tempDir() + jobs[0]).mkdir(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    };
+    prompter.answers = {Answer::No};
+    expectMusicMissing(exportTo(QStringLiteral("refused.avi")), soundtrackText::encodeFailed());
     EXPECT_EQ(prompter.foreignCalls, 0);
-    EXPECT_TRUE(decodedAudio(o.target).empty());
+
+    prompter.answers = {Answer::Yes};
+    prompter.informed.clear();
+    prompter.asked.clear();
+    const ExportOutcome agreed = exportTo(QStringLiteral("unencoded.avi"));
+    expectVideoWithoutMusic(agreed);
+    EXPECT_EQ(prompter.informed, QStringList{soundtrackText::encodeFailed()});
     // The show keeps the layout the music gave it: 12.5 s per picture.
-    EXPECT_NEAR(o.frames / 30.0, 25.0, 1.0);
-    EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty())
-        << QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')).toStdString();
+    EXPECT_NEAR(agreed.frames / 30.0, 25.0, 1.0);
 }
 
 TEST_F(SoundtrackExport, CancelInAnyStepLeavesNothing)
@@ -388,8 +446,7 @@ TEST_F(SoundtrackExport, CancelInAnyStepLeavesNothing)
         EXPECT_EQ(o.status, kExportCancelled);
         EXPECT_FALSE(QFile::exists(o.target));
         EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
-        EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).isEmpty())
-            << QDir(ws.tempDir()).entryList(QDir::Files | QDir::Hidden).join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
     }
 }
 
@@ -408,4 +465,31 @@ TEST_F(SoundtrackExport, ALyricFileCutAtItsLineLimitIsReported)
     // Once, though the song's lines are drawn on many frames.
     EXPECT_EQ(prompter.informed,
               QStringList{QStringLiteral("歌词文件 '%1' 的时间标签太多：只使用前 10000 行，其余 30 行被忽略").arg(project.lyricFiles[0])});
+}
+
+// With music the work files come first: the decoded song and the joined WAV
+// are set aside from the free space, and the video part (which the joined
+// file needs as much room again for, on the same disk) gets half the rest.
+TEST_F(SoundtrackExport, AVideoWithMusicStopsAtTheFreeSpaceItMeasured)
+{
+    addSong(QStringLiteral("wav"), 25); // 2.2 MB decoded
+    project.settings.enableSync = false;
+    project.settings.timeInterval = 100000; // beyond what a project file may hold
+    // 30 MiB free: about 13 MB for the export, 4.4 MB of it for the music.
+    options.freeSpace = [](const QString &) { return qint64(30) * 1048576; };
+    project.settings.enableLyric = false; // one long hold, not a lyric line every tenth of a second
+    const ExportOutcome o = exportTo(QStringLiteral("full.avi"));
+    EXPECT_FALSE(o.completed);
+    EXPECT_TRUE(o.diskFull);
+    EXPECT_EQ(prompter.informed, QStringList{exportText::diskFull(ws.tempDir())});
+    EXPECT_FALSE(QFile::exists(o.target));
+    EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(QLatin1Char(' ')).toStdString();
+
+    // The same room is plenty for the show the music lays out.
+    project.settings.enableSync = true;
+    prompter.informed.clear();
+    const ExportOutcome fits = exportTo(QStringLiteral("fits.avi"));
+    ASSERT_TRUE(fits.completed) << prompter.informed.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(fits.songs, 1);
+    EXPECT_NEAR(decodedAudio(fits.target).size() / 22050.0, 25.0, 1.0);
 }

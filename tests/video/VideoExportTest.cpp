@@ -2,12 +2,17 @@
 #include "VideoExport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace pvsm;
 using pvsm::test::FakePrompter;
@@ -174,5 +179,91 @@ TEST_F(ExportTest, ACompleteExportIsAPlayableVideo)
         }
     EXPECT_LT(diff / (320.0 * 240 * 3), 3.0);
     // No work files are left behind.
-    EXPECT_TRUE(QDir(ws.tempDir()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(QDir(ws.tempDir()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_EQ(o.songs, 0);
+    EXPECT_FALSE(o.withoutMusic);
+}
+
+namespace {
+
+// Bytes of the largest hidden work file beside `target` (the part file).
+qint64 partBytes(const QString &folder)
+{
+    qint64 most = 0;
+    for (const QFileInfo &f : QDir(folder).entryInfoList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden))
+        most = std::max(most, f.size());
+    return most;
+}
+
+} // namespace
+
+// A picture held for more than a day is millions of frames, written after the
+// frame loop handed the picture over. A cancel from another thread must stop
+// that writing too. The bound on the time is far above what stopping takes;
+// without the cancel in the writer's loops the held frames are all written
+// first, some 15 seconds here.
+TEST_F(ExportTest, CancelStopsTheHeldPicturesFramesAtOnce)
+{
+    addPictures(3);
+    project.settings.timeInterval = 100000; // beyond what a project file may hold
+    options.targetPath = dir.filePath(QStringLiteral("held.avi"));
+    std::atomic<bool> cancel{false};
+    control.cancel = &cancel;
+    QElapsedTimer sinceCancel;
+    std::thread canceller([&] {
+        // Once the held frames are being written, well into the file.
+        while (partBytes(dir.path()) < 2 * 1048576) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        sinceCancel.start();
+        cancel = true;
+    });
+    const ExportOutcome o = ExportAvi(project, ws, options, prompter, control);
+    const qint64 stopMs = sinceCancel.elapsed();
+    canceller.join();
+    EXPECT_FALSE(o.completed);
+    EXPECT_EQ(o.status, kExportCancelled);
+    EXPECT_LT(stopMs, 3000);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(ws.tempDir()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+// The export measures the free space once and stops with the disk-full
+// message when its video would use it up, instead of filling the disk.
+TEST_F(ExportTest, AnExportStopsAtTheFreeSpaceItMeasured)
+{
+    addPictures(2);
+    qint64 biggest = 0;
+    // 20 MiB free: the export may use about 3.6 MB of it.
+    options.freeSpace = [&](const QString &) { return qint64(20) * 1048576; };
+    options.targetPath = dir.filePath(QStringLiteral("fits.avi"));
+    const ExportOutcome fits = ExportAvi(project, ws, options, prompter, control);
+    ASSERT_TRUE(fits.completed) << prompter.informed.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(fits.diskFull);
+
+    project.settings.timeInterval = 100000;
+    options.targetPath = dir.filePath(QStringLiteral("full.avi"));
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done) {
+            biggest = std::max(biggest, partBytes(dir.path()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const ExportOutcome full = ExportAvi(project, ws, options, prompter, control);
+    done = true;
+    watcher.join();
+    EXPECT_FALSE(full.completed);
+    EXPECT_TRUE(full.diskFull);
+    EXPECT_EQ(full.status, kExportWriteFailed);
+    EXPECT_EQ(prompter.informed, QStringList{exportText::diskFull(dir.path())});
+    EXPECT_LE(biggest, 4 * 1048576);
+    EXPECT_FALSE(QFile::exists(full.target));
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(ws.tempDir()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+
+    // No room at all: nothing is started.
+    prompter.informed.clear();
+    options.freeSpace = [](const QString &) { return qint64(1048576); };
+    const ExportOutcome none = ExportAvi(project, ws, options, prompter, control);
+    EXPECT_TRUE(none.diskFull);
+    EXPECT_EQ(prompter.informed, QStringList{exportText::diskFull(dir.path())});
 }

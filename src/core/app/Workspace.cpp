@@ -8,6 +8,14 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pvsm {
 
 namespace {
@@ -26,6 +34,52 @@ bool holdsShippedData(const QString &dir)
     for (const char *name : kShippedData)
         if (QFileInfo::exists(QDir(dir).filePath(QString::fromLatin1(name)))) return true;
     return false;
+}
+
+constexpr const char *kJobPrefix = "job-";
+constexpr const char *kJobLock = ".job.lock";
+
+bool isJobFolderName(const QString &name)
+{
+    return name.startsWith(QLatin1String(kJobPrefix));
+}
+
+// Opens (creating it when missing and `create` is set) and locks the lock
+// file of a job folder. The descriptor, or -1 when another open description
+// holds the lock or the folder (or, without `create`, its lock) is gone.
+int lockJobFolder(const QString &folder, bool create = true)
+{
+    const QByteArray lock = QFile::encodeName(QDir(folder).filePath(QString::fromLatin1(kJobLock)));
+    const int fd = ::open(lock.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
+    if (fd < 0) return -1;
+    int r = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR) r = ::flock(fd, LOCK_EX | LOCK_NB);
+    if (r != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // Another process may have removed the folder between our open and our
+    // lock: the lock must be on the file that is still there.
+    struct stat held = {};
+    struct stat there = {};
+    if (::fstat(fd, &held) != 0 || ::stat(lock.constData(), &there) != 0 || held.st_ino != there.st_ino
+        || held.st_dev != there.st_dev) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes `folder` when no running job holds it; true when it was removed.
+bool removeIfStale(const QString &folder)
+{
+    const int fd = lockJobFolder(folder);
+    if (fd < 0) return false;
+    // Holding the lock keeps a job that is being created from taking the
+    // folder while it goes.
+    const bool removed = QDir(folder).removeRecursively();
+    ::close(fd);
+    return removed;
 }
 
 // QFileInfo::isWritable only reads permission bits; root, ACLs and read-only
@@ -110,11 +164,90 @@ void Workspace::emptyTemp() const
     if (!temp.exists()) return;
     const auto entries = temp.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (isJobFolderName(entry.fileName())) removeIfStale(entry.absoluteFilePath());
+            else QDir(entry.absoluteFilePath()).removeRecursively();
+        } else {
             QFile::remove(entry.absoluteFilePath());
+        }
     }
+}
+
+void Workspace::removeStaleJobFolders() const
+{
+    const QDir temp(tempDir());
+    if (!temp.exists()) return;
+    const auto entries = temp.entryInfoList({QString::fromLatin1(kJobPrefix) + QLatin1Char('*')},
+                                            QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries)
+        if (!entry.isSymLink()) removeIfStale(entry.absoluteFilePath());
+}
+
+JobFolder::JobFolder(const Workspace &workspace)
+{
+    QDir().mkpath(workspace.tempDir());
+    workspace.removeStaleJobFolders();
+    // A sweep by another process may take a folder between its creation and
+    // its lock; a fresh one is made then.
+    for (int attempt = 0; attempt < 8 && m_fd < 0; ++attempt) {
+        QByteArray pattern = QFile::encodeName(workspace.tempDir() + QString::fromLatin1(kJobPrefix)) + "XXXXXX";
+        if (!::mkdtemp(pattern.data())) return;
+        const QString folder = QFile::decodeName(pattern);
+        m_fd = lockJobFolder(folder);
+        if (m_fd < 0) continue;
+        m_path = folder + QLatin1Char('/');
+        // For people (and tests) looking at Temp/: whose folder this is.
+        const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+        if (::write(m_fd, pid.constData(), size_t(pid.size())) != pid.size()) {
+            // The lock is what counts; a lock file without its note is fine.
+        }
+    }
+}
+
+JobFolder::~JobFolder()
+{
+    remove();
+}
+
+JobFolder::JobFolder(JobFolder &&other) noexcept
+    : m_path(std::move(other.m_path))
+    , m_fd(other.m_fd)
+{
+    other.m_path.clear();
+    other.m_fd = -1;
+}
+
+JobFolder &JobFolder::operator=(JobFolder &&other) noexcept
+{
+    if (this != &other) {
+        remove();
+        m_path = std::move(other.m_path);
+        m_fd = other.m_fd;
+        other.m_path.clear();
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void JobFolder::remove()
+{
+    if (m_fd < 0) return;
+    QDir(m_path).removeRecursively();
+    ::close(m_fd);
+    m_fd = -1;
+    m_path.clear();
+}
+
+bool JobFolder::isLive(const QString &folder)
+{
+    // Only looks: a lock file made here could keep a job that is removing its
+    // folder from removing all of it.
+    const QString lock = QDir(folder).filePath(QString::fromLatin1(kJobLock));
+    if (!QFileInfo(lock).isFile()) return false;
+    const int fd = lockJobFolder(folder, false);
+    if (fd < 0) return QFileInfo::exists(lock);
+    ::close(fd);
+    return false;
 }
 
 Workspace::FirstRun Workspace::checkFirstRun() const

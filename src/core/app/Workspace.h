@@ -42,8 +42,12 @@ public:
     bool prepare() const;
     bool ensureProjectDir() const;
     bool ensureOutputDir() const;
-    // Deletes everything inside Temp/; the folder itself stays.
+    // Deletes everything inside Temp/ but the folders of jobs that are still
+    // running (in this or another process); the folder itself stays.
     void emptyTemp() const;
+    // Deletes the job folders in Temp/ whose job is no longer running: left
+    // behind by a process that was killed or crashed.
+    void removeStaleJobFolders() const;
 
     struct FirstRun
     {
@@ -74,6 +78,48 @@ public:
 
 private:
     std::unique_ptr<QLockFile> m_lock;
+};
+
+// The scratch folder of one job (an export, a build) inside Temp/: every job
+// has its own, so any number of jobs, in one process or in several, can run
+// side by side on one work folder without touching each other's files.
+//
+// The folder holds a lock file, naming the process in its text, that the job
+// keeps locked (flock) while it runs. The kernel drops the lock when the process ends however it ends, so a
+// folder whose lock can be taken belongs to no running job: that is how
+// emptyTemp() and removeStaleJobFolders() tell a live job's folder from one
+// left by a killed run. Creating a job folder first removes such stale ones.
+//
+// The destructor deletes the folder with everything in it and releases the
+// lock. Not copyable; movable.
+class JobFolder
+{
+public:
+    JobFolder() = default;
+    // Creates Temp/job-XXXXXX (Temp/ too when missing). isValid() is false
+    // when no folder could be made there.
+    explicit JobFolder(const Workspace &workspace);
+    ~JobFolder();
+    JobFolder(JobFolder &&other) noexcept;
+    JobFolder &operator=(JobFolder &&other) noexcept;
+    JobFolder(const JobFolder &) = delete;
+    JobFolder &operator=(const JobFolder &) = delete;
+
+    bool isValid() const { return m_fd >= 0; }
+    // The folder with a trailing slash; empty when not valid.
+    const QString &path() const { return m_path; }
+    QString filePath(const QString &name) const { return m_path + name; }
+
+    // Deletes the folder now (the destructor then has nothing left to do).
+    void remove();
+
+    // True when `folder` is a job folder whose job still runs. Changes
+    // nothing in the folder.
+    static bool isLive(const QString &folder);
+
+private:
+    QString m_path;
+    int m_fd = -1; // the locked lock file
 };
 
 // Text of the first-run marker.

@@ -210,7 +210,7 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
     d = std::make_unique<Impl>();
     m_frameCounter = 0;
     m_encoded = 0;
-    m_failed = m_cancelled = false;
+    m_failed = m_cancelled = m_diskFull = false;
     m_error.clear();
     auto bad = [&](const QString &message) {
         fail(message);
@@ -304,19 +304,52 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
 
 namespace {
 
-bool writeBytes(AVFormatContext *format, int streamIndex, const QByteArray &bytes, int64_t position, bool key)
+// 0, or the library's negative error code.
+int writeBytes(AVFormatContext *format, int streamIndex, const QByteArray &bytes, int64_t position, bool key)
 {
     PacketPtr pkt(av_packet_alloc());
-    if (!pkt || av_new_packet(pkt.get(), int(bytes.size())) < 0) return false;
+    if (!pkt || av_new_packet(pkt.get(), int(bytes.size())) < 0) return AVERROR(ENOMEM);
     if (!bytes.isEmpty()) memcpy(pkt->data, bytes.constData(), size_t(bytes.size()));
     pkt->pts = pkt->dts = position;
     pkt->duration = 1;
     pkt->stream_index = streamIndex;
     if (key) pkt->flags |= AV_PKT_FLAG_KEY;
-    return av_interleaved_write_frame(format, pkt.get()) >= 0;
+    const int r = av_interleaved_write_frame(format, pkt.get());
+    return r < 0 ? r : 0;
+}
+
+// Bytes the AVI muxer adds at close for each chunk: the legacy index entry
+// (16) and the OpenDML one (8), rounded up for the index headers.
+constexpr int64_t kIndexBytesPerChunk = 32;
+
+bool isDiskFullError(int code)
+{
+    return code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT) || code == AVERROR(EFBIG);
 }
 
 } // namespace
+
+bool AviWriter::cancelled() const
+{
+    return m_cancelled || (m_watched && m_watched->load(std::memory_order_relaxed));
+}
+
+bool AviWriter::failWrite(int errorCode)
+{
+    if (isDiskFullError(errorCode) || (d && d->format && d->format->pb && isDiskFullError(d->format->pb->error)))
+        m_diskFull = true;
+    return fail(QStringLiteral("cannot write the video: %1").arg(avErrorText(errorCode)));
+}
+
+bool AviWriter::withinLimit(int64_t position)
+{
+    if (m_sizeLimit < 0) return true;
+    // Every frame up to `position` has its index entry, empty chunks too.
+    const int64_t size = avio_tell(d->format->pb) + (position + 1) * kIndexBytesPerChunk;
+    if (size <= m_sizeLimit) return true;
+    m_diskFull = true;
+    return fail(QStringLiteral("the video reached the free space measured at the start"));
+}
 
 bool AviWriter::drainPackets(bool flushing)
 {
@@ -329,8 +362,8 @@ bool AviWriter::drainPackets(bool flushing)
         QByteArray bytes(reinterpret_cast<const char *>(d->packet->data), d->packet->size);
         av_packet_unref(d->packet.get());
         if (d->h264) bytes = d->h264->processEncoderPacket(bytes);
-        if (!writeBytes(d->format, d->stream->index, bytes, position, key))
-            return fail(QStringLiteral("cannot write the video"));
+        if (const int w = writeBytes(d->format, d->stream->index, bytes, position, key)) return failWrite(w);
+        if (!withinLimit(position)) return false;
 
         int64_t repeats = 0;
         {
@@ -340,13 +373,20 @@ bool AviWriter::drainPackets(bool flushing)
             repeats = it->second;
             d->repeatsAfter.erase(it);
         }
+        // A held picture may stand for millions of frames: the loop must
+        // notice a cancel and a full disk between any two of them.
         for (int64_t i = 1; i <= repeats; ++i) {
+            if (cancelled()) {
+                m_cancelled = true;
+                return true;
+            }
             QByteArray copy;
             if (d->h264 && d->h264->canRepeat()) copy = d->h264->repeatFrame();
             else if (d->intraOnly) copy = bytes;
             else break; // the muxer stores the gap as empty chunks
-            if (!writeBytes(d->format, d->stream->index, copy, position + i, d->intraOnly && key))
-                return fail(QStringLiteral("cannot write the video"));
+            if (const int w = writeBytes(d->format, d->stream->index, copy, position + i, d->intraOnly && key))
+                return failWrite(w);
+            if (!withinLimit(position + i)) return false;
         }
     }
 }
@@ -405,7 +445,7 @@ void AviWriter::encodeQueued()
             f = d->queue.front();
             d->queue.pop_front();
         }
-        bool ok = !m_failed;
+        bool ok = !m_failed && !cancelled();
         if (ok) {
             const int64_t position = f->pts;
             const int r = avcodec_send_frame(d->codec.get(), f);
@@ -436,7 +476,7 @@ void AviWriter::stopWorker()
 
 bool AviWriter::WriteFrame(const QImage &frame, int count)
 {
-    if (m_failed || m_cancelled || !d || !d->headerWritten || count < 1) return false;
+    if (m_failed || cancelled() || !d || !d->headerWritten || count < 1) return false;
     const int64_t position = m_frameCounter; // frame n lies at position n - 1
     // Renderers often hand over the picture they handed over last (a slide
     // written twice, a lyric line that has not changed): those frames are
@@ -473,8 +513,14 @@ void AviWriter::setFrameCounter(int64_t frames)
 
 bool AviWriter::close()
 {
-    if (!d) return !m_failed;
+    if (!d) return !m_failed && !cancelled();
     stopWorker();
+    if (cancelled()) {
+        // The file is deleted by the caller: nothing more is encoded.
+        m_cancelled = true;
+        d.reset();
+        return false;
+    }
     bool ok = !m_failed;
     if (d->headerWritten) {
         // Stored as empty chunks, the last picture's repeats would have no later
@@ -497,9 +543,17 @@ bool AviWriter::close()
             }
         }
         if (avcodec_send_frame(d->codec.get(), nullptr) >= 0) ok = drainPackets(true) && ok;
-        const int r = av_write_trailer(d->format);
-        if (r < 0) ok = fail(QStringLiteral("cannot complete the AVI file: %1").arg(avErrorText(r)));
+        int r = av_write_trailer(d->format);
+        if (r < 0) ok = failWrite(r);
         d->headerWritten = false;
+        // The trailer's own writes end in the buffer: only closing shows
+        // whether they reached the file.
+        if (d->format->pb) {
+            avio_flush(d->format->pb);
+            if (d->format->pb->error < 0) ok = failWrite(d->format->pb->error);
+            r = avio_closep(&d->format->pb);
+            if (r < 0) ok = failWrite(r);
+        }
     }
     d.reset();
     return ok && !m_failed;

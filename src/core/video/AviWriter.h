@@ -86,17 +86,36 @@ public:
     int64_t picturesEncoded() const { return m_encoded; }
 
     void cancel() override { m_cancelled = true; }
-    bool cancelled() const override { return m_cancelled; }
+    bool cancelled() const override;
     bool failed() const override { return m_failed; }
     const QString &errorText() const { return m_error; }
 
-    // Flushes the encoder and completes the file. Returns false when anything
-    // failed on the way (the file is then incomplete and should be deleted).
+    // A cancel flag the writer watches itself, on both of its threads: a held
+    // picture's repeats are written after WriteFrame returned, and close()
+    // would otherwise wait for all of them. Null: only cancel() stops it.
+    // Set before the first WriteFrame; the flag must outlive the writer.
+    void watchCancel(const std::atomic<bool> *flag) { m_watched = flag; }
+    // The most bytes the file may take, the index still to come at close()
+    // included; passing it fails the writer as if the disk were full.
+    // Negative: no limit. Set before the first WriteFrame.
+    void setSizeLimit(int64_t bytes) { m_sizeLimit = bytes; }
+    // True when writing failed for want of room: the size limit was reached
+    // or the file system reported a full disk or quota.
+    bool diskFull() const { return m_diskFull; }
+
+    // Flushes the encoder, completes the file and closes it, every write and
+    // the close checked. Returns false when anything failed on the way or the
+    // writer was cancelled (the file is then incomplete and should be
+    // deleted); after a cancel it returns without completing the file.
     bool close();
 
 private:
     struct Impl;
     bool fail(const QString &message); // from either thread
+    // A failed write: marks a full disk when the error code says so.
+    bool failWrite(int errorCode);
+    // Checks the size so far against the limit after writing frame `position`.
+    bool withinLimit(int64_t position);
     // Converts the picture and queues it for the encoder thread.
     bool encodePicture(const QImage &frame, int64_t position);
     bool convertPicture(const QImage &frame, AVFrame *out);
@@ -110,6 +129,9 @@ private:
     int64_t m_encoded = 0;
     std::atomic<bool> m_failed = false;
     std::atomic<bool> m_cancelled = false;
+    std::atomic<bool> m_diskFull = false;
+    const std::atomic<bool> *m_watched = nullptr;
+    int64_t m_sizeLimit = -1;
     std::mutex m_errorMutex;
     QString m_error;
 };

@@ -73,22 +73,33 @@ struct ScratchFiles
 };
 
 // `frames` MP3 frames of silence in the soundtrack format, made by the same
-// encoder as the soundtrack so that the frames match its stream.
-std::vector<PacketPtr> silentFrames(int frames, int samplesPerFrame, const QString &folder, ScratchFiles &scratch)
+// encoder as the soundtrack so that the frames match its stream. Fewer when
+// cancelled or when the silence would need more than `maxBytes` of scratch
+// space (`tooBig` then says so).
+std::vector<PacketPtr> silentFrames(int frames, int samplesPerFrame, const QString &folder, ScratchFiles &scratch,
+                                    const JobControl &control, int64_t maxBytes, bool &tooBig)
 {
     std::vector<PacketPtr> packets;
+    tooBig = false;
     if (frames <= 0) return packets;
     const QString wav = QDir(folder).filePath(QStringLiteral("~Pvsm_silence.wav"));
     const QString mp3 = QDir(folder).filePath(QStringLiteral("~Pvsm_silence.mp3"));
     scratch.paths << wav << mp3;
+    // A few frames more than needed: the encoder's last frames are flushed padding.
+    int64_t bytes = int64_t(frames + 4) * samplesPerFrame * 4;
+    if (maxBytes >= 0 && bytes > maxBytes) {
+        tooBig = true;
+        return packets;
+    }
+    JobControl quiet; // the encoder's own progress is not this step's
+    quiet.cancel = control.cancel;
     {
         EncoderWAV writer;
         int32_t chunk = EncoderWAV::kInBufferSize;
         if (writer.Init(wav, 22050, 2, 16, chunk) != 0) return packets;
         std::vector<uint8_t> zeros(size_t(chunk), 0);
-        // A few frames more than needed: the encoder's last frames are flushed padding.
-        int64_t bytes = int64_t(frames + 4) * samplesPerFrame * 4;
         while (bytes > 0) {
+            if (control.cancelled()) return packets;
             const int32_t n = int32_t(std::min<int64_t>(bytes, chunk));
             if (writer.Encode(zeros.data(), n) != 0) return packets;
             bytes -= n;
@@ -98,7 +109,7 @@ std::vector<PacketPtr> silentFrames(int frames, int samplesPerFrame, const QStri
     cLameEncoder encoder;
     if (!encoder.SetWavFile(wav)) return packets;
     encoder.SetMp3File(mp3);
-    if (!encoder.Encode()) return packets;
+    if (!encoder.Encode(quiet)) return packets;
     InputPtr in = openInput(mp3);
     if (!in) return packets;
     const int stream = firstStream(in.get(), AVMEDIA_TYPE_AUDIO);
@@ -113,7 +124,8 @@ std::vector<PacketPtr> silentFrames(int frames, int samplesPerFrame, const QStri
 } // namespace
 
 MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, double mp3LeadSeconds,
-                         double musicStartSeconds, const QString &outputPath, const JobControl &control)
+                         double musicStartSeconds, const QString &outputPath, const JobControl &control,
+                         const QString &scratchFolder, int64_t maxBytes)
 {
     MuxOutcome outcome;
     if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
@@ -123,6 +135,15 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
         outcome.ok = false;
         outcome.error = why;
         return outcome;
+    };
+    auto cancelled = [&] {
+        QFile::remove(outputPath);
+        outcome.cancelled = true;
+        return outcome;
+    };
+    auto failWrite = [&](int code, const QString &why) {
+        if (code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT) || code == AVERROR(EFBIG)) outcome.diskFull = true;
+        return fail(why);
     };
     control.report(0, kMuxCaption);
 
@@ -142,7 +163,10 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
     const int shiftFrames = int(std::lround(shiftSeconds * rate / frameSamples));
     std::vector<PacketPtr> lead;
     if (shiftFrames > 0) {
-        lead = silentFrames(shiftFrames, frameSamples, QFileInfo(outputPath).absolutePath(), scratch);
+        bool tooBig = false;
+        lead = silentFrames(shiftFrames, frameSamples, scratchFolder, scratch, control, maxBytes, tooBig);
+        if (control.cancelled()) return cancelled();
+        outcome.diskFull = tooBig;
         if (int(lead.size()) != shiftFrames) return fail(QStringLiteral("cannot make the silent lead-in"));
     }
     int toDrop = std::max(0, -shiftFrames);
@@ -169,6 +193,7 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
     const int64_t videoBytes = std::max<int64_t>(1, avio_size(video->pb));
     const AVRational audioTb{1, rate};
     int64_t audioIndex = 0; // MP3 frames written
+    int64_t chunks = 0;     // packets written, each with its index entries to come
     int lastPercent = -1;
     PacketPtr vp(av_packet_alloc()), ap(av_packet_alloc());
     if (!vp || !ap) return fail(QStringLiteral("out of memory"));
@@ -212,9 +237,7 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
     while (vHave || aHave) {
         if (control.cancelled()) {
             out.reset();
-            QFile::remove(outputPath);
-            outcome.cancelled = true;
-            return outcome;
+            return cancelled();
         }
         bool takeVideo = vHave;
         if (vHave && aHave) {
@@ -250,16 +273,28 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
         }
         if (rc < 0) {
             out.reset();
-            return fail(QStringLiteral("writing the joined file failed"));
+            return failWrite(rc, QStringLiteral("writing the joined file failed"));
+        }
+        // Index entries of about 32 bytes a chunk follow at the trailer.
+        if (maxBytes >= 0 && avio_tell(out->pb) + ++chunks * 32 > maxBytes) {
+            out.reset();
+            outcome.diskFull = true;
+            return fail(QStringLiteral("the joined file reached the free space measured at the start"));
         }
     }
-    if (av_write_trailer(out.get()) < 0) {
+    if (const int r = av_write_trailer(out.get()); r < 0) {
         out.reset();
-        return fail(QStringLiteral("finishing the joined file failed"));
+        return failWrite(r, QStringLiteral("finishing the joined file failed"));
     }
-    if (avio_closep(&out->pb) < 0) {
+    avio_flush(out->pb);
+    if (out->pb->error < 0) {
+        const int r = out->pb->error;
         out.reset();
-        return fail(QStringLiteral("closing the joined file failed"));
+        return failWrite(r, QStringLiteral("writing the joined file failed"));
+    }
+    if (const int r = avio_closep(&out->pb); r < 0) {
+        out.reset();
+        return failWrite(r, QStringLiteral("closing the joined file failed"));
     }
     out.reset();
     control.report(100, kMuxCaption);

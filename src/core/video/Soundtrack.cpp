@@ -48,6 +48,10 @@ QString unsupportedFile(const QString &path)
 }
 QString joinFailed() { return QStringLiteral("合并音频失败"); }
 QString encodeFailed() { return QStringLiteral("编码音频失败"); }
+QString goOnWithoutMusic()
+{
+    return QStringLiteral("视频将不包含音乐。要继续创建没有音乐的视频吗？");
+}
 } // namespace soundtrackText
 
 namespace {
@@ -226,9 +230,10 @@ struct ProjectSoundtrack::Mp3Job
     }
 };
 
-ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
-                                     bool loopToLongerTrack, QSize videoSize, QSize editingScreen)
-    : m_project(project), m_workspace(workspace), m_prompter(prompter), m_loop(loopToLongerTrack),
+ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &workspace, QString workFolder,
+                                     Prompter &prompter, bool loopToLongerTrack, QSize videoSize, QSize editingScreen)
+    : m_project(project), m_workspace(workspace), m_workFolder(std::move(workFolder)), m_prompter(prompter),
+      m_loop(loopToLongerTrack),
       m_videoSize(videoSize), m_editingScreen(editingScreen)
 {
 }
@@ -244,7 +249,7 @@ ProjectSoundtrack::~ProjectSoundtrack()
 
 QString ProjectSoundtrack::work(const QString &name) const
 {
-    return QDir(m_workspace.tempDir()).filePath(name);
+    return QDir(m_workFolder).filePath(name);
 }
 
 QString ProjectSoundtrack::audioFile() const
@@ -259,11 +264,12 @@ bool ProjectSoundtrack::assemble(SoundtrackState &state, double &defaultSlideTim
     QElapsedTimer clock;
     clock.start();
     m_haveMp3 = false;
+    m_refused = m_dropped = false;
     if (m_mp3) {
         m_mp3->stopAndJoin();
         m_mp3.reset();
     }
-    QDir().mkpath(m_workspace.tempDir());
+    QDir().mkpath(m_workFolder);
     const bool go = decodeAudio(state, defaultSlideTime, control);
     const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
     if (go && m_songCount > 0 && !control.cancelled() && QFileInfo::exists(joined)) startMp3(control);
@@ -280,7 +286,20 @@ bool ProjectSoundtrack::assemble(SoundtrackState &state, double &defaultSlideTim
     return true;
 }
 
-bool ProjectSoundtrack::buildOpening()
+bool ProjectSoundtrack::agreeToNoMusic()
+{
+    m_songCount = 0;
+    if (m_prompter.ask(soundtrackText::goOnWithoutMusic(), PromptButtons::YesNo, PromptIcon::Warning,
+                       QStringLiteral("Info"))
+        == Answer::Yes) {
+        m_dropped = true;
+        return true;
+    }
+    m_refused = true;
+    return false;
+}
+
+bool ProjectSoundtrack::buildOpening(const JobControl &control)
 {
     const Settings &s = m_project.settings;
     const bool opening = s.enableOpening && (!s.titleText[0].isEmpty() || s.openingImage.size() > 7);
@@ -295,6 +314,10 @@ bool ProjectSoundtrack::buildOpening()
     join.SetOutputFormat(soundtrackFormat());
     bool ok = true;
     for (const OpeningPiece &piece : pieces) {
+        if (control.cancelled()) {
+            ok = false;
+            break;
+        }
         QString queued = m_workspace.programFile(piece.queueName);
         if (!piece.copyFrom.isEmpty()) {
             queued = work(piece.queueName);
@@ -305,7 +328,7 @@ bool ProjectSoundtrack::buildOpening()
         if (queued != openWav) ok = ok && join.WaveAdd(queued);
     }
     if (ok && !(pieces.size() == 1 && pieces[0].queueName == QLatin1String(soundtrackFiles::kOpeningWav)))
-        ok = join.WaveConcatenate(openWav, false, {}, nullptr) && join.LastOutcome() == clsWavConcatenate::Outcome::Joined;
+        ok = join.WaveConcatenate(openWav, false, control, nullptr) && join.LastOutcome() == clsWavConcatenate::Outcome::Joined;
     for (const QString &copy : copies)
         if (copy != openWav) removeIfExists(copy);
     if (!ok) {
@@ -357,7 +380,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
     removeIfExists(joined);
     control.report(0, kDecodeCaption);
-    const bool haveOpening = buildOpening();
+    const bool haveOpening = buildOpening(control);
     const QString openWav = work(QString::fromLatin1(soundtrackFiles::kOpeningWav));
 
     auto cleanUp = [&](int upTo) {
@@ -366,6 +389,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     };
 
     m_songCount = n;
+    m_distinctSongs = n;
     m_durations.assign(size_t(n), 0.0);
     bool failed = false;
     int written = 0;
@@ -439,6 +463,12 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
             failed = true;
             break;
         }
+        // A source that opens but gives no sound would be a silent song in
+        // the report and nothing in the file.
+        if (!(decoded > 0)) {
+            unsupported();
+            break;
+        }
         m_durations[size_t(i - 1)] = decoded;
     }
 
@@ -448,11 +478,8 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
         return false;
     }
     if (failed || m_songCount == 0) {
-        // Files written so far stay, as the clean-up walks up to the song
-        // count; open.wav is always removed. The video goes on without music.
         cleanUp(written);
-        m_songCount = 0;
-        return true;
+        return agreeToNoMusic();
     }
 
     clsWavConcatenate join;
@@ -509,7 +536,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
         ok = QFile::rename(work(soundtrackFiles::songWav(1)), joined);
     } else {
         ok = join.WaveConcatenate(joined, true, control, &m_prompter);
-        if (ok && join.LastOutcome() == clsWavConcatenate::Outcome::Cancelled) {
+        if (join.LastOutcome() == clsWavConcatenate::Outcome::Cancelled || control.cancelled()) {
             cleanUp(n);
             removeIfExists(joined);
             m_songCount = 0;
@@ -523,7 +550,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
         m_songCount = 0;
     }
     cleanUp(n);
-    if (m_songCount == 0) return true;
+    if (m_songCount == 0) return agreeToNoMusic();
 
     m_lyricFiles = lyrics;
     m_lyricState.assign(size_t(m_songCount), 0);
@@ -579,12 +606,10 @@ bool ProjectSoundtrack::finishAudio(const JobControl &control)
         m_haveMp3 = true;
         return true;
     case Mp3Job::Result::Failed:
-        // The video was laid out for the music, but it goes out without it,
-        // as after any other failure of the soundtrack.
+    case Mp3Job::Result::NoWav:
         m_songCount = 0;
         m_prompter.inform(soundtrackText::encodeFailed(), PromptIcon::Information);
         return false;
-    case Mp3Job::Result::NoWav:
     case Mp3Job::Result::Cancelled: m_songCount = 0; return false;
     }
     return false;
@@ -760,12 +785,13 @@ void ProjectSoundtrack::drawLyric(QImage &frame, const LyricShot &shot)
     }
 }
 
-std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &)>
+std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &, const QString &)>
 makeProjectSoundtrackFactory(const Workspace &workspace, Prompter &prompter)
 {
-    return [workspace, &prompter](const Project &project, const ExportOptions &options) -> std::unique_ptr<Soundtrack> {
+    return [workspace, &prompter](const Project &project, const ExportOptions &options,
+                                  const QString &workFolder) -> std::unique_ptr<Soundtrack> {
         if (project.songs.empty() || project.settings.muteSound) return nullptr;
-        return std::make_unique<ProjectSoundtrack>(project, workspace, prompter, options.loopToLongerTrack,
+        return std::make_unique<ProjectSoundtrack>(project, workspace, workFolder, prompter, options.loopToLongerTrack,
                                                    options.videoSize, options.editingScreen);
     };
 }

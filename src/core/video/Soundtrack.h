@@ -19,7 +19,7 @@ namespace pvsm {
 
 struct ExportOptions;
 
-// Work files of the soundtrack, all inside the workspace's Temp/ folder.
+// Work files of the soundtrack, all inside the export's own job folder.
 namespace soundtrackFiles {
 inline constexpr const char *kJoinedWav = "TmpWav.wav";
 inline constexpr const char *kOpeningWav = "open.wav";
@@ -33,6 +33,8 @@ namespace soundtrackText {
 QString unsupportedFile(const QString &path); // warning, with the song's path
 QString joinFailed();                         // "合并音频失败"
 QString encodeFailed();                       // "编码音频失败"
+// Asked (Yes/No) after the music failed: Yes makes the video without it.
+QString goOnWithoutMusic();
 } // namespace soundtrackText
 
 // One step of the opening segment: `copyFrom` (a shipped segment file) is
@@ -75,8 +77,12 @@ int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<
 // steps 1 and 2, inside assemble()), encodes to MP3 (step 3, on a background
 // thread that assemble() starts, collected by finishAudio()), fits the slides
 // to the music, and draws the lyrics of each frame. Every message goes through
-// `prompter`, always on the calling thread. Work files live in the
-// workspace's Temp/; the destructor removes any that are still there.
+// `prompter`, always on the calling thread. Work files live in `workFolder`
+// (the export's job folder); the destructor removes any that are still there.
+//
+// Music that cannot be made (a song that does not decode, a failed join) is
+// not quietly left out: after the message, the user is asked whether to go on
+// without it (goOnWithoutMusic()); No stops the export (musicRefused()).
 //
 // Threads: every method is called from the one thread that runs the frame
 // loop. The background encoder touches only its own state (the joined WAV,
@@ -86,7 +92,7 @@ int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<
 class ProjectSoundtrack final : public Soundtrack
 {
 public:
-    ProjectSoundtrack(const Project &project, const Workspace &workspace, Prompter &prompter,
+    ProjectSoundtrack(const Project &project, const Workspace &workspace, QString workFolder, Prompter &prompter,
                       bool loopToLongerTrack, QSize videoSize, QSize editingScreen);
     // Stops a background encoder that is still running (it notices within one
     // encoder chunk), waits for it and deletes the work files still present,
@@ -104,9 +110,10 @@ public:
     // Waits for the background MP3 encoder. Only when it has to wait, it
     // reports "步骤3/5：编码音频" with the encoder's percentage through
     // `control`; cancelling `control` stops the encoder. A failing encoder is
-    // reported as "编码音频失败" through the prompter. True when the MP3 is
-    // ready (audioFile() names it); false without music for the video: none
-    // was assembled, encoding failed or was cancelled.
+    // reported as "编码音频失败" through the prompter; whether the video may go
+    // out without music is the caller's question. True when the MP3 is ready
+    // (audioFile() names it); false without music for the video: none was
+    // assembled, encoding failed or was cancelled.
     bool finishAudio(const JobControl &control);
     // The MP3 collected by finishAudio(), empty before that and when there is
     // none (no songs, muted, failed or cancelled). The caller deletes it
@@ -118,7 +125,16 @@ public:
     double leadSeconds() const { return m_openingSegmentSeconds; }
     // True when a song failed the length check: the export stops silently.
     bool stoppedExport() const { return m_stopped; }
+    // True when the music could not be made and the user did not agree to a
+    // video without it: the export stops.
+    bool musicRefused() const { return m_refused; }
+    // True when the music could not be made and the user agreed to go on
+    // without it.
+    bool musicDropped() const { return m_dropped; }
     int songCount() const { return m_songCount; }
+    // Songs of the project that the soundtrack holds, each counted once
+    // however often it repeats; 0 without a soundtrack.
+    int songsInSoundtrack() const { return m_songCount > 0 ? m_distinctSongs : 0; }
 
     // `CurrentLyricSong`: the 1-based song whose lyric belongs to the frame, 0
     // for none (reads the song's lyric file the first time).
@@ -133,11 +149,15 @@ private:
 
     bool decodeAudio(SoundtrackState &state, double &defaultSlideTime, const JobControl &control);
     void startMp3(const JobControl &control);
-    bool buildOpening();
+    bool buildOpening(const JobControl &control);
+    // After the message of a failure: asks whether to go on without music.
+    // True to go on (the soundtrack is then empty).
+    bool agreeToNoMusic();
     QString work(const QString &name) const;
 
     const Project &m_project;
     Workspace m_workspace;
+    QString m_workFolder;
     Prompter &m_prompter;
     bool m_loop;
     QSize m_videoSize;
@@ -152,6 +172,9 @@ private:
     std::vector<int> m_widths;
     int m_openingSegmentSeconds = 0; // seconds of open.wav, 0 without one
     bool m_stopped = false;
+    bool m_refused = false;
+    bool m_dropped = false;
+    int m_distinctSongs = 0;
     bool m_haveMp3 = false;
     qint64 m_decodeJoinMs = 0;
     std::unique_ptr<Mp3Job> m_mp3; // the background encoder, null until started
@@ -159,7 +182,7 @@ private:
 
 // The factory ExportAvi takes, for a project in `workspace`. The workspace and
 // the prompter must outlive every export made with it.
-std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &)>
+std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &, const QString &workFolder)>
 makeProjectSoundtrackFactory(const Workspace &workspace, Prompter &prompter);
 
 } // namespace pvsm

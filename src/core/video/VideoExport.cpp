@@ -15,7 +15,13 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pvsm {
 
@@ -80,6 +86,10 @@ QString diskSpaceQuestion(const QString &folder)
 {
     return QStringLiteral("音乐文件太多，需要超过2GB硬盘空间来存放临时文件，\n或“") + folder
            + QStringLiteral("”所在磁盘空间不够可能导致错误，你要继续创建过程吗？");
+}
+QString diskFull(const QString &folder)
+{
+    return QStringLiteral("“") + folder + QStringLiteral("”所在磁盘空间不足，无法完成视频文件，创建过程已停止");
 }
 } // namespace exportText
 
@@ -182,6 +192,41 @@ QString withAviSuffix(const QString &path)
     return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".avi") : path;
 }
 
+// What the export may write on a disk with `freeBytes` free: all but a
+// margin that leaves the system and other programs room to work. Negative
+// when the free space is unknown (no limit then).
+qint64 spaceAllowance(qint64 freeBytes)
+{
+    if (freeBytes < 0) return -1;
+    const qint64 margin = 16 * 1048576 + freeBytes / 50;
+    return std::max<qint64>(0, freeBytes - margin);
+}
+
+bool sameFileSystem(const QString &a, const QString &b)
+{
+    struct stat sa = {};
+    struct stat sb = {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev;
+}
+
+// Forces a file's data to the disk, so that renaming it over the user's file
+// can never leave a name that points at data the disk did not take. 0, or
+// the errno that failed.
+int syncToDisk(const QString &path, int flags = O_RDONLY)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int r = ::fsync(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 && r == 0) r = errno;
+    return r;
+}
+
+bool isDiskFullErrno(int e)
+{
+    return e == ENOSPC || e == EDQUOT || e == EFBIG;
+}
+
 } // namespace
 
 ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
@@ -206,11 +251,16 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         const qint64 length = QFileInfo(song.path).size();
         estimate += (ext == QLatin1String("MP3") || ext == QLatin1String("WMA")) ? length * 8 : length;
     }
+    auto freeBytes = [&](const QString &folder) -> qint64 {
+        if (options.freeSpace) return options.freeSpace(folder);
+        const QStorageInfo storage(folder);
+        return storage.isValid() ? storage.bytesAvailable() : -1;
+    };
     if (!project.songs.empty()) {
         const QStorageInfo storage(workspace.workDir());
+        const qint64 available = freeBytes(workspace.workDir());
         bool enough = true;
-        if (storage.isValid() && storage.bytesAvailable() >= 0)
-            enough = Nearest(storage.bytesAvailable() / 1048576.0) > 2 * Nearest(estimate / 1048576.0);
+        if (available >= 0) enough = Nearest(available / 1048576.0) > 2 * Nearest(estimate / 1048576.0);
         if (estimate > 1070000000 || !enough) {
             if (prompter.ask(exportText::diskSpaceQuestion(storage.isValid() ? storage.rootPath() : workspace.workDir()),
                              PromptButtons::YesNo, PromptIcon::Information, QStringLiteral("Info"))
@@ -222,7 +272,6 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     }
 
     workspace.ensureOutputDir();
-    QDir().mkpath(workspace.tempDir());
 
     QString target = options.targetPath;
     if (target.isEmpty()) {
@@ -242,6 +291,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     target = withAviSuffix(QFileInfo(target).absoluteFilePath());
     outcome.target = target;
     const QString name = QFileInfo(target).fileName();
+    const QString targetFolder = QFileInfo(target).absolutePath();
     if (QFileInfo::exists(target)) {
         if (prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
                          PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"))
@@ -263,16 +313,48 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         return outcome;
     }
 
+    // Every file of this export but the target lives here, apart from any
+    // other job's; it goes with everything in it however the export ends.
+    const JobFolder job(workspace);
+    if (!job.isValid()) {
+        prompter.inform(exportText::outputError(), PromptIcon::Information);
+        outcome.status = kExportWriteFailed;
+        return outcome;
+    }
+
     const std::optional<CompressorInfo> codec = chooseCodec(options, prompter, outcome);
     if (!codec) return outcome;
     VideoEncodeOptions encode = options.encode;
     encode.encoder = codec->encoder;
     outcome.encoder = codec->encoder;
-    const int probe = probeCodec(encode, options.videoSize, workspace.tempDir(), prompter);
+    const int probe = probeCodec(encode, options.videoSize, job.path(), prompter);
     if (probe != kExportRunning) {
         outcome.status = probe;
         return outcome;
     }
+
+    // The room the export may take, measured once: a show that would need
+    // more (a picture held for days) stops with the disk-full message instead
+    // of filling the disk. With music the work files (the decoded songs, the
+    // joined WAV, the MP3) come first; where the video part and the target
+    // share a disk, the joined copy needs as much room again as the part.
+    const qint64 targetAllowance = spaceAllowance(freeBytes(targetFolder));
+    const bool workBesideTarget = sameFileSystem(job.path(), targetFolder);
+    const qint64 workAllowance = workBesideTarget ? targetAllowance : spaceAllowance(freeBytes(job.path()));
+    const qint64 musicReserve = 2 * estimate;
+    qint64 musicPartLimit = -1;
+    if (workBesideTarget) {
+        if (targetAllowance >= 0) musicPartLimit = std::max<qint64>(0, targetAllowance - musicReserve) / 2;
+    } else {
+        if (workAllowance >= 0) musicPartLimit = std::max<qint64>(0, workAllowance - musicReserve);
+        if (targetAllowance >= 0) musicPartLimit = musicPartLimit < 0 ? targetAllowance : std::min(musicPartLimit, targetAllowance);
+    }
+    auto stopDiskFull = [&](const QString &folder) {
+        prompter.inform(exportText::diskFull(QDir::toNativeSeparators(folder)), PromptIcon::Information);
+        outcome.status = kExportWriteFailed;
+        outcome.diskFull = true;
+        return outcome;
+    };
 
     FrameLoopSettings loopSettings;
     loopSettings.videoSize = options.videoSize;
@@ -284,26 +366,50 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     // The video is written beside the target under a name of its own and
     // replaces the target only once it is complete. With music the picture
     // goes to a work file first and the joined file takes that own name.
-    const QString partPath = QDir(QFileInfo(target).absolutePath()).filePath(QStringLiteral(".") + name + QStringLiteral(".part"));
-    const QString videoPart = QDir(workspace.tempDir()).filePath(QString::fromLatin1(soundtrackFiles::kVideoPart));
-    auto complete = [&](const FrameLoopResult &r) {
+    const QString partPath = QDir(targetFolder).filePath(QStringLiteral(".") + name + QStringLiteral(".part"));
+    const QString videoPart = job.filePath(QString::fromLatin1(soundtrackFiles::kVideoPart));
+    auto complete = [&](const FrameLoopResult &r, int songs, bool withoutMusic) {
         outcome.completed = true;
         outcome.status = kExportRunning;
         outcome.frames = r.frames;
         outcome.bytes = QFileInfo(target).size();
-        outcome.finishReport = finishReportText(project.settings.txtSetting[0], int(project.pictures.size()),
-                                                int(project.songs.size()), outcome.bytes, target);
+        outcome.songs = songs;
+        outcome.withoutMusic = withoutMusic;
+        outcome.finishReport = finishReportText(project.settings.txtSetting[0], int(project.pictures.size()), songs,
+                                                outcome.bytes, target);
     };
-    auto placeAtTarget = [&](const QString &from) {
-        QFile::remove(target);
-        if (QFile::rename(from, target)) return true;
+    // Synced, then renamed over the target in one step: the user's old file
+    // stays whole until the new one is complete on the disk.
+    auto placeAtTarget = [&](QString from) {
+        if (!sameFileSystem(from, targetFolder)) {
+            // A work file on another disk is copied beside the target first.
+            QFile::remove(partPath);
+            const bool copied = QFile::copy(from, partPath);
+            QFile::remove(from);
+            from = partPath;
+            if (!copied) {
+                QFile::remove(partPath);
+                prompter.inform(exportText::outputError(), PromptIcon::Information);
+                outcome.status = kExportWriteFailed;
+                return false;
+            }
+        }
+        const int synced = syncToDisk(from);
+        if (synced == 0 && ::rename(QFile::encodeName(from).constData(), QFile::encodeName(target).constData()) == 0) {
+            (void)syncToDisk(targetFolder, O_RDONLY | O_DIRECTORY);
+            return true;
+        }
         QFile::remove(from);
+        if (isDiskFullErrno(synced)) {
+            stopDiskFull(targetFolder);
+            return false;
+        }
         prompter.inform(QStringLiteral("无法替换 '") + name + QStringLiteral("'，文件可能正在使用中"), PromptIcon::Information);
         outcome.status = kExportWriteFailed;
         return false;
     };
     for (int attempt = 0; attempt <= options.maxRetries; ++attempt) {
-        std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, options) : nullptr;
+        std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, options, job.path()) : nullptr;
         auto *music = dynamic_cast<ProjectSoundtrack *>(soundtrack.get());
         const QString renderPath = music ? videoPart : partPath;
         auto dropAudio = [&] {
@@ -311,6 +417,8 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             const QString mp3 = music->audioFile();
             if (!mp3.isEmpty()) QFile::remove(mp3);
         };
+        const qint64 renderLimit = music ? musicPartLimit : targetAllowance;
+        if (renderLimit == 0) return stopDiskFull(music ? workspace.tempDir() : targetFolder);
         AviWriter writer;
         QString error;
         if (!writer.open(renderPath, options.videoSize, encode, &error)) {
@@ -319,6 +427,8 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             outcome.status = kExportWriteFailed;
             return outcome;
         }
+        writer.watchCancel(control.cancel);
+        writer.setSizeLimit(renderLimit);
         QElapsedTimer clock;
         clock.start();
         FrameLoop loop(project, loopSettings, writer, soundtrack.get(), control);
@@ -333,12 +443,23 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             outcome.status = kExportCancelled;
             return outcome;
         }
+        if (music && music->musicRefused()) {
+            QFile::remove(renderPath);
+            outcome.status = kExportMusicMissing;
+            return outcome;
+        }
+        if (writer.diskFull()) {
+            QFile::remove(renderPath);
+            dropAudio();
+            return stopDiskFull(music ? workspace.tempDir() : targetFolder);
+        }
         if (!r.failed && closed) {
+            bool haveMp3 = false;
             if (music) {
-                // The MP3 was encoded while the video was rendered. Should
-                // encoding have failed, the video goes out without music.
+                // The MP3 was encoded while the video was rendered.
+                const bool wanted = music->songCount() > 0;
                 clock.restart();
-                music->finishAudio(control);
+                haveMp3 = music->finishAudio(control);
                 outcome.steps.mp3WaitMs += clock.elapsed();
                 if (control.cancelled()) {
                     QFile::remove(renderPath);
@@ -346,12 +467,28 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                     outcome.status = kExportCancelled;
                     return outcome;
                 }
+                // The video was laid out for the music; without it, it goes
+                // out only when the user says so.
+                if (wanted && !haveMp3
+                    && prompter.ask(soundtrackText::goOnWithoutMusic(), PromptButtons::YesNo, PromptIcon::Warning,
+                                    QStringLiteral("Info"))
+                           != Answer::Yes) {
+                    QFile::remove(renderPath);
+                    outcome.status = kExportMusicMissing;
+                    return outcome;
+                }
             }
-            if (music && !music->audioFile().isEmpty()) {
+            if (haveMp3) {
                 const QString mp3 = music->audioFile();
+                const int songs = music->songsInSoundtrack();
+                // Where the parts share the target's disk they stay there
+                // while the joined file grows.
+                qint64 muxLimit = targetAllowance;
+                if (muxLimit >= 0 && workBesideTarget)
+                    muxLimit = std::max<qint64>(0, muxLimit - QFileInfo(renderPath).size() - QFileInfo(mp3).size());
                 clock.restart();
-                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(),
-                                                     double(r.musicStartFrame) / 30.0, partPath, control);
+                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), double(r.musicStartFrame) / 30.0,
+                                                     partPath, control, job.path(), muxLimit);
                 outcome.steps.muxMs += clock.elapsed();
                 QFile::remove(renderPath);
                 QFile::remove(mp3);
@@ -360,6 +497,10 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                     outcome.status = kExportCancelled;
                     return outcome;
                 }
+                if (mux.diskFull) {
+                    QFile::remove(partPath);
+                    return stopDiskFull(targetFolder);
+                }
                 if (!mux.ok) {
                     QFile::remove(partPath);
                     prompter.inform(exportText::outputError(), PromptIcon::Information);
@@ -367,11 +508,13 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                     return outcome;
                 }
                 if (!placeAtTarget(partPath)) return outcome;
+                complete(r, songs, false);
             } else {
-                // No music survived the assembly: the video alone is the show.
+                // The video alone is the show: it had no music, or the user
+                // agreed to go on without the music that failed.
                 if (!placeAtTarget(renderPath)) return outcome;
+                complete(r, 0, music != nullptr);
             }
-            complete(r);
             return outcome;
         }
         QFile::remove(renderPath);

@@ -41,10 +41,22 @@ struct ExportOptions
     VideoEncodeOptions encode;      // encoder empty: the preferred one
     bool loopToLongerTrack = false;
     int maxRetries = 2;             // renders retried after a failing write
+    // Bytes free for this user on the file system that holds `folder`, or a
+    // negative value when unknown. Empty: what the system says. The export
+    // measures the free space once, at its start, and stops with the
+    // disk-full message when its files would use it up.
+    std::function<qint64(const QString &folder)> freeSpace;
 };
 
-// `ExportStatus` values.
-enum ExportStatusCode { kExportRunning = 0, kExportCodecRefused = 1, kExportWriteFailed = 2, kExportCancelled = 3 };
+// `ExportStatus` values. kExportMusicMissing: the music could not be made and
+// the user did not agree to a video without it.
+enum ExportStatusCode {
+    kExportRunning = 0,
+    kExportCodecRefused = 1,
+    kExportWriteFailed = 2,
+    kExportCancelled = 3,
+    kExportMusicMissing = 4
+};
 
 // Wall milliseconds one export spent blocked in each part of its work, summed
 // over the render attempts. With music, MP3 encoding runs beside the render, so
@@ -66,20 +78,33 @@ struct ExportOutcome
     int64_t frames = 0;
     qint64 bytes = 0;
     QString finishReport;    // the five lines of the finish window
+    // What the file holds: the songs of the project whose music is in it
+    // (each once, however often it repeats), and whether the project's music
+    // is missing from it because it could not be made and the user agreed to
+    // a video without it.
+    int songs = 0;
+    bool withoutMusic = false;
+    bool diskFull = false;   // stopped for want of disk space
     bool installCodecRequested = false;
     ExportStepTimes steps;
 };
 
-// Makes the soundtrack of an export (null: the video has no music).
-using SoundtrackFactory = std::function<std::unique_ptr<Soundtrack>(const Project &project, const ExportOptions &options)>;
+// Makes the soundtrack of an export (null: the video has no music). Its work
+// files go into `workFolder`, the export's own job folder.
+using SoundtrackFactory = std::function<std::unique_ptr<Soundtrack>(const Project &project, const ExportOptions &options,
+                                                                    const QString &workFolder)>;
 
 // `ExportAvi`: the whole export of `project` as one AVI file: the checks, the
 // target, the codec choice and probe, the render with its retries, and the
-// finish report. With a soundtrack that yields music, the picture is
-// rendered to the work file Temp/Pvsm_Video_Part.avi and joined with the
+// finish report. Scratch files live in a job folder of the export's own
+// under Temp/ (JobFolder), so exports can run side by side; it is removed
+// however the export ends. With a soundtrack that yields music, the picture
+// is rendered to the work file Pvsm_Video_Part.avi there and joined with the
 // soundtrack's MP3 into the target (MuxVideoAudio). Talks to the user through
-// `prompter`; reports progress and obeys cancel through `control`. A cancelled or failed export leaves no file
-// behind (an existing file at the target is only replaced by a complete one).
+// `prompter`; reports progress and obeys cancel through `control`, within a
+// second in every step. A cancelled or failed export leaves no file behind
+// (an existing file at the target is only replaced by a complete one, synced
+// to the disk first).
 ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
                         Prompter &prompter, const JobControl &control, const SoundtrackFactory &soundtrack = {});
 
@@ -96,6 +121,7 @@ QString cannotEncode();
 QString installPrompt();
 QString restartAfterInstall();
 QString diskSpaceQuestion(const QString &folder);
+QString diskFull(const QString &folder);
 } // namespace exportText
 
 } // namespace pvsm
