@@ -53,6 +53,16 @@ protected:
         }
     }
 
+    // A project of `pictures` pictures saved by a session of its own.
+    QString savedElsewhere(const QString &name, int pictures)
+    {
+        const QString path = dir.filePath(name);
+        auto other = session();
+        addPictures(*other, pictures);
+        EXPECT_TRUE(other->save(path));
+        return path;
+    }
+
     QTemporaryDir dir;
     Workspace ws;
     ProjectEnvironment env;
@@ -162,12 +172,7 @@ TEST_F(SessionTest, OpenDropsMissingFilesAndTellsOnce)
 
 TEST_F(SessionTest, OpenWhileAFileIsCurrentSavesItFirstWithoutAsking)
 {
-    const QString second = dir.filePath(QStringLiteral("second.aps"));
-    {
-        auto other = session();
-        addPictures(*other, 3);
-        ASSERT_TRUE(other->save(second));
-    }
+    const QString second = savedElsewhere(QStringLiteral("second.aps"), 3);
     auto s = session();
     addPictures(*s, 2);
     const QString first = dir.filePath(QStringLiteral("first.aps"));
@@ -185,12 +190,7 @@ TEST_F(SessionTest, OpenWhileAFileIsCurrentSavesItFirstWithoutAsking)
 // the edits since the last save were gone without a word.
 TEST_F(SessionTest, AFailedSilentSaveAsksBeforeChangesAreLost)
 {
-    const QString second = dir.filePath(QStringLiteral("second.aps"));
-    {
-        auto other = session();
-        addPictures(*other, 3);
-        ASSERT_TRUE(other->save(second));
-    }
+    const QString second = savedElsewhere(QStringLiteral("second.aps"), 3);
     auto s = session();
     addPictures(*s, 2);
     const QString first = dir.filePath(QStringLiteral("first.aps"));
