@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+
+class QUndoStack;
+class QUndoCommand;
+
+namespace pvsm {
+class AppCore;
+class ProjectSession;
+struct Project;
+} // namespace pvsm
+
+namespace pvsm::ui {
+
+class GuiPrompter;
+
+// What every part of the editor window shares: the core's session (the one
+// open project), the undo stack every edit goes through, the prompter, and
+// the editor state that is not stored (the selected picture and song).
+// Widgets change the project only by pushing a QUndoCommand here; after any
+// change of the project (an edit, its undo or redo, New, Open) the window
+// emits projectChanged() and every view refreshes from the project.
+class EditorContext : public QObject
+{
+    Q_OBJECT
+public:
+    EditorContext(AppCore &core, GuiPrompter &prompter, QUndoStack &undo, QObject *parent = nullptr)
+        : QObject(parent), m_core(core), m_prompter(prompter), m_undo(undo)
+    {
+    }
+
+    AppCore &core() { return m_core; }
+    ProjectSession &session();
+    Project &project();
+    GuiPrompter &prompter() { return m_prompter; }
+    QUndoStack &undoStack() { return m_undo; }
+
+    // Runs the command (redo) and keeps it for undo.
+    void push(QUndoCommand *command);
+
+    // 0-based index of the selected picture, -1 for none (an empty list).
+    int currentPicture() const { return m_currentPicture; }
+    void setCurrentPicture(int index);
+    int currentSong() const { return m_currentSong; }
+    void setCurrentSong(int index);
+
+    // Set while a build or export runs (the session's busy flag): commands are ignored.
+    bool busy() const;
+
+signals:
+    // The project changed: every view reads it again.
+    void projectChanged();
+    void currentPictureChanged(int index);
+    void currentSongChanged(int index);
+
+public:
+    void notifyProjectChanged() { emit projectChanged(); }
+
+private:
+    AppCore &m_core;
+    GuiPrompter &m_prompter;
+    QUndoStack &m_undo;
+    int m_currentPicture = -1;
+    int m_currentSong = -1;
+};
+
+} // namespace pvsm::ui
