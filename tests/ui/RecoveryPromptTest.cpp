@@ -1,0 +1,115 @@
+#include "FakePrompter.h"
+#include "RecoveryPrompt.h"
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace pvsm;
+
+namespace {
+
+AppCore::Options optionsFor(const QString &dir)
+{
+    AppCore::Options o;
+    o.workspace = Workspace(dir, dir);
+    o.uiFont = QStringLiteral("No Such Face");
+    o.display.screen = {1280, 800};
+    return o;
+}
+
+// A project file whose name holds markup.
+QString projectIn(const QString &dir)
+{
+    return QDir(dir).filePath(QStringLiteral("<i>我的幻灯.aps"));
+}
+
+// Leaves what a killed editor leaves: an automatic save newer than the
+// project file, and the session's marker, unlocked.
+void leaveCrashedSession(const QString &dir)
+{
+    test::FakePrompter prompter;
+    auto app = AppCore::start(optionsFor(dir), prompter);
+    ASSERT_TRUE(app);
+    Project &p = app->session().project();
+    for (int i = 0; i < 2; ++i) {
+        const QString pic = QDir(dir).filePath(QStringLiteral("%1.jpg").arg(i));
+        QFile f(pic);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+        p.pictures.push_back(p.newPicture(pic, {}));
+    }
+    ASSERT_TRUE(app->session().save(projectIn(dir)));
+    QFile project(projectIn(dir));
+    ASSERT_TRUE(project.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(project.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    p.settings.timeInterval = 7;
+    ASSERT_TRUE(app->session().writeProjectFile(app->workspace().autoSavePath()));
+}
+
+// Presses the named button of the message box once it is up, after saving a
+// picture of it when PVSM_SCREENSHOT_DIR names a folder.
+void answerWith(const char *buttonName, QString *shownText)
+{
+    QTimer::singleShot(0, [=] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        *shownText = box->text();
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        const QString shots = qEnvironmentVariable("PVSM_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) box->grab().save(QDir(shots).filePath(QStringLiteral("recovery-prompt.png")));
+        auto *button = box->findChild<QPushButton *>(QString::fromLatin1(buttonName));
+        ASSERT_TRUE(button);
+        button->click();
+    });
+}
+
+TEST(RecoveryPrompt, RestoreAndDiscardDoWhatTheySay)
+{
+    for (const char *button : {"RecoveryRestore", "RecoveryDiscard"}) {
+        const bool restoring = QByteArray(button) == "RecoveryRestore";
+        QTemporaryDir dir;
+        leaveCrashedSession(dir.path());
+        test::FakePrompter prompter;
+        auto app = AppCore::start(optionsFor(dir.path()), prompter);
+        ASSERT_TRUE(app && app->recoveryOffered());
+
+        QString shown;
+        answerWith(button, &shown);
+        EXPECT_EQ(ui::offerRecoveryAtStart(nullptr, *app), restoring) << button;
+        EXPECT_TRUE(shown.contains(QStringLiteral("上次运行没有正常结束"))) << button;
+        EXPECT_TRUE(shown.contains(QStringLiteral("<i>我的幻灯.aps"))) << button;
+        EXPECT_FALSE(app->recoveryOffered());
+        EXPECT_EQ(app->session().project().pictures.size(), restoring ? 2u : 0u) << button;
+        EXPECT_EQ(app->session().currentPath(), restoring ? projectIn(dir.path()) : QString()) << button;
+        EXPECT_EQ(QFileInfo::exists(app->workspace().autoSavePath()), restoring) << button;
+        const QStringList kept = QDir(app->workspace().projectDir()).entryList({QStringLiteral("AutoSave-*.aps")});
+        EXPECT_EQ(kept.size(), restoring ? 0 : 1) << button;
+    }
+}
+
+TEST(RecoveryPrompt, NothingToOfferAsksNothing)
+{
+    QTemporaryDir dir;
+    test::FakePrompter prompter;
+    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    ASSERT_TRUE(app);
+    EXPECT_FALSE(ui::offerRecoveryAtStart(nullptr, *app)); // would block on a box if it asked
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
