@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -102,6 +106,68 @@ TEST(RecoveryPrompt, NothingToOfferAsksNothing)
     auto app = AppCore::start(optionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_FALSE(ui::offerRecoveryAtStart(nullptr, *app)); // would block on a box if it asked
+}
+
+// The real editor, killed with SIGKILL while a project is open, leaves what
+// the next start needs to offer that project's newer automatic save. The
+// editor runs from a copy of its binary, so its work folder is this test's.
+TEST(RecoveryPrompt, KilledEditorLeavesItsProjectForTheNextStart)
+{
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("pvsm"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PVSM_BIN_DIR) + QStringLiteral("/pvsm"), exe));
+    QFile::setPermissions(exe, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString mine = dir.filePath(QStringLiteral("旅行.aps"));
+    {
+        test::FakePrompter prompter;
+        ProjectSession s(Workspace(dir.path(), dir.path()), {}, prompter);
+        for (int i = 0; i < 2; ++i) {
+            const QString pic = dir.filePath(QStringLiteral("%1.png").arg(i));
+            QImage img(64, 48, QImage::Format_RGB32);
+            img.fill(i ? Qt::blue : Qt::red);
+            ASSERT_TRUE(img.save(pic));
+            s.project().pictures.push_back(s.project().newPicture(pic, {}));
+        }
+        ASSERT_TRUE(s.save(mine));
+        s.project().settings.timeInterval = 7; // the work the file lacks
+        ASSERT_TRUE(s.writeProjectFile(s.workspace().autoSavePath()));
+        QFile f(mine);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess editor;
+    editor.setProcessEnvironment(env);
+    editor.start(exe, {mine});
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    // Up once its marker names the project it opened.
+    QString recorded;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000) {
+        QFile marker(dir.filePath(QStringLiteral(".pvsm.session")));
+        if (marker.open(QIODevice::ReadOnly) && SessionMarker::parse(marker.readAll(), &recorded) && recorded == mine)
+            break;
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(recorded, mine);
+    {
+        test::FakePrompter prompter;
+        EXPECT_FALSE(AppCore::start(optionsFor(dir.path()), prompter)); // it still runs
+    }
+    editor.kill();
+    ASSERT_TRUE(editor.waitForFinished(10000));
+
+    test::FakePrompter prompter;
+    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(app->recoveryOffered());
+    EXPECT_EQ(app->recoveryFacts().projectPath, mine);
+    ASSERT_TRUE(app->restoreRecovery());
+    EXPECT_EQ(app->session().currentPath(), mine);
+    EXPECT_FLOAT_EQ(app->session().project().settings.timeInterval, 7.0f);
 }
 
 } // namespace
