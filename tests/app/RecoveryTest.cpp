@@ -1,3 +1,4 @@
+#include "CoreOptions.h"
 #include "FakePrompter.h"
 #include "Recovery.h"
 #include "StartUp.h"
@@ -118,14 +119,6 @@ TEST(Recovery, MarkerOfAKilledSessionIsLeftAndReported)
     EXPECT_FALSE(afterNormalEnd.previous().died);
 }
 
-AppCore::Options optionsFor(const QString &dir)
-{
-    AppCore::Options o;
-    o.workspace = Workspace(dir, dir);
-    o.uiFont = QStringLiteral("No Such Face");
-    o.display.screen = {1280, 800};
-    return o;
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -152,7 +145,7 @@ void setModified(const QString &path, const QDateTime &when)
 void crashedSession(const QString &dir, const QString &projectPath)
 {
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir), prompter);
     ASSERT_TRUE(app);
     ProjectSession &s = app->session();
     Project &p = s.project();
@@ -179,7 +172,7 @@ TEST(Recovery, RestoreKeepsTheUsersFileAndHoldsTheAutoSaveUntilThen)
     const QByteArray savedBytes = readFile(mine);
 
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     ASSERT_TRUE(app->recoveryOffered());
     EXPECT_EQ(app->recoveryFacts().projectPath, mine);
@@ -208,7 +201,7 @@ TEST(Recovery, RestoreKeepsTheUsersFileAndHoldsTheAutoSaveUntilThen)
     EXPECT_FALSE(s.modified());
     app.reset();
     FakePrompter again;
-    auto next = AppCore::start(optionsFor(dir.path()), again);
+    auto next = AppCore::start(test::coreOptionsFor(dir.path()), again);
     ASSERT_TRUE(next);
     EXPECT_FALSE(next->recoveryOffered()); // a normal end
     ASSERT_TRUE(next->session().open(mine));
@@ -227,7 +220,7 @@ TEST(Recovery, DeclineKeepsADatedCopyAndChangesNothing)
     ASSERT_TRUE(writeFile(earlier, "earlier"));
 
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app && app->recoveryOffered());
     const QString kept = app->declineRecovery();
     EXPECT_EQ(QFileInfo(kept).fileName(), QStringLiteral("AutoSave-20260301-100030-2.aps"));
@@ -246,7 +239,7 @@ TEST(Recovery, NeverSavedWorkComesBackWithoutAFile)
     QTemporaryDir dir;
     crashedSession(dir.path(), {});
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app && app->recoveryOffered());
     ASSERT_TRUE(app->restoreRecovery());
     EXPECT_TRUE(app->session().currentPath().isEmpty()); // Save asks for a name
@@ -264,7 +257,7 @@ TEST(Recovery, UnreadableAutoSaveIsKeptAsideNotLoaded)
     setModified(autoSave, kSaved.addSecs(60));
 
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app && app->recoveryOffered());
     QString kept;
     EXPECT_FALSE(app->restoreRecovery(&kept));
@@ -279,14 +272,14 @@ TEST(Recovery, NormalEndOffersNothing)
     QTemporaryDir dir;
     {
         FakePrompter prompter;
-        auto app = AppCore::start(optionsFor(dir.path()), prompter);
+        auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
         ASSERT_TRUE(app);
         ASSERT_TRUE(writeFile(app->workspace().autoSavePath(), "whatever"));
         prompter.answers = {Answer::No};
         ASSERT_TRUE(app->close());
     }
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_FALSE(app->recoveryOffered());
     EXPECT_FALSE(app->session().autoSaveHeld());

@@ -1,3 +1,4 @@
+#include "CoreOptions.h"
 #include "FakePrompter.h"
 #include "RecoveryPrompt.h"
 #include "StartUp.h"
@@ -21,14 +22,6 @@ using namespace pvsm;
 
 namespace {
 
-AppCore::Options optionsFor(const QString &dir)
-{
-    AppCore::Options o;
-    o.workspace = Workspace(dir, dir);
-    o.uiFont = QStringLiteral("No Such Face");
-    o.display.screen = {1280, 800};
-    return o;
-}
 
 // A project file whose name holds markup.
 QString projectIn(const QString &dir)
@@ -41,7 +34,7 @@ QString projectIn(const QString &dir)
 void leaveCrashedSession(const QString &dir)
 {
     test::FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir), prompter);
     ASSERT_TRUE(app);
     Project &p = app->session().project();
     for (int i = 0; i < 2; ++i) {
@@ -82,7 +75,7 @@ TEST(RecoveryPrompt, RestoreAndDiscardDoWhatTheySay)
         QTemporaryDir dir;
         leaveCrashedSession(dir.path());
         test::FakePrompter prompter;
-        auto app = AppCore::start(optionsFor(dir.path()), prompter);
+        auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
         ASSERT_TRUE(app && app->recoveryOffered());
 
         QString shown;
@@ -103,7 +96,7 @@ TEST(RecoveryPrompt, NothingToOfferAsksNothing)
 {
     QTemporaryDir dir;
     test::FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_FALSE(ui::offerRecoveryAtStart(nullptr, *app)); // would block on a box if it asked
 }
@@ -155,13 +148,13 @@ TEST(RecoveryPrompt, KilledEditorLeavesItsProjectForTheNextStart)
     ASSERT_EQ(recorded, mine);
     {
         test::FakePrompter prompter;
-        EXPECT_FALSE(AppCore::start(optionsFor(dir.path()), prompter)); // it still runs
+        EXPECT_FALSE(AppCore::start(test::coreOptionsFor(dir.path()), prompter)); // it still runs
     }
     editor.kill();
     ASSERT_TRUE(editor.waitForFinished(10000));
 
     test::FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     ASSERT_TRUE(app->recoveryOffered());
     EXPECT_EQ(app->recoveryFacts().projectPath, mine);
