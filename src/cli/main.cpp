@@ -94,6 +94,7 @@ void printUsage()
     err(QStringLiteral("%1 %2 command line").arg(productName(), versionText()));
     err(QStringLiteral("usage:"));
     for (const Command &c : commandTable()) err(QStringLiteral("  pvsm-cli ") + c.usage);
+    err(QStringLiteral("  pvsm-cli --version"));
 }
 
 } // namespace
@@ -121,6 +122,10 @@ int main(int argc, char **argv)
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage();
         return args.isEmpty() ? kUsage : kOk;
+    }
+    if (args.size() == 1 && args[0] == QLatin1String("--version")) {
+        out(pvsm::productName() + QLatin1Char(' ') + pvsm::versionText());
+        return kOk;
     }
     // Longest match of the command words.
     const Command *best = nullptr;

@@ -23,6 +23,8 @@ public:
 
     // Opens a project file given on the command line.
     void openProject(const QString &path);
+    // Shows the project again after the core changed it (a restore at start).
+    void refresh();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -30,7 +32,6 @@ protected:
 
 private:
     void tick();
-    void refresh();
     void buildMenus();
 
     AppCore &m_core;

@@ -1,6 +1,7 @@
 #include "Display.h"
 #include "GuiPrompter.h"
 #include "MainWindow.h"
+#include "RecoveryPrompt.h"
 #include "StartUp.h"
 #include "Version.h"
 #include "clsMemDC.h"
@@ -25,7 +26,13 @@ int main(int argc, char **argv)
     pvsm::ui::MainWindow window(*core, prompter);
     prompter.setParent(&window);
     const QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty()) window.openProject(args.first());
     window.show();
+    // A session that died leaves its autosave held until the user decides;
+    // a restored project is what they were working on, so the file named on
+    // the command line waits for another start.
+    if (pvsm::ui::offerRecoveryAtStart(&window, *core))
+        window.refresh();
+    else if (!args.isEmpty())
+        window.openProject(args.first());
     return app.exec();
 }

@@ -1,3 +1,4 @@
+#include "CoreOptions.h"
 #include "FakePrompter.h"
 #include "StartUp.h"
 
@@ -10,19 +11,6 @@
 using namespace pvsm;
 using pvsm::test::FakePrompter;
 
-namespace {
-
-AppCore::Options optionsFor(const QString &dir)
-{
-    AppCore::Options o;
-    o.workspace = Workspace(dir, dir);
-    o.uiFont = QStringLiteral("No Such Face");
-    o.display.screen = {1280, 800};
-    return o;
-}
-
-} // namespace
-
 TEST(AppCore, StartPreparesTheWorkFolderAndRefusesASecondCopy)
 {
     QTemporaryDir dir;
@@ -32,7 +20,7 @@ TEST(AppCore, StartPreparesTheWorkFolderAndRefusesASecondCopy)
     junk.close();
 
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("Temp/junk"))));
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("Project"))).exists());
@@ -42,7 +30,7 @@ TEST(AppCore, StartPreparesTheWorkFolderAndRefusesASecondCopy)
     EXPECT_EQ(p.settings.txtSetting[0], QStringLiteral("我的图片幻灯"));
 
     FakePrompter other;
-    EXPECT_FALSE(AppCore::start(optionsFor(dir.path()), other));
+    EXPECT_FALSE(AppCore::start(test::coreOptionsFor(dir.path()), other));
 }
 
 TEST(AppCore, LastRunSettingsComeBackAndExitWritesThem)
@@ -50,7 +38,7 @@ TEST(AppCore, LastRunSettingsComeBackAndExitWritesThem)
     QTemporaryDir dir;
     FakePrompter prompter;
     {
-        auto app = AppCore::start(optionsFor(dir.path()), prompter);
+        auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
         ASSERT_TRUE(app);
         EXPECT_TRUE(app->firstActivation());
         EXPECT_FALSE(app->firstActivation()); // once per process
@@ -65,7 +53,7 @@ TEST(AppCore, LastRunSettingsComeBackAndExitWritesThem)
         EXPECT_TRUE(app->close());
         EXPECT_TRUE(QDir(app->workspace().tempDir()).isEmpty());
     }
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_TRUE(app->lastRunSettingsLoaded());
     EXPECT_FALSE(app->firstActivation()); // the marker exists now
@@ -82,7 +70,7 @@ TEST(AppCore, UnreadableLastRunSettingsAreIgnored)
     ini.write("[General]\nnot=a bag\n");
     ini.close();
     FakePrompter prompter;
-    auto app = AppCore::start(optionsFor(dir.path()), prompter);
+    auto app = AppCore::start(test::coreOptionsFor(dir.path()), prompter);
     ASSERT_TRUE(app);
     EXPECT_FALSE(app->lastRunSettingsLoaded());
     EXPECT_FLOAT_EQ(app->session().project().settings.timeInterval, 10.0f);

@@ -57,7 +57,8 @@ std::vector<int16_t> decodedAudio(const QString &path)
                                                          QStringLiteral("-ar"), QStringLiteral("22050"), QStringLiteral("-f"), QStringLiteral("s16le"),
                                                          QStringLiteral("-")});
     std::vector<int16_t> samples(size_t(raw.size() / 2));
-    std::memcpy(samples.data(), raw.constData(), samples.size() * 2);
+    // A file without sound decodes to nothing, and memcpy may not take null.
+    if (!samples.empty()) std::memcpy(samples.data(), raw.constData(), samples.size() * 2);
     return samples;
 }
 

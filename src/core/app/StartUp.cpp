@@ -34,6 +34,14 @@ std::unique_ptr<AppCore> AppCore::start(const Options &options, Prompter &prompt
     app->m_env.defaultFont = chooseDefaultTextFont(options.uiFont);
     app->m_env.selectedHeadlineEffect = vocabularyDefaultIndex(VocabularyList::HeadlineEffect);
     app->m_session = std::make_unique<ProjectSession>(ws, app->m_env, prompter);
+
+    app->m_marker = std::make_unique<SessionMarker>(ws.workDir());
+    app->m_recovery = gatherRecoveryFacts(app->m_marker->previous(), ws);
+    app->m_recoveryPending = canOfferRecovery(app->m_recovery);
+    app->m_session->holdAutoSave(app->m_recoveryPending);
+    SessionMarker *marker = app->m_marker.get();
+    app->m_session->setCurrentPathListener([marker](const QString &path) { marker->setProjectPath(path); });
+
     app->m_lastRunLoaded = app->m_session->loadLastRunSettings();
     ws.prepare();
     return app;
@@ -52,6 +60,29 @@ bool AppCore::firstActivation()
     return true;
 }
 
+bool AppCore::restoreRecovery(QString *keptCopy)
+{
+    if (!m_recoveryPending) return false;
+    if (m_session->restoreAutoSave(m_recovery.projectPath)) {
+        m_recoveryPending = false;
+        m_session->holdAutoSave(false);
+        return true;
+    }
+    const QString kept = declineRecovery();
+    if (keptCopy) *keptCopy = kept;
+    return false;
+}
+
+QString AppCore::declineRecovery()
+{
+    if (!m_recoveryPending) return {};
+    const QString kept = keepAutoSaveAside(m_workspace);
+    if (kept.isEmpty()) return {};
+    m_recoveryPending = false;
+    m_session->holdAutoSave(false);
+    return kept;
+}
+
 void AppCore::setScreenSize(QSize screen)
 {
     m_display.screen = screen;
@@ -65,6 +96,7 @@ bool AppCore::close()
     if (m_closed) return true;
     if (!m_session->queryClose()) return false;
     m_workspace.emptyTemp();
+    if (m_marker) m_marker->release();
     m_closed = true;
     return true;
 }

@@ -3,6 +3,7 @@
 #include "Display.h"
 #include "ProjectSession.h"
 #include "Prompter.h"
+#include "Recovery.h"
 #include "Workspace.h"
 
 #include <memory>
@@ -39,11 +40,26 @@ public:
     // prompter when the marker cannot be written.
     bool firstActivation();
 
+    // Crash recovery. The start finds out whether the last session died
+    // leaving work in the automatic save that its file lacks; until the user
+    // decides, the automatic save is held (not overwritten).
+    bool recoveryOffered() const { return m_recoveryPending; }
+    const RecoveryFacts &recoveryFacts() const { return m_recovery; }
+    // Restore: the automatic save becomes the project, with the last session's
+    // file as the current file. When it cannot be read it is kept aside as
+    // declineRecovery() does, `*keptCopy` names the copy, and false is returned.
+    bool restoreRecovery(QString *keptCopy = nullptr);
+    // Decline: the automatic save is kept under a dated name in Project/;
+    // returns that path (empty when it could not be moved, and then it stays
+    // where it is, held for this session).
+    QString declineRecovery();
+
     // The screen changed size (the window's timer notices it).
     void setScreenSize(QSize screen);
 
     // Closing the window: false when the close is cancelled. Otherwise the
-    // project and Pvsm.ini are saved as the rules say and Temp/ is emptied.
+    // project and Pvsm.ini are saved as the rules say, Temp/ is emptied and
+    // the session counts as ended normally.
     bool close();
 
 private:
@@ -52,6 +68,9 @@ private:
     Workspace m_workspace;
     Prompter &m_prompter;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<SessionMarker> m_marker;
+    RecoveryFacts m_recovery;
+    bool m_recoveryPending = false;
     DisplayFacts m_display;
     ProjectEnvironment m_env;
     std::unique_ptr<ProjectSession> m_session;

@@ -45,20 +45,23 @@ bool isJobFolderName(const QString &name)
 }
 
 // Opens (creating it when missing and `create` is set) and locks the lock
-// file of a job folder. The descriptor, or -1 when another open description
-// holds the lock or the folder (or, without `create`, its lock) is gone.
-int lockJobFolder(const QString &folder, bool create = true)
+// file `lock`. The descriptor, or -1 when another open description holds the
+// lock or the file (or, without `create`, the file) is gone. `*busy` tells the
+// first case.
+int lockFileAt(const QString &lockPath, bool create, bool *busy = nullptr)
 {
-    const QByteArray lock = QFile::encodeName(QDir(folder).filePath(QString::fromLatin1(kJobLock)));
+    if (busy) *busy = false;
+    const QByteArray lock = QFile::encodeName(lockPath);
     const int fd = ::open(lock.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0), 0600);
     if (fd < 0) return -1;
     int r = ::flock(fd, LOCK_EX | LOCK_NB);
     while (r != 0 && errno == EINTR) r = ::flock(fd, LOCK_EX | LOCK_NB);
     if (r != 0) {
+        if (busy) *busy = errno == EWOULDBLOCK;
         ::close(fd);
         return -1;
     }
-    // Another process may have removed the folder between our open and our
+    // Another process may have removed the file between our open and our
     // lock: the lock must be on the file that is still there.
     struct stat held = {};
     struct stat there = {};
@@ -68,6 +71,11 @@ int lockJobFolder(const QString &folder, bool create = true)
         return -1;
     }
     return fd;
+}
+
+int lockJobFolder(const QString &folder, bool create = true)
+{
+    return lockFileAt(QDir(folder).filePath(QString::fromLatin1(kJobLock)), create);
 }
 
 // Removes `folder` when no running job holds it; true when it was removed.
@@ -262,6 +270,100 @@ Workspace::FirstRun Workspace::checkFirstRun() const
     }
     result.markerCreated = QFileInfo::exists(firstRunMarkerPath());
     return result;
+}
+
+namespace {
+
+constexpr const char kMarkerHeader[] = "pvsm session\n";
+constexpr const char kMarkerProject[] = "project ";
+
+// The whole of the file behind `fd`, read from its start.
+QByteArray readAll(int fd)
+{
+    QByteArray text;
+    char buffer[4096];
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, n);
+        at += n;
+        if (text.size() > 1 << 20) break; // not a marker of ours
+    }
+    return text;
+}
+
+bool writeWhole(int fd, const QByteArray &text)
+{
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::pwrite(fd, text.constData() + done, size_t(text.size() - done), off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return ::ftruncate(fd, off_t(text.size())) == 0;
+}
+
+} // namespace
+
+QByteArray SessionMarker::format(qint64 pid, const QString &projectPath)
+{
+    // The path comes last and runs to the end, so any byte a file name may
+    // hold, a line feed too, comes back as it was.
+    return QByteArray(kMarkerHeader) + "pid " + QByteArray::number(pid) + '\n' + kMarkerProject
+           + QFile::encodeName(projectPath);
+}
+
+bool SessionMarker::parse(const QByteArray &text, QString *projectPath)
+{
+    if (!text.startsWith(kMarkerHeader)) return false;
+    const qsizetype at = text.indexOf(QByteArray("\n") + kMarkerProject);
+    if (at < 0) return false;
+    if (projectPath) *projectPath = QFile::decodeName(text.mid(at + 1 + qsizetype(sizeof kMarkerProject) - 1));
+    return true;
+}
+
+SessionMarker::SessionMarker(const QString &workDir)
+    : m_path(QDir(workDir).filePath(QStringLiteral(".pvsm.session")))
+{
+    bool busy = false;
+    m_fd = lockFileAt(m_path, true, &busy);
+    if (m_fd < 0) {
+        m_previous.live = busy;
+        return;
+    }
+    // A marker that is there and free was left by a session that never
+    // reached its normal end.
+    const QByteArray left = readAll(m_fd);
+    if (!left.isEmpty()) {
+        m_previous.died = true;
+        // A damaged text leaves the file unknown: then the autosave stands
+        // for a project never saved.
+        parse(left, &m_previous.projectPath);
+    }
+    setProjectPath({});
+}
+
+SessionMarker::~SessionMarker()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool SessionMarker::setProjectPath(const QString &projectPath)
+{
+    if (m_fd < 0) return false;
+    return writeWhole(m_fd, format(qint64(::getpid()), projectPath));
+}
+
+void SessionMarker::release()
+{
+    if (m_fd < 0) return;
+    // Removed while still locked, so that no one takes it for a dead session's.
+    ::unlink(QFile::encodeName(m_path).constData());
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 SingleInstance::SingleInstance(const QString &workDir)

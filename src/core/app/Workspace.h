@@ -122,6 +122,51 @@ private:
     int m_fd = -1; // the locked lock file
 };
 
+// The editor's running-session marker, `.pvsm.session` in the work folder:
+// it says which project the running editor has open, and the editor keeps it
+// locked (flock) while it runs. A normal end removes it. One that is there with
+// no one holding its lock was left by an editor that was killed or crashed,
+// which is how the next start knows that the last session did not end
+// normally and which file the user was working on.
+class SessionMarker
+{
+public:
+    // What the marker said before this process took it.
+    struct Previous
+    {
+        bool died = false;     // left by a session that did not end normally
+        bool live = false;     // another running process holds it
+        QString projectPath;   // that session's current file; empty when none
+    };
+
+    // Reads what the last session left and takes the marker for this one.
+    // A folder where no marker can be made leaves isHeld() false.
+    explicit SessionMarker(const QString &workDir);
+    // Without release() the marker stays: the end was not a normal one.
+    ~SessionMarker();
+    SessionMarker(const SessionMarker &) = delete;
+    SessionMarker &operator=(const SessionMarker &) = delete;
+
+    bool isHeld() const { return m_fd >= 0; }
+    const Previous &previous() const { return m_previous; }
+    const QString &path() const { return m_path; }
+
+    // Records the current file of this session; false when it could not be written.
+    bool setProjectPath(const QString &projectPath);
+    // The normal end: the marker goes.
+    void release();
+
+    // The marker's text for a session of process `pid` with `projectPath`
+    // open, and the reverse; parse() returns false for a text that is not a marker.
+    static QByteArray format(qint64 pid, const QString &projectPath);
+    static bool parse(const QByteArray &text, QString *projectPath);
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    Previous m_previous;
+};
+
 // Text of the first-run marker.
 inline constexpr const char *kFirstRunMarkerText = "plehwohs";
 

@@ -68,7 +68,10 @@ FileProblem ProjectSession::lastWriteProblem(const QString &path) const
 bool ProjectSession::saveCurrentBeforeLeaving()
 {
     if (!hasCurrentFile()) return true;
-    if (writeProjectFile(m_currentPath)) return true;
+    if (writeProjectFile(m_currentPath)) {
+        m_modified = false;
+        return true;
+    }
     // The silent save failed: going on would drop every change since the last
     // good save, so the user decides.
     const QString text = cannotWriteText(QFileInfo(m_currentPath).fileName(), lastWriteProblem(m_currentPath))
@@ -103,7 +106,7 @@ bool ProjectSession::save(const QString &chosenPath)
         m_prompter.inform(cannotWriteText(name, lastWriteProblem(path)), PromptIcon::Information);
         return false;
     }
-    m_currentPath = path;
+    setCurrentPath(path);
     return true;
 }
 
@@ -112,7 +115,22 @@ void ProjectSession::clearProjectLists()
     m_project.clearForNew();
     m_project.songs.clear();
     m_project.lyricFiles.clear();
-    m_currentPath.clear();
+    setCurrentPath({});
+}
+
+void ProjectSession::setCurrentPathListener(std::function<void(const QString &)> listener)
+{
+    m_currentPathListener = std::move(listener);
+}
+
+void ProjectSession::setCurrentPath(const QString &path)
+{
+    // Every change of the file is a save, an open or a new project: the
+    // project then matches its file (or has none).
+    m_modified = false;
+    const bool changed = path != m_currentPath;
+    m_currentPath = path;
+    if (changed && m_currentPathListener) m_currentPathListener(m_currentPath);
 }
 
 bool ProjectSession::readProjectFile(const QString &path)
@@ -124,7 +142,7 @@ bool ProjectSession::readProjectFile(const QString &path)
     if (LoadBagFile(path, bag)) {
         const QStringList notes =
             ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe, QFileInfo(path).absolutePath());
-        m_currentPath = path;
+        setCurrentPath(path);
         if (!notes.isEmpty())
             m_prompter.inform(QStringLiteral("配置文件中的某些数值超出了允许的范围，已自动调整：") + QLatin1Char('\n')
                                   + notes.join(QLatin1Char('\n')),
@@ -159,6 +177,16 @@ bool ProjectSession::open(const QString &chosenPath)
     return readProjectFile(path);
 }
 
+bool ProjectSession::restoreAutoSave(const QString &originalPath)
+{
+    PropertyBag bag;
+    if (!LoadBagFile(m_workspace.autoSavePath(), bag)) return false;
+    if (!readProjectFile(m_workspace.autoSavePath())) return false;
+    setCurrentPath(originalPath);
+    m_modified = true;
+    return true;
+}
+
 void ProjectSession::newProject()
 {
     if (m_busy) return;
@@ -177,7 +205,7 @@ void ProjectSession::newProject()
 
 bool ProjectSession::autoSaveTick()
 {
-    if (m_busy) return false;
+    if (m_busy || m_autoSaveHeld) return false;
     ++m_autoSaveTicks;
     if (m_autoSaveTicks > 59 && m_project.pictures.size() > 1) {
         m_autoSaveTicks = 0;
@@ -248,7 +276,7 @@ bool ProjectSession::loadLastRunSettings()
     // Out-of-range values of the last run's settings are put right silently:
     // the user never chose that file.
     ReadProjectBag(m_project, bag, BagMode::SettingsOnly, m_env, {}, QFileInfo(m_workspace.iniPath()).absolutePath());
-    m_currentPath.clear();
+    setCurrentPath({});
     m_loading = false;
     return true;
 }

@@ -6,6 +6,8 @@
 #include "Prompter.h"
 #include "Workspace.h"
 
+#include <functional>
+
 namespace pvsm {
 
 // The one open project with its file: Save, Open, New and the automatic save,
@@ -25,6 +27,13 @@ public:
     // Empty for a project never saved or opened.
     const QString &currentPath() const { return m_currentPath; }
     bool hasCurrentFile() const { return m_currentPath.size() > 7; }
+    // Told every time the current file changes (the running-session marker records it).
+    void setCurrentPathListener(std::function<void(const QString &)> listener);
+
+    // True when the project holds changes its file has not: after a restore
+    // from the automatic save, until it is saved or another project replaces it.
+    // The window adds its own edits to this.
+    bool modified() const { return m_modified; }
 
     // Set while a build or export runs: New, Open, close and the automatic save do nothing.
     bool busy() const { return m_busy; }
@@ -51,6 +60,15 @@ public:
     void newProject();
     // One tick of the 500 ms timer; returns true when it saved AutoSave.aps.
     bool autoSaveTick();
+    // While held, the automatic save is not written: AutoSave.aps holds a
+    // dead session's work that the user has not yet restored or declined.
+    void holdAutoSave(bool held) { m_autoSaveHeld = held; }
+    bool autoSaveHeld() const { return m_autoSaveHeld; }
+    // Loads AutoSave.aps as the project, keeping `originalPath` (the file the
+    // work belongs to; may be empty) as the current file so that Save goes
+    // there; the project counts as modified. False, and the project
+    // unchanged, when the automatic save cannot be read.
+    bool restoreAutoSave(const QString &originalPath);
 
     // Drops pictures, songs and lyric files whose files are gone, telling the user once.
     void removeMissingFiles();
@@ -73,6 +91,7 @@ private:
     // after it failed.
     bool saveCurrentBeforeLeaving();
     void clearProjectLists();
+    void setCurrentPath(const QString &path);
 
     Workspace m_workspace;
     ProjectEnvironment m_env;
@@ -83,6 +102,9 @@ private:
     QString m_currentPath;
     bool m_busy = false;
     bool m_loading = false;
+    bool m_modified = false;
+    bool m_autoSaveHeld = false;
+    std::function<void(const QString &)> m_currentPathListener;
     int m_autoSaveTicks = 0;
     FileProblem m_lastWriteProblem = FileProblem::None;
 };
