@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace pvsm::ui {
@@ -21,6 +22,12 @@ QMessageBox::Icon boxIcon(PromptIcon icon)
     return QMessageBox::Information;
 }
 
+// A message box that shows `text` as it is, whatever characters it holds.
+void plainBox(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+}
+
 QString filterText(const FileDialogRequest &r)
 {
     return r.filterName + QStringLiteral(" (") + r.patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
@@ -31,6 +38,7 @@ QString filterText(const FileDialogRequest &r)
 Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon icon, const QString &title)
 {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, m_parent);
+    plainBox(box);
     switch (buttons) {
     case PromptButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case PromptButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
@@ -47,6 +55,7 @@ Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon i
 void GuiPrompter::inform(const QString &text, PromptIcon icon)
 {
     QMessageBox box(boxIcon(icon), productName(), text, QMessageBox::Ok, m_parent);
+    plainBox(box);
     box.exec();
 }
 
@@ -64,6 +73,19 @@ QString GuiPrompter::chooseSaveFile(const FileDialogRequest &r)
 QString GuiPrompter::chooseOpenFile(const FileDialogRequest &r)
 {
     return QFileDialog::getOpenFileName(m_parent, r.title, r.initialDir, filterText(r));
+}
+
+int GuiPrompter::chooseItem(const QString &title, const QString &label, const QStringList &items)
+{
+    if (items.isEmpty()) return -1;
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return int(items.indexOf(dialog.textValue()));
 }
 
 } // namespace pvsm::ui

@@ -1,0 +1,65 @@
+#include "JobDialogScreenshots.h"
+
+#include "FrmBuild.h"
+#include "FrmFinish.h"
+#include "ProgressWindow.h"
+#include "VideoExport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+
+namespace pvsm::ui {
+
+namespace {
+
+void save(QWidget &w, const QString &dir, const QString &name)
+{
+    w.show();
+    QApplication::processEvents();
+    w.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+    w.hide();
+}
+
+} // namespace
+
+void saveJobDialogScreenshots(const QString &dir)
+{
+    QDir().mkpath(dir);
+    Settings settings;
+
+    {
+        FrmBuild build(settings, QSize(1920, 1080));
+        save(build, dir, QStringLiteral("FrmBuild"));
+    }
+
+    // The strip as it sits over a window, before the first frame and while the video is coded.
+    {
+        QWidget window;
+        window.resize(900, 560);
+        ProgressWindow progress(&window, true);
+        progress.setProgress(0, QStringLiteral("正在初始化编码器，较慢请等待..."));
+        save(window, dir, QStringLiteral("ProgressWindow-initialising"));
+        progress.setProgress(42, QStringLiteral("步骤4/5：编码视频"));
+        window.show();
+        QApplication::processEvents();
+        progress.grab().save(QDir(dir).filePath(QStringLiteral("ProgressWindow.png")));
+        save(window, dir, QStringLiteral("ProgressWindow-over-window"));
+    }
+
+    const QString shortTarget = QStringLiteral("/home/user/Output/我的图片幻灯.avi");
+    {
+        FrmFinish finish(settings, finishReportText(QStringLiteral("我的图片幻灯"), 12, 1, 38273024, shortTarget),
+                         shortTarget, nullptr, [](const QString &) {});
+        save(finish, dir, QStringLiteral("FrmFinish"));
+    }
+    {
+        const QString name = QStringLiteral("二〇二六年夏天全家去海边旅行的照片和视频合集（第二部分，最终修订版）");
+        const QString target = QStringLiteral("/home/user/视频/家庭相册/2026年/夏天/海边旅行/") + name + QStringLiteral(".avi");
+        FrmFinish finish(settings, finishReportText(name, 248, 6, 1288490188, target), target, nullptr,
+                         [](const QString &) {});
+        save(finish, dir, QStringLiteral("FrmFinish-long-name"));
+    }
+}
+
+} // namespace pvsm::ui
