@@ -1,14 +1,21 @@
+#include "BuildFlow.h"
 #include "FakePrompter.h"
+#include "FrmBuild.h"
+#include "FrmFinish.h"
 #include "GuiPrompter.h"
 #include "JobRunner.h"
 #include "ProgressWindow.h"
 #include "VideoExportJob.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -320,4 +327,107 @@ TEST_F(ExportFlowTest, AnExportThroughTheRunnerWritesTheFile)
     EXPECT_EQ(o.target, options.targetPath);
     EXPECT_GT(QFileInfo(options.targetPath).size(), 0);
     EXPECT_FALSE(session->busy());
+}
+
+namespace {
+
+// Answers the windows of the build flow as a user would, from a timer of the
+// window thread: the build dialog, the save dialog, the finish window and any
+// message box, noting what it saw.
+class FlowDriver : public QObject
+{
+public:
+    QString target;
+    int frameSizeIndex = 0;
+    QStringList seen;
+    QString finishInfo;
+
+    FlowDriver()
+    {
+        connect(&m_timer, &QTimer::timeout, this, &FlowDriver::step);
+        m_timer.start(20);
+    }
+
+private:
+    void step()
+    {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible()) return;
+        if (auto *build = qobject_cast<FrmBuild *>(w)) {
+            seen << QStringLiteral("FrmBuild");
+            build->findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->setCurrentIndex(frameSizeIndex);
+            build->okButton()->click();
+        } else if (auto *files = qobject_cast<QFileDialog *>(w)) {
+            seen << QStringLiteral("save dialog");
+            // Typed as a user types it: selectFile() races the dialog's folder model.
+            auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(target);
+            QMetaObject::invokeMethod(files, "accept");
+        } else if (auto *finish = qobject_cast<FrmFinish *>(w)) {
+            seen << QStringLiteral("FrmFinish");
+            finishInfo = finish->infoText();
+            if (finish->openFolderBox()->isChecked()) finish->openFolderBox()->click(); // opens nothing on OK
+            finish->okButton()->click();
+        } else if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            seen << box->text();
+            box->buttons().first()->click();
+        }
+    }
+
+    QTimer m_timer;
+};
+
+} // namespace
+
+// The build command from start to end with the editor's own prompter: the
+// dialog, the save dialog, the export on its thread, the finish window.
+TEST_F(ExportFlowTest, TheBuildFlowExportsTheVideoAndReportsIt)
+{
+    GuiPrompter gui;
+    const QString prog = dir.filePath(QStringLiteral("prog"));
+    ProjectSession guiSession(Workspace(prog, prog), env, gui);
+    guiSession.project() = session->project();
+    guiSession.project().settings.timeInterval = 1;
+    guiSession.project().settings.enableTransition = false;
+    guiSession.project().settings.txtSetting[0] = QStringLiteral("演示");
+    QWidget window;
+    window.resize(800, 500);
+    window.show();
+    gui.setParent(&window);
+
+    FlowDriver driver;
+    driver.target = dir.filePath(QStringLiteral("flow.avi"));
+    runBuildFlow(&window, guiSession, gui);
+
+    EXPECT_EQ(driver.seen, (QStringList{QStringLiteral("FrmBuild"), QStringLiteral("save dialog"), QStringLiteral("FrmFinish")}));
+    EXPECT_GT(QFileInfo(driver.target).size(), 0);
+    EXPECT_TRUE(driver.finishInfo.startsWith(QStringLiteral("视频名称： 演示\n图片数量：3\n")));
+    EXPECT_TRUE(driver.finishInfo.endsWith(driver.target)) << driver.finishInfo.toStdString();
+    EXPECT_TRUE(guiSession.project().settings.isExportAvi);
+    EXPECT_FALSE(guiSession.project().settings.enableOpenFolder);
+    EXPECT_FALSE(guiSession.busy());
+}
+
+// One picture: the two-picture message and no dialog; a busy session: nothing at all.
+TEST_F(ExportFlowTest, TheBuildFlowNeedsTwoPicturesAndAnIdleSession)
+{
+    GuiPrompter gui;
+    const QString prog = dir.filePath(QStringLiteral("prog"));
+    ProjectSession guiSession(Workspace(prog, prog), env, gui);
+    guiSession.project() = session->project();
+    guiSession.project().pictures.resize(1);
+    QWidget window;
+    window.show();
+    gui.setParent(&window);
+    FlowDriver driver;
+    runBuildFlow(&window, guiSession, gui);
+    EXPECT_EQ(driver.seen, QStringList{QStringLiteral("请首先添加至少两张图片到图片幻灯中")});
+
+    driver.seen.clear();
+    guiSession.project() = session->project();
+    guiSession.setBusy(true);
+    runBuildFlow(&window, guiSession, gui);
+    EXPECT_TRUE(driver.seen.isEmpty());
+    EXPECT_TRUE(guiSession.busy());
 }

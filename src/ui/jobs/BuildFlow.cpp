@@ -5,6 +5,10 @@
 #include "GuiPrompter.h"
 #include "VideoExportJob.h"
 
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
 namespace pvsm::ui {
 
 namespace {
@@ -18,6 +22,19 @@ ExportOptions videoOptions(const BuildChoice &choice, const ProjectEnvironment &
     options.chooseCodecManually = choice.chooseCodecManually;
     options.loopToLongerTrack = choice.loopToLongerTrack;
     return options;
+}
+
+// The user asked how to install an encoder: the help's page on it, then the
+// reminder that the program must start again to see it.
+void showEncoderHelp(const Workspace &workspace, Prompter &prompter)
+{
+    const QString help = workspace.programFile(QStringLiteral("help.html"));
+    if (QFileInfo::exists(help)) {
+        QUrl url = QUrl::fromLocalFile(help);
+        url.setFragment(QStringLiteral("encoder"));
+        QDesktopServices::openUrl(url);
+    }
+    prompter.inform(exportText::restartAfterInstall(), PromptIcon::Information);
 }
 
 } // namespace
@@ -37,7 +54,7 @@ void runBuildFlow(QWidget *parent, ProjectSession &session, GuiPrompter &prompte
     if (choice.kind != BuildKind::Video) return; // the dialog offers no other kind yet
 
     const ExportOutcome outcome = runVideoExport(parent, session, prompter, videoOptions(choice, env));
-    if (outcome.installCodecRequested) prompter.inform(exportText::restartAfterInstall(), PromptIcon::Information);
+    if (outcome.installCodecRequested) showEncoderHelp(session.workspace(), prompter);
     if (!outcome.completed) return;
     FrmFinish finish(session.project().settings, outcome.finishReport, outcome.target, parent);
     finish.exec();

@@ -2,6 +2,10 @@
 
 #include <QThread>
 
+#include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace pvsm::ui {
 
 bool ProgressThrottle::offer(int percent, const QString &caption, qint64 nowMs)
@@ -21,6 +25,24 @@ void ProgressThrottle::markDelivered(qint64 nowMs)
     m_deliveredPercent = m_percent;
     m_deliveredCaption = m_caption;
 }
+
+namespace {
+
+// How much less of the CPU the job's threads ask for than the window thread.
+// The encoder keeps every core busy; at an equal share the window thread
+// would wait its turn behind it for tens of milliseconds on a busy machine.
+constexpr int kJobNiceness = 5;
+
+// On Linux the nice value belongs to a thread, and the threads it starts (the
+// encoder's, the frame loop's) inherit it.
+void lowerThreadPriority()
+{
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, id_t(gettid()));
+    if (errno == 0) (void)setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, current + kJobNiceness));
+}
+
+} // namespace
 
 JobRunner::JobRunner(Prompter &windowPrompter, QObject *parent) : QObject(parent), m_prompter(windowPrompter)
 {
@@ -46,6 +68,7 @@ void JobRunner::start(Job job)
 {
     Q_ASSERT(!m_thread);
     m_thread = QThread::create([this, job = std::move(job)] {
+        lowerThreadPriority();
         JobControl control;
         control.cancel = &m_cancel;
         control.progress = [this](int percent, const QString &caption) { report(percent, caption); };
