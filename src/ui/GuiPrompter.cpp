@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QAbstractButton>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -22,10 +23,16 @@ QMessageBox::Icon boxIcon(PromptIcon icon)
     return QMessageBox::Information;
 }
 
-// A message box that shows `text` as it is, whatever characters it holds.
+// A message box that shows `text` as it is, whatever characters it holds,
+// with its buttons in the program's language whether or not Qt's own
+// translations are installed.
 void plainBox(QMessageBox &box)
 {
     box.setTextFormat(Qt::PlainText);
+    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {
+        {QMessageBox::Ok, u"确定"}, {QMessageBox::Yes, u"是(&Y)"}, {QMessageBox::No, u"否(&N)"}, {QMessageBox::Cancel, u"取消"}};
+    for (const auto &[button, caption] : captions)
+        if (QAbstractButton *b = box.button(button)) b->setText(QString::fromUtf16(caption));
 }
 
 QString filterText(const FileDialogRequest &r)
@@ -38,7 +45,6 @@ QString filterText(const FileDialogRequest &r)
 Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon icon, const QString &title)
 {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, m_parent);
-    plainBox(box);
     switch (buttons) {
     case PromptButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case PromptButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
@@ -46,6 +52,7 @@ Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon i
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    plainBox(box);
     const int r = box.exec();
     if (r == QMessageBox::Yes || r == QMessageBox::Ok) return Answer::Yes;
     if (r == QMessageBox::No) return Answer::No;
@@ -84,6 +91,8 @@ int GuiPrompter::chooseItem(const QString &title, const QString &label, const QS
     dialog.setComboBoxItems(items);
     dialog.setComboBoxEditable(false);
     dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
     if (dialog.exec() != QDialog::Accepted) return -1;
     return int(items.indexOf(dialog.textValue()));
 }

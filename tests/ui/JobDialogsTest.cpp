@@ -213,7 +213,7 @@ TEST(JobDialogScreenshots, WritesOnePictureForEveryWindow)
     QTemporaryDir dir;
     saveJobDialogScreenshots(dir.path());
     for (const char *name : {"FrmBuild", "ProgressWindow", "ProgressWindow-initialising", "ProgressWindow-over-window",
-                             "FrmFinish", "FrmFinish-long-name"}) {
+                             "FrmFinish", "FrmFinish-long-name", "Question-replace-long-name", "Question-codec"}) {
         const QImage img(QDir(dir.path()).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
         EXPECT_FALSE(img.isNull()) << name;
     }
