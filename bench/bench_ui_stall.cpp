@@ -75,7 +75,8 @@ public:
             while (m_run) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 const auto now = std::chrono::steady_clock::now();
-                m_longestMs = std::max(m_longestMs.load(), std::chrono::duration<double, std::milli>(now - last).count());
+                m_longestMs =
+                    std::max(m_longestMs.load(), std::chrono::duration<double, std::milli>(now - last).count());
                 last = now;
             }
         });
@@ -97,7 +98,8 @@ private:
 class Watchdog
 {
 public:
-    explicit Watchdog(QWidget &window) : m_window(window)
+    explicit Watchdog(QWidget &window)
+        : m_window(window)
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const qint64 now = m_clock.nsecsElapsed();
@@ -129,7 +131,10 @@ public:
     double controlLongestMs() const { return m_controlMs; }
     double longestCpuMs() const { return m_longestCpuMs; }
     double longestMs() const { return m_gapsMs.empty() ? 0 : *std::max_element(m_gapsMs.begin(), m_gapsMs.end()); }
-    int over(double ms) const { return int(std::count_if(m_gapsMs.begin(), m_gapsMs.end(), [ms](double g) { return g > ms; })); }
+    int over(double ms) const
+    {
+        return int(std::count_if(m_gapsMs.begin(), m_gapsMs.end(), [ms](double g) { return g > ms; }));
+    }
     double percentile(double p) const
     {
         if (m_gapsMs.empty()) return 0;
@@ -153,14 +158,17 @@ private:
 
 bool anyOutputLeft(const QString &dir)
 {
-    return !QDir(dir).entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty();
+    return !QDir(dir)
+                .entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden)
+                .isEmpty();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const QString binDir = QStringLiteral(PVSM_BIN_DIR);
     const QString demo = argc > 1 ? QString::fromLocal8Bit(argv[1]) : binDir + QStringLiteral("/Demo/demo.aps");
@@ -181,7 +189,10 @@ int main(int argc, char **argv)
 
     QWidget window;
     window.resize(1366, 768);
-    auto *label = new QLabel(QStringLiteral("演示 — %1 张图片，%2 首音乐").arg(session.project().pictures.size()).arg(session.project().songs.size()), &window);
+    auto *label = new QLabel(QStringLiteral("演示 — %1 张图片，%2 首音乐")
+                                 .arg(session.project().pictures.size())
+                                 .arg(session.project().songs.size()),
+                             &window);
     label->move(20, 20);
     window.show();
     QApplication::processEvents();
@@ -194,12 +205,15 @@ int main(int argc, char **argv)
 
     std::printf("demo: %lld pictures, %lld songs, exported at 1280 x 720; watchdog every 5 ms\n\n",
                 qlonglong(session.project().pictures.size()), qlonglong(session.project().songs.size()));
-    std::printf("| export | wall s | longest stall ms | 99th pct gap ms | gaps > 50 ms | window thread's longest CPU between firings ms | control thread's longest gap ms | progress updates/s |\n|---|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| export | wall s | longest stall ms | 99th pct gap ms | gaps > 50 ms | window thread's longest CPU between "
+        "firings ms | control thread's longest gap ms | progress updates/s |\n|---|---|---|---|---|---|---|---|\n");
 
     // The idle window: the stalls the machine's other work causes by itself.
     watchdog.start();
     wall.start();
-    while (wall.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (wall.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
     watchdog.stop();
     std::printf("| none (idle window, 3 s) | 3.00 | %.1f | %.1f | %d | %.1f | %.1f | - |\n", watchdog.longestMs(),
                 watchdog.percentile(0.99), watchdog.over(50), watchdog.longestCpuMs(), watchdog.controlLongestMs());
@@ -209,24 +223,25 @@ int main(int argc, char **argv)
     int updates = 0;
     watchdog.start();
     wall.start();
-    const ExportOutcome viaRunner = ui::runVideoExport(&window, session, prompter, options, [&](ui::ProgressWindow &progress) {
-        auto *count = new QTimer(&progress);
-        QObject::connect(count, &QTimer::timeout, [&updates, &progress, last = QString()]() mutable {
-            const QString now = progress.progressText();
-            if (now != last) ++updates;
-            last = now;
+    const ExportOutcome viaRunner =
+        ui::runVideoExport(&window, session, prompter, options, [&](ui::ProgressWindow &progress) {
+            auto *count = new QTimer(&progress);
+            QObject::connect(count, &QTimer::timeout, [&updates, &progress, last = QString()]() mutable {
+                const QString now = progress.progressText();
+                if (now != last) ++updates;
+                last = now;
+            });
+            count->start(5); // reports come at most every 50 ms
         });
-        count->start(5); // reports come at most every 50 ms
-    });
     const double runnerSec = wall.elapsed() / 1000.0;
     watchdog.stop();
     if (!viaRunner.completed) {
         std::fprintf(stderr, "the export through the runner did not complete (status %d)\n", viaRunner.status);
         return 1;
     }
-    std::printf("| through the job runner | %.2f | %.1f | %.1f | %d | %.1f | %.1f | %.1f |\n", runnerSec, watchdog.longestMs(),
-                watchdog.percentile(0.99), watchdog.over(50), watchdog.longestCpuMs(), watchdog.controlLongestMs(),
-                updates / runnerSec);
+    std::printf("| through the job runner | %.2f | %.1f | %.1f | %d | %.1f | %.1f | %.1f |\n", runnerSec,
+                watchdog.longestMs(), watchdog.percentile(0.99), watchdog.over(50), watchdog.longestCpuMs(),
+                watchdog.controlLongestMs(), updates / runnerSec);
 
     // Reference: the same export on the window thread.
     options.targetPath = work.filePath(QStringLiteral("direct.avi"));
@@ -240,10 +255,12 @@ int main(int argc, char **argv)
         if (!direct.completed) std::fprintf(stderr, "the direct export did not complete\n");
         directDone = true;
     });
-    while (!directDone) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!directDone)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
     // One more firing of the watchdog, after the export let the loop go.
     const size_t firings = watchdog.firings();
-    while (watchdog.firings() == firings) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (watchdog.firings() == firings)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
     const double directSec = wall.elapsed() / 1000.0;
     watchdog.stop();
     std::printf("| reference: on the window thread | %.2f | %.1f | %.1f | %d | %.1f | %.1f | - |\n\n", directSec,
@@ -257,17 +274,18 @@ int main(int argc, char **argv)
     QElapsedTimer sinceCancel;
     int cancelPercent = -1;
     watchdog.start();
-    const ExportOutcome cancelled = ui::runVideoExport(&window, session, prompter, options, [&](ui::ProgressWindow &progress) {
-        auto *poll = new QTimer(&progress);
-        QObject::connect(poll, &QTimer::timeout, [&, poll] {
-            if (progress.caption() != QStringLiteral("步骤4/5：编码视频") || progress.percent() < 40) return;
-            poll->stop();
-            cancelPercent = progress.percent();
-            sinceCancel.start();
-            progress.cancelButton()->click();
+    const ExportOutcome cancelled =
+        ui::runVideoExport(&window, session, prompter, options, [&](ui::ProgressWindow &progress) {
+            auto *poll = new QTimer(&progress);
+            QObject::connect(poll, &QTimer::timeout, [&, poll] {
+                if (progress.caption() != QStringLiteral("步骤4/5：编码视频") || progress.percent() < 40) return;
+                poll->stop();
+                cancelPercent = progress.percent();
+                sinceCancel.start();
+                progress.cancelButton()->click();
+            });
+            poll->start(5);
         });
-        poll->start(5);
-    });
     const qint64 stopMs = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
     watchdog.stop();
     std::printf("cancel at %d %% of the video: the job ended %lld ms after the click (status %d); file left: %s; "

@@ -63,7 +63,8 @@ TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
         EXPECT_EQ(dialog.selectedKind(), BuildKind::Video);
         EXPECT_TRUE(dialog.kindButton(BuildKind::Video)->isChecked());
         EXPECT_EQ(dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->currentIndex(), c.sizeIndex);
-        EXPECT_EQ(dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->count(), int(frameSizeList().size()));
+        EXPECT_EQ(dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->count(),
+                  int(frameSizeList().size()));
         for (const BuildKind kind : {BuildKind::Package, BuildKind::Preview}) {
             EXPECT_FALSE(dialog.kindButton(kind)->isEnabled());
             EXPECT_FALSE(dialog.kindButton(kind)->toolTip().isEmpty());
@@ -170,7 +171,8 @@ TEST(FrmFinish, ShowsTheReportAndItsCheckBoxWritesEnableOpenFolder)
     EXPECT_EQ(finish.infoText().split(QLatin1Char('\n')).size(), 5);
     EXPECT_TRUE(finish.infoText().contains(QStringLiteral("文件大小： 1.50 MB")));
     QStringList labels;
-    for (QLabel *l : finish.findChildren<QLabel *>()) labels << l->text();
+    for (QLabel *l : finish.findChildren<QLabel *>())
+        labels << l->text();
     EXPECT_TRUE(labels.contains(QStringLiteral("祝贺您！")));
     EXPECT_TRUE(labels.contains(QStringLiteral("成功创建了以下图片幻灯文件。")));
     EXPECT_FALSE(finish.findChild<QLabel *>(QStringLiteral("PicCoffie"))->pixmap().isNull());

@@ -1,19 +1,19 @@
+#include "JobRunner.h"
 #include "BuildFlow.h"
 #include "FakePrompter.h"
 #include "FrmBuild.h"
 #include "FrmFinish.h"
 #include "GuiPrompter.h"
-#include "JobRunner.h"
 #include "ProgressWindow.h"
 #include "VideoExportJob.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -71,7 +71,8 @@ void serveUntil(const std::function<bool()> &done)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done() && t.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 } // namespace
@@ -86,14 +87,12 @@ TEST(ProgressThrottle, DeliversNewCaptionsAtOnceAndPercentagesAtMostEveryInterva
         bool delivered;
     };
     const Offer offers[] = {
-        {0, "a", 0, true},    // the first report
-        {0, "a", 5, false},   // nothing new
-        {1, "a", 10, false},  // too soon after the last
-        {2, "a", 49, false},
-        {3, "a", 50, true},   // the interval has passed
-        {3, "b", 51, true},   // a new caption does not wait
-        {4, "b", 60, false},
-        {5, "b", 200, true},
+        {0, "a", 0, true},                       // the first report
+        {0, "a", 5, false},                      // nothing new
+        {1, "a", 10, false},                     // too soon after the last
+        {2, "a", 49, false}, {3, "a", 50, true}, // the interval has passed
+        {3, "b", 51, true},                      // a new caption does not wait
+        {4, "b", 60, false}, {5, "b", 200, true},
     };
     ProgressThrottle throttle(50);
     for (const Offer &o : offers) {
@@ -122,11 +121,13 @@ TEST(WorkerPrompter, ForwardsEveryCallToTheWindowThreadAndReturnsItsAnswer)
     int item = -1;
     std::atomic<bool> done{false};
     std::thread job([&] {
-        answer = bridge.ask(QStringLiteral("替换？"), PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
+        answer =
+            bridge.ask(QStringLiteral("替换？"), PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
         bridge.inform(QStringLiteral("消息"), PromptIcon::Information);
         saved = bridge.chooseSaveFile({});
         opened = bridge.chooseOpenFile({});
-        item = bridge.chooseItem(QStringLiteral("视频压缩"), QStringLiteral("压缩程序："), {QStringLiteral("a"), QStringLiteral("b")});
+        item = bridge.chooseItem(QStringLiteral("视频压缩"), QStringLiteral("压缩程序："),
+                                 {QStringLiteral("a"), QStringLiteral("b")});
         done = true;
     });
     serveUntil([&] { return done.load(); });
@@ -140,7 +141,8 @@ TEST(WorkerPrompter, ForwardsEveryCallToTheWindowThreadAndReturnsItsAnswer)
     EXPECT_EQ(item, 1);
     EXPECT_EQ(window.items.size(), 2);
     ASSERT_EQ(window.threads.size(), 5);
-    for (QThread *t : window.threads) EXPECT_EQ(t, QCoreApplication::instance()->thread());
+    for (QThread *t : window.threads)
+        EXPECT_EQ(t, QCoreApplication::instance()->thread());
 }
 
 // A question still waiting when the window closes the bridge ends as
@@ -157,7 +159,8 @@ TEST(WorkerPrompter, ClosingReleasesAWaitingJobWithCancel)
         first = bridge.ask(QStringLiteral("q1"), PromptButtons::YesNo, PromptIcon::Question, {});
         second = bridge.ask(QStringLiteral("q2"), PromptButtons::YesNo, PromptIcon::Question, {});
     });
-    while (!asking) QThread::msleep(1);
+    while (!asking)
+        QThread::msleep(1);
     QThread::msleep(20); // the call is queued, the window thread has not served it
     bridge.close();
     job.join();
@@ -185,14 +188,16 @@ TEST(JobRunner, ProgressArrivesOnTheWindowThreadAndTheLastReportBeforeFinished)
     });
     runner.start([](const JobControl &control, Prompter &) {
         // A thousand reports in a moment: most are dropped, the last is not.
-        for (int i = 0; i <= 1000; ++i) control.report(i / 10, QStringLiteral("步骤4/5：编码视频"));
+        for (int i = 0; i <= 1000; ++i)
+            control.report(i / 10, QStringLiteral("步骤4/5：编码视频"));
     });
     serveUntil([&] { return finished; });
     EXPECT_TRUE(finished);
     EXPECT_FALSE(runner.isRunning());
     EXPECT_TRUE(lastBeforeFinished);
     EXPECT_LT(percents.size(), 20);
-    for (QThread *t : threads) EXPECT_EQ(t, QCoreApplication::instance()->thread());
+    for (QThread *t : threads)
+        EXPECT_EQ(t, QCoreApplication::instance()->thread());
 }
 
 TEST(JobRunner, CancelReachesTheJobsControl)
@@ -203,7 +208,8 @@ TEST(JobRunner, CancelReachesTheJobsControl)
     bool sawCancel = false;
     QObject::connect(&runner, &JobRunner::finished, [&] { finished = true; });
     runner.start([&](const JobControl &control, Prompter &) {
-        while (!control.cancelled()) QThread::msleep(1);
+        while (!control.cancelled())
+            QThread::msleep(1);
         sawCancel = true;
     });
     QTimer::singleShot(30, &runner, &JobRunner::cancel);
@@ -310,7 +316,9 @@ TEST_F(ExportFlowTest, CancelFromTheProgressWindowLeavesNoFileAndTheProjectUncha
     EXPECT_EQ(o.status, kExportCancelled);
     ASSERT_GE(stopMs, 0);
     EXPECT_LT(stopMs, 3000); // far above what stopping takes (bench_ui_stall measures it)
-    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList({QStringLiteral("*.avi*"), QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
     EXPECT_TRUE(session->project() == before);
     EXPECT_TRUE(prompter.informed.isEmpty());
 }
@@ -400,7 +408,8 @@ TEST_F(ExportFlowTest, TheBuildFlowExportsTheVideoAndReportsIt)
     driver.target = dir.filePath(QStringLiteral("flow.avi"));
     runBuildFlow(&window, guiSession, gui);
 
-    EXPECT_EQ(driver.seen, (QStringList{QStringLiteral("FrmBuild"), QStringLiteral("save dialog"), QStringLiteral("FrmFinish")}));
+    EXPECT_EQ(driver.seen,
+              (QStringList{QStringLiteral("FrmBuild"), QStringLiteral("save dialog"), QStringLiteral("FrmFinish")}));
     EXPECT_GT(QFileInfo(driver.target).size(), 0);
     EXPECT_TRUE(driver.finishInfo.startsWith(QStringLiteral("视频名称： 演示\n图片数量：3\n")));
     EXPECT_TRUE(driver.finishInfo.endsWith(driver.target)) << driver.finishInfo.toStdString();

@@ -45,7 +45,8 @@ void serveUntil(const std::function<bool()> &done, int ms = 5000)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 } // namespace
@@ -78,7 +79,8 @@ TEST(ShowInFolder, AsksTheFileManagerOverDBusElseOpensTheFolder)
         FakeFileManager manager;
         QDBusConnection other = QDBusConnection::connectToBus(address, QStringLiteral("fake-file-manager"));
         ASSERT_TRUE(other.isConnected());
-        ASSERT_TRUE(other.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(other.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                         QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(other.registerService(QStringLiteral("org.freedesktop.FileManager1")));
 
         pvsm::ui::showInFolder(file);

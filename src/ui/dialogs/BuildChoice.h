@@ -13,7 +13,7 @@ enum class BuildKind { Package, Preview, Video };
 struct BuildChoice
 {
     BuildKind kind = BuildKind::Video;
-    int frameSizeIndex = 3;     // into frameSizeList()
+    int frameSizeIndex = 3; // into frameSizeList()
     bool loopToLongerTrack = false;
     bool chooseCodecManually = false;
     bool includeFont = false;

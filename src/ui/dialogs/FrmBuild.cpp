@@ -33,7 +33,9 @@ QWidget *indented(QLayout *inner, QWidget *parent)
 
 } // namespace
 
-FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent) : QDialog(parent), m_settings(settings)
+FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
+    : QDialog(parent)
+    , m_settings(settings)
 {
     setObjectName(QStringLiteral("FrmBuild"));
     setWindowTitle(QStringLiteral("创建图片幻灯"));
@@ -53,7 +55,8 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent) : Q
     m_lblVideoSize->setObjectName(QStringLiteral("LblVideoSize"));
     m_comboVideoSize = new QComboBox(this);
     m_comboVideoSize->setObjectName(QStringLiteral("ComboVideoSize"));
-    for (const FrameSizeEntry &e : frameSizeList()) m_comboVideoSize->addItem(QString::fromLatin1(e.text));
+    for (const FrameSizeEntry &e : frameSizeList())
+        m_comboVideoSize->addItem(QString::fromLatin1(e.text));
     m_comboVideoSize->setCurrentIndex(defaultFrameSizeIndex(editingScreen));
     m_lblVideoSize->setBuddy(m_comboVideoSize);
     m_chkLoop = new QCheckBox(QStringLiteral("循环播放图片或音乐直至结束"), this);
@@ -70,7 +73,9 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent) : Q
     m_cancel->setObjectName(QStringLiteral("PicBtnText_1"));
 
     for (QRadioButton *b : {m_optPackage, m_optPreview, m_optExportAvi}) {
-        const BuildKind kind = b == m_optPackage ? BuildKind::Package : b == m_optPreview ? BuildKind::Preview : BuildKind::Video;
+        const BuildKind kind = b == m_optPackage   ? BuildKind::Package
+                               : b == m_optPreview ? BuildKind::Preview
+                                                   : BuildKind::Video;
         if (!buildKindAvailable(kind)) {
             b->setEnabled(false);
             b->setToolTip(notAvailableTip());
@@ -123,9 +128,12 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent) : Q
 QRadioButton *FrmBuild::kindButton(BuildKind kind) const
 {
     switch (kind) {
-    case BuildKind::Package: return m_optPackage;
-    case BuildKind::Preview: return m_optPreview;
-    case BuildKind::Video: return m_optExportAvi;
+    case BuildKind::Package:
+        return m_optPackage;
+    case BuildKind::Preview:
+        return m_optPreview;
+    case BuildKind::Video:
+        return m_optExportAvi;
     }
     return m_optExportAvi;
 }

@@ -17,8 +17,10 @@ namespace pvsm::ui {
 
 FrmFinish::FrmFinish(Settings &settings, const QString &info, const QString &outputPath, QWidget *parent,
                      ShowFile showFile)
-    : QDialog(parent), m_settings(settings), m_outputPath(outputPath),
-      m_showFile(showFile ? std::move(showFile) : ShowFile(showInFolder))
+    : QDialog(parent)
+    , m_settings(settings)
+    , m_outputPath(outputPath)
+    , m_showFile(showFile ? std::move(showFile) : ShowFile(showInFolder))
 {
     setObjectName(QStringLiteral("FrmFinish"));
     setWindowTitle(QStringLiteral("完成"));

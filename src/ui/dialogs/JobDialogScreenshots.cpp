@@ -69,12 +69,13 @@ void saveJobDialogScreenshots(const QString &dir)
         GuiPrompter prompter;
         const QString name = QStringLiteral("二〇二六年夏天全家去海边旅行的照片和视频合集（第二部分，最终修订版）.avi");
         saveModal(dir, QStringLiteral("Question-replace-long-name"), [&] {
-            prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"), PromptButtons::YesNo,
-                         PromptIcon::Warning, QStringLiteral("Info"));
+            prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+                         PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
         });
         saveModal(dir, QStringLiteral("Question-codec"), [&] {
             prompter.chooseItem(QStringLiteral("视频压缩"), QStringLiteral("压缩程序："),
-                                {QStringLiteral("H264  (libx264, H.264 / AVC)"), QStringLiteral("XVID  (libxvid, MPEG-4 part 2)"),
+                                {QStringLiteral("H264  (libx264, H.264 / AVC)"),
+                                 QStringLiteral("XVID  (libxvid, MPEG-4 part 2)"),
                                  QStringLiteral("MJPG  (mjpeg, Motion JPEG)")});
         });
     }
@@ -87,7 +88,8 @@ void saveJobDialogScreenshots(const QString &dir)
     }
     {
         const QString name = QStringLiteral("二〇二六年夏天全家去海边旅行的照片和视频合集（第二部分，最终修订版）");
-        const QString target = QStringLiteral("/home/user/视频/家庭相册/2026年/夏天/海边旅行/") + name + QStringLiteral(".avi");
+        const QString target =
+            QStringLiteral("/home/user/视频/家庭相册/2026年/夏天/海边旅行/") + name + QStringLiteral(".avi");
         FrmFinish finish(settings, finishReportText(name, 248, 6, 1288490188, target), target, nullptr,
                          [](const QString &) {});
         save(finish, dir, QStringLiteral("FrmFinish-long-name"));

@@ -18,7 +18,8 @@ constexpr int kBarRightMargin = 60;
 
 } // namespace
 
-ProgressWindow::ProgressWindow(QWidget *parent, bool showTips) : QWidget(parent)
+ProgressWindow::ProgressWindow(QWidget *parent, bool showTips)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("ProgressWindow"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -52,8 +53,10 @@ QRect ProgressWindow::placement(QSize parentSize)
 
 void ProgressWindow::place()
 {
-    if (parentWidget()) setGeometry(placement(parentWidget()->size()));
-    else resize(kWidth, kHeight);
+    if (parentWidget())
+        setGeometry(placement(parentWidget()->size()));
+    else
+        resize(kWidth, kHeight);
     raise();
 }
 

@@ -44,7 +44,9 @@ void lowerThreadPriority()
 
 } // namespace
 
-JobRunner::JobRunner(Prompter &windowPrompter, QObject *parent) : QObject(parent), m_prompter(windowPrompter)
+JobRunner::JobRunner(Prompter &windowPrompter, QObject *parent)
+    : QObject(parent)
+    , m_prompter(windowPrompter)
 {
     m_clock.start();
 }

@@ -21,7 +21,10 @@ namespace pvsm::ui {
 class ProgressThrottle
 {
 public:
-    explicit ProgressThrottle(qint64 intervalMs = 50) : m_intervalMs(intervalMs) {}
+    explicit ProgressThrottle(qint64 intervalMs = 50)
+        : m_intervalMs(intervalMs)
+    {
+    }
 
     // Records the report; true when it should be delivered now.
     bool offer(int percent, const QString &caption, qint64 nowMs);

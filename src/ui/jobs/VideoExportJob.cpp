@@ -15,7 +15,9 @@ namespace {
 class BusyScope
 {
 public:
-    BusyScope(ProjectSession &session, QWidget *window) : m_session(session), m_window(window)
+    BusyScope(ProjectSession &session, QWidget *window)
+        : m_session(session)
+        , m_window(window)
     {
         m_session.setBusy(true);
         if (m_window) {
@@ -28,8 +30,10 @@ public:
     {
         m_session.setBusy(false);
         if (!m_window) return;
-        if (m_hadCursor) m_window->setCursor(m_cursor);
-        else m_window->unsetCursor();
+        if (m_hadCursor)
+            m_window->setCursor(m_cursor);
+        else
+            m_window->unsetCursor();
     }
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
@@ -44,7 +48,8 @@ private:
 } // namespace
 
 ExportOutcome runVideoExport(QWidget *parent, ProjectSession &session, Prompter &windowPrompter,
-                             const ExportOptions &options, const std::function<void(ProgressWindow &)> &onProgressWindow)
+                             const ExportOptions &options,
+                             const std::function<void(ProgressWindow &)> &onProgressWindow)
 {
     // The job reads its own copy: the window draws from the session's while it runs.
     const Project project = session.project();
@@ -68,7 +73,8 @@ ExportOutcome runVideoExport(QWidget *parent, ProjectSession &session, Prompter 
     QObject::connect(&progress, &ProgressWindow::cancelRequested, &runner, &JobRunner::cancel);
     QObject::connect(&runner, &JobRunner::finished, &loop, &QEventLoop::quit);
     runner.start([&outcome, &project, &workspace, &options](const JobControl &control, Prompter &prompter) {
-        outcome = ExportAvi(project, workspace, options, prompter, control, makeProjectSoundtrackFactory(workspace, prompter));
+        outcome = ExportAvi(project, workspace, options, prompter, control,
+                            makeProjectSoundtrackFactory(workspace, prompter));
     });
     loop.exec();
     return outcome;

@@ -17,7 +17,10 @@ struct WorkerPrompter::Shared
 };
 
 WorkerPrompter::WorkerPrompter(Prompter &windowPrompter)
-    : m_window(windowPrompter), m_shared(std::make_shared<Shared>()), m_context(new QObject), m_windowThread(QThread::currentThread())
+    : m_window(windowPrompter)
+    , m_shared(std::make_shared<Shared>())
+    , m_context(new QObject)
+    , m_windowThread(QThread::currentThread())
 {
 }
 
