@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QAbstractButton>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace pvsm::ui {
@@ -19,6 +21,18 @@ QMessageBox::Icon boxIcon(PromptIcon icon)
     case PromptIcon::Question: return QMessageBox::Question;
     }
     return QMessageBox::Information;
+}
+
+// A message box that shows `text` as it is, whatever characters it holds,
+// with its buttons in the program's language whether or not Qt's own
+// translations are installed.
+void plainBox(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    const std::pair<QMessageBox::StandardButton, const char16_t *> captions[] = {
+        {QMessageBox::Ok, u"确定"}, {QMessageBox::Yes, u"是(&Y)"}, {QMessageBox::No, u"否(&N)"}, {QMessageBox::Cancel, u"取消"}};
+    for (const auto &[button, caption] : captions)
+        if (QAbstractButton *b = box.button(button)) b->setText(QString::fromUtf16(caption));
 }
 
 QString filterText(const FileDialogRequest &r)
@@ -38,6 +52,7 @@ Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon i
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    plainBox(box);
     const int r = box.exec();
     if (r == QMessageBox::Yes || r == QMessageBox::Ok) return Answer::Yes;
     if (r == QMessageBox::No) return Answer::No;
@@ -47,6 +62,7 @@ Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon i
 void GuiPrompter::inform(const QString &text, PromptIcon icon)
 {
     QMessageBox box(boxIcon(icon), productName(), text, QMessageBox::Ok, m_parent);
+    plainBox(box);
     box.exec();
 }
 
@@ -64,6 +80,21 @@ QString GuiPrompter::chooseSaveFile(const FileDialogRequest &r)
 QString GuiPrompter::chooseOpenFile(const FileDialogRequest &r)
 {
     return QFileDialog::getOpenFileName(m_parent, r.title, r.initialDir, filterText(r));
+}
+
+int GuiPrompter::chooseItem(const QString &title, const QString &label, const QStringList &items)
+{
+    if (items.isEmpty()) return -1;
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return int(items.indexOf(dialog.textValue()));
 }
 
 } // namespace pvsm::ui

@@ -6,7 +6,9 @@ class QWidget;
 
 namespace pvsm::ui {
 
-// Message boxes and file dialogs for the core's questions.
+// Message boxes and file dialogs for the core's questions. Window thread only
+// (a job on a worker thread reaches it through WorkerPrompter). Texts are
+// shown as plain text: file names and captions are the user's, never markup.
 class GuiPrompter : public Prompter
 {
 public:
@@ -17,6 +19,7 @@ public:
     void inform(const QString &text, PromptIcon icon) override;
     QString chooseSaveFile(const FileDialogRequest &request) override;
     QString chooseOpenFile(const FileDialogRequest &request) override;
+    int chooseItem(const QString &title, const QString &label, const QStringList &items) override;
 
 private:
     QWidget *m_parent;

@@ -1,0 +1,30 @@
+#include "BuildChoice.h"
+
+namespace pvsm::ui {
+
+BuildKind preselectedBuildKind(const Settings &settings)
+{
+    if (settings.isExportAvi) return BuildKind::Video;
+    return settings.isPackage ? BuildKind::Package : BuildKind::Preview;
+}
+
+void applyBuildKind(Settings &settings, BuildKind kind)
+{
+    settings.isPackage = kind == BuildKind::Package;
+    settings.isExportAvi = kind == BuildKind::Video;
+}
+
+bool buildKindAvailable(BuildKind kind)
+{
+    return kind == BuildKind::Video;
+}
+
+BuildControlsState buildControlsState(BuildKind selected)
+{
+    BuildControlsState s;
+    s.videoOptions = selected == BuildKind::Video;
+    s.includeFont = selected == BuildKind::Package && buildKindAvailable(BuildKind::Package);
+    return s;
+}
+
+} // namespace pvsm::ui

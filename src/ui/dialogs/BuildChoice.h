@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Project.h"
+
+#include <QSize>
+
+namespace pvsm::ui {
+
+// The three things the build dialog can make.
+enum class BuildKind { Package, Preview, Video };
+
+// What the user chose in the build dialog.
+struct BuildChoice
+{
+    BuildKind kind = BuildKind::Video;
+    int frameSizeIndex = 3; // into frameSizeList()
+    bool loopToLongerTrack = false;
+    bool chooseCodecManually = false;
+    bool includeFont = false;
+};
+
+// The kind used last, as the project's settings remember it: video, else the
+// complete slideshow, else the slideshow for this machine.
+BuildKind preselectedBuildKind(const Settings &settings);
+// What choosing `kind` writes into the settings.
+void applyBuildKind(Settings &settings, BuildKind kind);
+// Whether this build can make `kind` yet (the two slideshow kinds come with
+// the package builder).
+bool buildKindAvailable(BuildKind kind);
+
+// Which options of the dialog apply to the selected kind; the others are greyed.
+struct BuildControlsState
+{
+    bool videoOptions = false; // frame size, its label, the loop and codec boxes
+    bool includeFont = false;
+};
+BuildControlsState buildControlsState(BuildKind selected);
+
+} // namespace pvsm::ui

@@ -1,0 +1,180 @@
+#include "FrmBuild.h"
+
+#include "VideoExport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace pvsm::ui {
+
+namespace {
+
+const QString &notAvailableTip()
+{
+    static const QString tip = QStringLiteral("此版本暂不能创建图片幻灯文件，请选择保存为AVI视频文件");
+    return tip;
+}
+
+// Options that belong to one kind sit indented under its button.
+QWidget *indented(QLayout *inner, QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    inner->setContentsMargins(parent->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12, 0, 0, 0);
+    box->setLayout(inner);
+    return box;
+}
+
+} // namespace
+
+FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
+    : QDialog(parent)
+    , m_settings(settings)
+{
+    setObjectName(QStringLiteral("FrmBuild"));
+    setWindowTitle(QStringLiteral("创建图片幻灯"));
+    const bool tips = settings.isShowTip;
+
+    m_optPackage = new QRadioButton(QStringLiteral("完整图片幻灯文件（包括图片和音乐）"), this);
+    m_optPackage->setObjectName(QStringLiteral("OptPackage"));
+    m_optPreview = new QRadioButton(QStringLiteral("本机播放图片幻灯文件（不打包图片和音乐）"), this);
+    m_optPreview->setObjectName(QStringLiteral("OptPreview"));
+    m_optExportAvi = new QRadioButton(QStringLiteral("保存为AVI视频文件（不支持“图片动态漂移”）"), this);
+    m_optExportAvi->setObjectName(QStringLiteral("OptExportAvi"));
+
+    m_chkIncludeFont = new QCheckBox(QStringLiteral("打包字体"), this);
+    m_chkIncludeFont->setObjectName(QStringLiteral("ChkIncludeFont"));
+
+    m_lblVideoSize = new QLabel(QStringLiteral("帧大小："), this);
+    m_lblVideoSize->setObjectName(QStringLiteral("LblVideoSize"));
+    m_comboVideoSize = new QComboBox(this);
+    m_comboVideoSize->setObjectName(QStringLiteral("ComboVideoSize"));
+    for (const FrameSizeEntry &e : frameSizeList())
+        m_comboVideoSize->addItem(QString::fromLatin1(e.text));
+    m_comboVideoSize->setCurrentIndex(defaultFrameSizeIndex(editingScreen));
+    m_lblVideoSize->setBuddy(m_comboVideoSize);
+    m_chkLoop = new QCheckBox(QStringLiteral("循环播放图片或音乐直至结束"), this);
+    m_chkLoop->setObjectName(QStringLiteral("ChkLoop"));
+    m_chkChooseCodec = new QCheckBox(QStringLiteral("让我自行选择系统中已安装的编码器（高级用户使用）"), this);
+    m_chkChooseCodec->setObjectName(QStringLiteral("ChkChooseCodec"));
+    if (tips) m_chkLoop->setToolTip(QStringLiteral("图片循环播放直至音乐播放结束；或音乐循环播放直至图片播放结束"));
+
+    m_ok = new QPushButton(QStringLiteral("  创建  "), this);
+    m_ok->setObjectName(QStringLiteral("PicBtnText_0"));
+    m_ok->setDefault(true);
+    if (tips) m_ok->setToolTip(QStringLiteral("创建图片幻灯"));
+    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel->setObjectName(QStringLiteral("PicBtnText_1"));
+
+    for (QRadioButton *b : {m_optPackage, m_optPreview, m_optExportAvi}) {
+        const BuildKind kind = b == m_optPackage   ? BuildKind::Package
+                               : b == m_optPreview ? BuildKind::Preview
+                                                   : BuildKind::Video;
+        if (!buildKindAvailable(kind)) {
+            b->setEnabled(false);
+            b->setToolTip(notAvailableTip());
+        }
+        connect(b, &QRadioButton::clicked, this, [this, kind] { onKindClicked(kind); });
+    }
+    if (!buildKindAvailable(BuildKind::Package)) m_chkIncludeFont->setToolTip(notAvailableTip());
+
+    auto *fontRow = new QVBoxLayout;
+    fontRow->addWidget(m_chkIncludeFont);
+    auto *video = new QGridLayout;
+    video->addWidget(m_lblVideoSize, 0, 0);
+    video->addWidget(m_comboVideoSize, 0, 1);
+    video->setColumnStretch(2, 1);
+    video->addWidget(m_chkLoop, 1, 0, 1, 3);
+    video->addWidget(m_chkChooseCodec, 2, 0, 1, 3);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_optPackage);
+    layout->addWidget(indented(fontRow, this));
+    layout->addWidget(m_optPreview);
+    layout->addWidget(m_optExportAvi);
+    layout->addWidget(indented(video, this));
+    layout->addSpacing(8);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // The kind used last, as long as this build can make it.
+    BuildKind kind = preselectedBuildKind(settings);
+    if (!buildKindAvailable(kind)) kind = BuildKind::Video;
+    kindButton(kind)->setChecked(true);
+    updateGreying();
+
+    setTabOrder(m_optExportAvi, m_comboVideoSize);
+    setTabOrder(m_comboVideoSize, m_chkLoop);
+    setTabOrder(m_chkLoop, m_chkChooseCodec);
+    setTabOrder(m_chkChooseCodec, m_ok);
+    setTabOrder(m_ok, m_cancel);
+
+    connect(m_ok, &QPushButton::clicked, this, &FrmBuild::onOk);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QRadioButton *FrmBuild::kindButton(BuildKind kind) const
+{
+    switch (kind) {
+    case BuildKind::Package:
+        return m_optPackage;
+    case BuildKind::Preview:
+        return m_optPreview;
+    case BuildKind::Video:
+        return m_optExportAvi;
+    }
+    return m_optExportAvi;
+}
+
+BuildKind FrmBuild::selectedKind() const
+{
+    if (m_optPackage->isChecked()) return BuildKind::Package;
+    if (m_optPreview->isChecked()) return BuildKind::Preview;
+    return BuildKind::Video;
+}
+
+void FrmBuild::onKindClicked(BuildKind kind)
+{
+    applyBuildKind(m_settings, kind);
+    updateGreying();
+}
+
+void FrmBuild::updateGreying()
+{
+    const BuildControlsState s = buildControlsState(selectedKind());
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lblVideoSize, m_comboVideoSize, m_chkLoop, m_chkChooseCodec})
+        w->setEnabled(s.videoOptions);
+    m_chkIncludeFont->setEnabled(s.includeFont);
+}
+
+// A second click (a double click, a key held down) must not start a second build.
+void FrmBuild::onOk()
+{
+    if (m_okHandled) return;
+    const BuildKind kind = selectedKind();
+    if (!buildKindAvailable(kind)) return;
+    m_okHandled = true;
+    m_choice.kind = kind;
+    m_choice.frameSizeIndex = m_comboVideoSize->currentIndex();
+    m_choice.loopToLongerTrack = m_chkLoop->isChecked();
+    m_choice.chooseCodecManually = m_chkChooseCodec->isChecked();
+    m_choice.includeFont = m_chkIncludeFont->isChecked();
+    // The kind that was built is the one offered next time.
+    applyBuildKind(m_settings, kind);
+    emit buildChosen(m_choice);
+    accept();
+}
+
+} // namespace pvsm::ui

@@ -1,0 +1,14 @@
+// Test entry for suites with widgets: a QApplication, on the offscreen
+// platform unless another is asked for (QT_QPA_PLATFORM=xcb under xvfb-run
+// runs the same tests with real windows).
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
