@@ -76,3 +76,16 @@ TEST(EditorRules, TitleAndAutoSaveTexts)
     EXPECT_EQ(autoSaveStatusText(false, QTime(23, 0, 0), QStringLiteral("磁盘已满")),
               QStringLiteral("自动保存失败 23:00:00：磁盘已满"));
 }
+
+TEST(EditorRules, ProjectNamesAndWindowPlacement)
+{
+    EXPECT_TRUE(isProjectFileName(QStringLiteral("/a/b.aps")));
+    EXPECT_TRUE(isProjectFileName(QStringLiteral("/a/B.APS")));
+    EXPECT_FALSE(isProjectFileName(QStringLiteral("/a/b.aps.txt")));
+    EXPECT_FALSE(isProjectFileName(QStringLiteral(".aps")));
+    const QRect screen(0, 0, 1366, 768);
+    EXPECT_EQ(placeWindow(QRect(100, 50, 800, 600), screen), QPoint(100, 50));
+    EXPECT_EQ(placeWindow(QRect(100, 50, 1366, 600), screen), QPoint(0, 50));
+    EXPECT_EQ(placeWindow(QRect(100, 50, 800, 800), screen), QPoint(100, 0));
+    EXPECT_EQ(placeWindow(QRect(30, 40, 1400, 900), QRect(1366, 0, 1366, 768)), QPoint(1366, 0));
+}

@@ -53,3 +53,20 @@ QString autoSaveStatusText(bool saved, QTime at, const QString &problem)
 }
 
 } // namespace pvsm
+
+namespace pvsm {
+
+bool isProjectFileName(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".aps"), Qt::CaseInsensitive) && path.size() > 4;
+}
+
+QPoint placeWindow(const QRect &frame, const QRect &screen)
+{
+    QPoint at = frame.topLeft();
+    if (frame.width() >= screen.width()) at.setX(screen.left());
+    if (frame.height() >= screen.height()) at.setY(screen.top());
+    return at;
+}
+
+} // namespace pvsm

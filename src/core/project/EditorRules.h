@@ -41,3 +41,16 @@ QString editorWindowTitle(const QString &currentPath, const QString &caption);
 QString autoSaveStatusText(bool saved, QTime at, const QString &problem = {});
 
 } // namespace pvsm
+
+namespace pvsm {
+
+// True for a name the editor opens as a project when it is dropped on the
+// window or given on the command line ("*.aps" in any letter case).
+bool isProjectFileName(const QString &path);
+
+// Where the window goes at its first activation: a window at least as wide as
+// the screen moves to its left edge, one at least as tall to its top edge;
+// otherwise it stays where it is. `frame` and `screen` in desktop coordinates.
+QPoint placeWindow(const QRect &frame, const QRect &screen);
+
+} // namespace pvsm
