@@ -13,7 +13,10 @@
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QToolTip>
 #include <QUndoCommand>
+#include <QHelpEvent>
 
 #include <functional>
 
@@ -295,4 +298,54 @@ TEST_F(WindowTest, RecentProjectsListTheLastOpenedFirst)
     EXPECT_EQ(recent[0], QFileInfo(a).absoluteFilePath());
     EXPECT_EQ(recent[1], QFileInfo(b).absoluteFilePath());
     EXPECT_EQ(recent.count(recent[0]), 1);
+}
+
+TEST_F(WindowTest, TipsFollowTheWizardMenusToggle)
+{
+    window->resize(1366, 768);
+    window->show();
+    QApplication::processEvents();
+    QAction *toggle = window->findChild<QAction *>(QStringLiteral("mnuShowTip"));
+    QAbstractButton *b = button(2);
+    const auto askForTip = [&] {
+        // A hidden tip lingers for a moment; wait until it is gone.
+        QToolTip::hideText();
+        QElapsedTimer t;
+        t.start();
+        while (QToolTip::isVisible() && t.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(b, &help);
+        return QToolTip::isVisible() && QToolTip::text() == b->toolTip();
+    };
+    ASSERT_TRUE(toggle->isChecked()); // on by default
+    EXPECT_TRUE(askForTip());
+    toggle->trigger();
+    EXPECT_FALSE(window->context().project().settings.isShowTip);
+    EXPECT_FALSE(askForTip());
+    EXPECT_EQ(b->toolTip(), QStringLiteral("添加、删除和排列背景音乐 ")); // the text itself stays
+    toggle->trigger();
+    EXPECT_TRUE(askForTip());
+    QToolTip::hideText();
+}
+
+TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
+{
+    EditingView view;
+    view.resize(960, 600); // taller than 16:9: the picture is letterboxed
+    Project project;
+    project.settings.backGroundSet = QStringLiteral("1");
+    project.settings.solidColor = 0x000080; // dark red, 0x00BBGGRR
+    view.showPicture(project, -1, QSize(1920, 1080));
+    while (view.composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(view.pictureRect(), QRect(0, 30, 960, 540));
+    view.setMarker(TextBox{192, 108, 960, 540});
+    EXPECT_EQ(view.markerRect(), QRect(96, 84, 480, 270));
+    const QImage shot = view.grab().toImage();
+    const QColor inside = shot.pixelColor(300, 200);
+    EXPECT_EQ(inside, QColor(128, 0, 0));
+    // The marker's edge differs from the picture under it, on all four sides.
+    for (const QPoint edge : {QPoint(96, 84), QPoint(575, 84), QPoint(96, 353), QPoint(300, 353)})
+        EXPECT_NE(shot.pixelColor(edge), inside) << edge.x() << "," << edge.y();
+    view.setMarker(std::nullopt);
+    EXPECT_EQ(view.grab().toImage().pixelColor(96, 84), inside);
 }
