@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QThread>
 
 namespace pvsm::ui {
@@ -40,6 +42,16 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
         settle(window);
         const QString file = QDir(dir).filePath(prefix + QStringLiteral("-section-%1.png").arg(section, 2, 10, QLatin1Char('0')));
         if (window.grab().save(file)) ++written;
+    }
+    // The menus, opened one by one under their titles.
+    int menuNumber = 0;
+    for (QAction *top : window.menuBar()->actions()) {
+        QMenu *menu = top->menu();
+        if (!menu) continue;
+        menu->popup(window.mapToGlobal(window.menuBar()->actionGeometry(top).bottomLeft()));
+        settle(window);
+        if (menu->grab().save(QDir(dir).filePath(prefix + QStringLiteral("-menu-%1.png").arg(++menuNumber)))) ++written;
+        menu->hide();
     }
     window.selectSection(1);
     window.showHelp(QStringLiteral("add-music"));
