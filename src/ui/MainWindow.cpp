@@ -163,6 +163,17 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter) : m_core(core), m_p
     buildMenus();
     qApp->installEventFilter(this);
 
+    // Tab order follows the eye: the button column top to bottom, the
+    // picture list, then the section page.
+    QWidget *previous = nullptr;
+    for (int index : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 11, 12, 13}) {
+        QWidget *b = findChild<QWidget *>(QStringLiteral("PicBtn_%1").arg(index));
+        if (previous && b) setTabOrder(previous, b);
+        if (b) previous = b;
+    }
+    setTabOrder(previous, m_pictureList);
+    setTabOrder(m_pictureList, scroll);
+
     connect(m_context, &EditorContext::projectChanged, this, &MainWindow::onProjectChanged);
     connect(m_context, &EditorContext::currentPictureChanged, this, [this](int index) {
         if (index >= 0 && m_pictureList->currentIndex().row() != index)

@@ -12,6 +12,7 @@ int main(int argc, char **argv)
     pvsm::ReuseCanvasMemory();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pvsm"));
+    app.setOrganizationName(QStringLiteral("pvsm")); // QSettings: ~/.config/pvsm/pvsm.conf
     app.setApplicationDisplayName(pvsm::productName());
 
     pvsm::ui::GuiPrompter prompter;

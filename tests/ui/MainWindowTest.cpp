@@ -10,6 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QListView>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QUrl>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -348,4 +353,64 @@ TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
         EXPECT_NE(shot.pixelColor(edge), inside) << edge.x() << "," << edge.y();
     view.setMarker(std::nullopt);
     EXPECT_EQ(view.grab().toImage().pixelColor(96, 84), inside);
+}
+
+TEST_F(WindowTest, APictureChosenInTheListBecomesCurrentAndIsDrawn)
+{
+    addPictures(3);
+    EXPECT_EQ(window->context().currentPicture(), 0);
+    auto *list = window->findChild<QListView *>(QStringLiteral("PicList"));
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    list->setCurrentIndex(list->model()->index(2, 0));
+    EXPECT_EQ(window->context().currentPicture(), 2);
+    EXPECT_TRUE(window->editingView()->composing());
+    // A theme change composes the picture again.
+    while (window->editingView()->composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QEvent change(QEvent::PaletteChange);
+    QApplication::sendEvent(window.get(), &change);
+    EXPECT_TRUE(window->editingView()->composing());
+    while (window->editingView()->composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST_F(WindowTest, NewStartsAFreshHistoryAfterSavingTheOpenFileQuietly)
+{
+    const QString path = savedProject(QStringLiteral("old.aps"), 2);
+    window->openProject(path);
+    window->context().push(new SetTimeInterval(window->context().project(), 4.0f));
+    ASSERT_TRUE(window->isWindowModified());
+    window->findChild<QAction *>(QStringLiteral("mnuNewProject"))->trigger();
+    EXPECT_TRUE(prompter.asked.isEmpty());
+    EXPECT_TRUE(window->context().project().pictures.empty());
+    EXPECT_EQ(window->undoStack().count(), 0);
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("未命名[*]")));
+    EXPECT_EQ(window->context().currentPicture(), -1);
+    auto reread = std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
+    ASSERT_TRUE(reread->open(path));
+    EXPECT_EQ(reread->project().settings.timeInterval, 4.0f);
+}
+
+TEST_F(WindowTest, AProjectDroppedOnTheWindowOpens)
+{
+    const QString path = savedProject(QStringLiteral("dropped.aps"), 2);
+    core->session().newProject();
+    window->context().notifyProjectChanged();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    QApplication::processEvents();
+    EXPECT_EQ(core->session().currentPath(), QFileInfo(path).absoluteFilePath());
+    EXPECT_EQ(window->context().project().pictures.size(), 2u);
+
+    // Anything else is not taken.
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("photo.jpg")))});
+    QDragEnterEvent refuse(QPoint(10, 10), Qt::CopyAction, &other, Qt::LeftButton, Qt::NoModifier);
+    refuse.setAccepted(false);
+    QApplication::sendEvent(window.get(), &refuse);
+    EXPECT_FALSE(refuse.isAccepted());
 }
