@@ -188,7 +188,12 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter) : m_core(core), m_p
     QSettings settings;
     restoreGeometry(settings.value(kGeometryKey).toByteArray());
     if (!splitter->restoreState(settings.value(kSplitterKey).toByteArray())) splitter->setSizes({820, 420});
-    if (!settings.contains(kGeometryKey)) resize(1280, 760);
+    if (!settings.contains(kGeometryKey)) {
+        // First start: as large as is comfortable, never beyond the desktop's free area.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const QSize room = screen ? screen->availableSize() : QSize(1280, 800);
+        resize(QSize(1280, 800).boundedTo(room).expandedTo(minimumSizeHint()));
+    }
 
     m_timer = new QTimer(this);
     m_timer->setInterval(500);

@@ -1,6 +1,7 @@
 #include "EditingView.h"
 #include "EditorContext.h"
 #include "GuiPrompter.h"
+#include "HelpWindow.h"
 #include "MainWindow.h"
 #include "StartUp.h"
 
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QToolTip>
@@ -413,4 +415,21 @@ TEST_F(WindowTest, AProjectDroppedOnTheWindowOpens)
     refuse.setAccepted(false);
     QApplication::sendEvent(window.get(), &refuse);
     EXPECT_FALSE(refuse.isAccepted());
+}
+
+TEST_F(WindowTest, TheFirstRunOpensTheHelpOnceAtTheTop)
+{
+    window->show();
+    QApplication::processEvents();
+    auto *help = window->findChild<HelpWindow *>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("如何添加背景音乐")));
+    EXPECT_TRUE(QFile::exists(core->workspace().firstRunMarkerPath()));
+    help->close();
+    // A second window of the same run does not count as a first run.
+    MainWindow again(*core, prompter);
+    again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.findChild<HelpWindow *>(), nullptr);
 }
