@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -219,8 +220,22 @@ QAbstractButton *MainWindow::makeButton(int index, const QString &caption, const
     button->setObjectName(QStringLiteral("PicBtn_%1").arg(index));
     button->setText(caption);
     button->setToolTip(tip);
-    button->setIcon(style()->standardIcon(QStyle::StandardPixmap(icon)));
-    button->setIconSize(QSize(22, 22));
+    // Standard icons come in different sizes; each sits centred on the same
+    // square, so the captions of the column line up.
+    const QSize square(22, 22);
+    const QIcon standard = style()->standardIcon(QStyle::StandardPixmap(icon));
+    QIcon padded;
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected}) {
+        const QPixmap pm = standard.pixmap(square, mode);
+        QPixmap canvas(square);
+        canvas.fill(Qt::transparent);
+        QPainter p(&canvas);
+        p.drawPixmap((square.width() - pm.width()) / 2, (square.height() - pm.height()) / 2, pm);
+        p.end();
+        padded.addPixmap(canvas, mode);
+    }
+    button->setIcon(padded);
+    button->setIconSize(square);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     button->setMinimumHeight(34);
@@ -273,6 +288,11 @@ QWidget *MainWindow::buildButtonColumn()
     }
     layout->addStretch(1);
     column->setMinimumWidth(column->sizeHint().width() + 8);
+    // The current section stands out in the desktop's own selection colours.
+    column->setStyleSheet(QStringLiteral(
+        "QToolButton { padding: 4px 8px; border-radius: 4px; text-align: left; }"
+        "QToolButton:hover { background: palette(midlight); }"
+        "QToolButton:checked { background: palette(highlight); color: palette(highlighted-text); }"));
     return column;
 }
 
@@ -504,6 +524,7 @@ void MainWindow::openProject(const QString &path)
         m_context->setCurrentPicture(-1);
         rememberRecent(m_context->session().currentPath());
         m_context->notifyProjectChanged();
+        statusBar()->showMessage(QStringLiteral("已打开 ") + QFileInfo(m_context->session().currentPath()).fileName(), 8000);
         return;
     }
     afterFileCommand(before, pathBefore);
@@ -515,6 +536,7 @@ void MainWindow::saveCommand()
     m_undo.setClean();
     rememberRecent(m_context->session().currentPath());
     updateTitle();
+    statusBar()->showMessage(QStringLiteral("已保存 ") + QFileInfo(m_context->session().currentPath()).fileName(), 8000);
 }
 
 void MainWindow::saveAsCommand()
