@@ -360,7 +360,12 @@ void MainWindow::buildMenus()
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     act = help->addAction(QStringLiteral("帮助文件(F1)"), this, [this] { showHelp(); });
     act->setObjectName(QStringLiteral("mnuHelpFile"));
-    act->setShortcut(QKeySequence::HelpContents);
+    // The caption already names F1; the key lives on the window so that the
+    // menu does not show it twice.
+    auto *f1 = new QAction(this);
+    f1->setShortcut(QKeySequence::HelpContents);
+    connect(f1, &QAction::triggered, act, &QAction::trigger);
+    addAction(f1);
     act = help->addAction(QStringLiteral("关于(&A)"), this, &MainWindow::showAbout);
     act->setObjectName(QStringLiteral("mnuAbout"));
 }
