@@ -89,7 +89,8 @@ QRect EditingView::markerRect() const
 
 void EditingView::compose()
 {
-    const QSize size = pictureRect().size();
+    // Composed in device pixels, so the picture stays sharp on a scaled display.
+    const QSize size = pictureRect().size() * devicePixelRatioF();
     if (size.isEmpty()) return;
     if (m_pending) {
         m_again = true; // the newest request wins once the one running ends
@@ -111,7 +112,7 @@ void EditingView::paintEvent(QPaintEvent *)
     p.fillRect(rect(), palette().color(QPalette::Window).darker(115));
     const QRect area = pictureRect();
     if (!m_image.isNull()) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform, m_image.size() != area.size());
+        p.setRenderHint(QPainter::SmoothPixmapTransform, m_image.size() != area.size() * devicePixelRatioF());
         p.drawImage(area, m_image);
     } else {
         p.fillRect(area, Qt::black);
