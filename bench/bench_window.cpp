@@ -15,8 +15,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -131,8 +131,8 @@ int main(int argc, char **argv)
         paint.push_back(f[1].toDouble());
         picture.push_back(f[2].toDouble());
     }
-    std::printf("editor start with %s, median of %zu runs (ms from process start)\n", qPrintable(QFileInfo(project).fileName()),
-                paint.size());
+    std::printf("editor start with %s, median of %zu runs (ms from process start)\n",
+                qPrintable(QFileInfo(project).fileName()), paint.size());
     std::printf("| step | ms |\n|---|---|\n");
     std::printf("| QApplication constructed (reference) | %.0f |\n", median(app));
     std::printf("| window's first painted frame | %.0f |\n", median(paint));

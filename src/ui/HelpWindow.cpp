@@ -8,11 +8,15 @@
 #include <QVBoxLayout>
 
 // The document lives in a static library: its resources are registered by hand.
-static void initHelpResources() { Q_INIT_RESOURCE(help); }
+static void initHelpResources()
+{
+    Q_INIT_RESOURCE(help);
+}
 
 namespace pvsm::ui {
 
-HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent)
+HelpWindow::HelpWindow(QWidget *parent)
+    : QDialog(parent)
 {
     initHelpResources();
     setObjectName(QStringLiteral("HelpWindow"));

@@ -70,14 +70,16 @@ const ButtonText kSectionButtons[] = {
 };
 const ButtonText kCommandButtons[] = {
     {0, "创建幻灯", "创建图片幻灯文件 ", QStyle::SP_DialogApplyButton},
-    {11, "预览幻灯", "预览测试当前图片幻灯，如果点击后无反应，请尝试临时禁用杀毒或其他保护性软件 ", QStyle::SP_MediaPlay},
+    {11, "预览幻灯", "预览测试当前图片幻灯，如果点击后无反应，请尝试临时禁用杀毒或其他保护性软件 ",
+     QStyle::SP_MediaPlay},
     {12, "打开配置", "打开图片幻灯的配置文件 ", QStyle::SP_DialogOpenButton},
     {13, "保存配置", "把图片幻灯的设置内容保存为配置文件 ", QStyle::SP_DialogSaveButton},
 };
 
 // The Edit menu's entries for the sections, in section order.
-const char *const kSectionMenu[] = {"编辑图片(&P)", "编辑音乐(&M)", "屏幕设置(&S)", "静态文字(&C)", "动态文字(&H)",
-                                    "切换特效(&T)", "歌词设置(&L)", "片头和片尾(&O)", "幻灯信息(&I)", "其他幻灯设置(&X)"};
+const char *const kSectionMenu[] = {"编辑图片(&P)", "编辑音乐(&M)",    "屏幕设置(&S)", "静态文字(&C)",
+                                    "动态文字(&H)", "切换特效(&T)",    "歌词设置(&L)", "片头和片尾(&O)",
+                                    "幻灯信息(&I)", "其他幻灯设置(&X)"};
 
 // The Wizard menu's help topics and their anchors in the help document.
 const std::pair<const char *, const char *> kHelpTopics[] = {
@@ -90,7 +92,9 @@ const std::pair<const char *, const char *> kHelpTopics[] = {
 
 } // namespace
 
-MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter) : m_core(core), m_prompter(prompter)
+MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
+    : m_core(core)
+    , m_prompter(prompter)
 {
     setObjectName(QStringLiteral("FrmMain"));
     setAcceptDrops(true);
@@ -134,7 +138,8 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter) : m_core(core), m_p
     m_stack = new QStackedWidget;
     m_stack->setObjectName(QStringLiteral("StackSections"));
     m_pages = makeSectionPages(*m_context);
-    for (SectionPage *page : m_pages) m_stack->addWidget(page);
+    for (SectionPage *page : m_pages)
+        m_stack->addWidget(page);
     auto *scroll = new QScrollArea(splitter);
     scroll->setObjectName(QStringLiteral("ScrollSections"));
     scroll->setWidget(m_stack);
@@ -179,7 +184,8 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter) : m_core(core), m_p
     connect(m_context, &EditorContext::currentPictureChanged, this, [this](int index) {
         if (index >= 0 && m_pictureList->currentIndex().row() != index)
             m_pictureList->setCurrentIndex(m_pictureModel->index(index));
-        for (SectionPage *page : m_pages) page->refresh();
+        for (SectionPage *page : m_pages)
+            page->refresh();
         updateView();
     });
     // Every edit, its undo and its redo changes the project: the views follow.
@@ -277,9 +283,15 @@ QWidget *MainWindow::buildButtonColumn()
         QAbstractButton *button = makeButton(b.index, QString::fromUtf8(b.caption), QString::fromUtf8(b.tip), b.icon);
         layout->addWidget(button);
         switch (b.index) {
-        case 0: connect(button, &QAbstractButton::clicked, this, &MainWindow::buildCommand); break;
-        case 11: button->setEnabled(false); break; // the preview comes with the slideshow player
-        case 12: connect(button, &QAbstractButton::clicked, this, [this] { runGuarded([this] { openCommand(); }); }); break;
+        case 0:
+            connect(button, &QAbstractButton::clicked, this, &MainWindow::buildCommand);
+            break;
+        case 11:
+            button->setEnabled(false);
+            break; // the preview comes with the slideshow player
+        case 12:
+            connect(button, &QAbstractButton::clicked, this, [this] { runGuarded([this] { openCommand(); }); });
+            break;
         case 13:
             button->setShortcut(QKeySequence::Save);
             connect(button, &QAbstractButton::clicked, this, [this] { runGuarded([this] { saveCommand(); }); });
@@ -289,10 +301,10 @@ QWidget *MainWindow::buildButtonColumn()
     layout->addStretch(1);
     column->setMinimumWidth(column->sizeHint().width() + 8);
     // The current section stands out in the desktop's own selection colours.
-    column->setStyleSheet(QStringLiteral(
-        "QToolButton { padding: 4px 8px; border-radius: 4px; text-align: left; }"
-        "QToolButton:hover { background: palette(midlight); }"
-        "QToolButton:checked { background: palette(highlight); color: palette(highlighted-text); }"));
+    column->setStyleSheet(
+        QStringLiteral("QToolButton { padding: 4px 8px; border-radius: 4px; text-align: left; }"
+                       "QToolButton:hover { background: palette(midlight); }"
+                       "QToolButton:checked { background: palette(highlight); color: palette(highlighted-text); }"));
     return column;
 }
 
@@ -308,7 +320,8 @@ void MainWindow::buildMenus()
     m_recentMenu = file->addMenu(QStringLiteral("最近打开的配置(&R)"));
     m_recentMenu->setObjectName(QStringLiteral("mnuRecent"));
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::buildRecentMenu);
-    act = file->addAction(QStringLiteral("保存配置文件为...(&S)"), this, [this] { runGuarded([this] { saveAsCommand(); }); });
+    act = file->addAction(QStringLiteral("保存配置文件为...(&S)"), this,
+                          [this] { runGuarded([this] { saveAsCommand(); }); });
     act->setObjectName(QStringLiteral("mnuSaveAs"));
     act->setShortcut(QKeySequence::SaveAs);
     file->addSeparator();
@@ -380,7 +393,8 @@ void MainWindow::buildRecentMenu()
         // "&" in a file name would become a mnemonic: doubled, it shows as itself.
         QString label = QFileInfo(path).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"));
         if (n < 10) label = QStringLiteral("&%1 ").arg(n) + label;
-        QAction *act = m_recentMenu->addAction(label, this, [this, path] { runGuarded([this, path] { openProject(path); }); });
+        QAction *act =
+            m_recentMenu->addAction(label, this, [this, path] { runGuarded([this, path] { openProject(path); }); });
         act->setToolTip(path);
         act->setStatusTip(path);
     }
@@ -390,7 +404,10 @@ void MainWindow::buildRecentMenu()
         ->setEnabled(!recent.isEmpty());
 }
 
-QStringList MainWindow::recentProjects() const { return QSettings().value(kRecentKey).toStringList(); }
+QStringList MainWindow::recentProjects() const
+{
+    return QSettings().value(kRecentKey).toStringList();
+}
 
 void MainWindow::rememberRecent(const QString &path)
 {
@@ -459,7 +476,8 @@ void MainWindow::onProjectChanged()
     m_context->setCurrentPicture(current < 0 ? 0 : std::min(current, count - 1));
     if (m_context->currentPicture() >= 0)
         m_pictureList->setCurrentIndex(m_pictureModel->index(m_context->currentPicture()));
-    for (SectionPage *page : m_pages) page->refresh();
+    for (SectionPage *page : m_pages)
+        page->refresh();
     updateMarker();
     updateView();
     updateTitle();
@@ -516,7 +534,10 @@ void MainWindow::newProject()
     afterFileCommand(before, path);
 }
 
-void MainWindow::openCommand() { openProject({}); }
+void MainWindow::openCommand()
+{
+    openProject({});
+}
 
 void MainWindow::openProject(const QString &path)
 {
@@ -529,7 +550,8 @@ void MainWindow::openProject(const QString &path)
         m_context->setCurrentPicture(-1);
         rememberRecent(m_context->session().currentPath());
         m_context->notifyProjectChanged();
-        statusBar()->showMessage(QStringLiteral("已打开 ") + QFileInfo(m_context->session().currentPath()).fileName(), 8000);
+        statusBar()->showMessage(QStringLiteral("已打开 ") + QFileInfo(m_context->session().currentPath()).fileName(),
+                                 8000);
         return;
     }
     afterFileCommand(before, pathBefore);
@@ -541,7 +563,8 @@ void MainWindow::saveCommand()
     m_undo.setClean();
     rememberRecent(m_context->session().currentPath());
     updateTitle();
-    statusBar()->showMessage(QStringLiteral("已保存 ") + QFileInfo(m_context->session().currentPath()).fileName(), 8000);
+    statusBar()->showMessage(QStringLiteral("已保存 ") + QFileInfo(m_context->session().currentPath()).fileName(),
+                             8000);
 }
 
 void MainWindow::saveAsCommand()
@@ -561,7 +584,8 @@ void MainWindow::timerTick()
     if (session.busy()) return;
     session.autoSaveTick();
     switch (session.lastAutoSave()) {
-    case ProjectSession::AutoSave::NotDue: break;
+    case ProjectSession::AutoSave::NotDue:
+        break;
     case ProjectSession::AutoSave::Saved:
         m_autoSaveLabel->setText(autoSaveStatusText(true, QTime::currentTime()));
         break;
@@ -608,9 +632,9 @@ void MainWindow::showHelp(const QString &anchor)
 void MainWindow::showAbout()
 {
     QMessageBox box(QMessageBox::Information, QStringLiteral("关于 ") + productName(),
-                    productName() + QStringLiteral(" ") + versionText() + QLatin1Char('\n')
-                        + QStringLiteral("用照片、背景音乐和歌词制作图片幻灯与视频。") + QLatin1Char('\n')
-                        + QStringLiteral("基于 Qt ") + QString::fromLatin1(qVersion()),
+                    productName() + QStringLiteral(" ") + versionText() + QLatin1Char('\n') +
+                        QStringLiteral("用照片、背景音乐和歌词制作图片幻灯与视频。") + QLatin1Char('\n') +
+                        QStringLiteral("基于 Qt ") + QString::fromLatin1(qVersion()),
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -640,8 +664,8 @@ void MainWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     // A new theme changes the view's surroundings; the picture is composed
     // again so that nothing of the old palette is left.
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange
-        || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ThemeChange ||
+        event->type() == QEvent::StyleChange)
         m_view->redraw();
 }
 

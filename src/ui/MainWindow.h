@@ -17,7 +17,7 @@ class QTimer;
 namespace pvsm {
 class AppCore;
 struct Project;
-}
+} // namespace pvsm
 
 namespace pvsm::ui {
 

@@ -17,7 +17,8 @@ TEST(EditorRules, ViewKeepsTheEditingScreensAspect)
         {{0, 480}, {1920, 1080}, {}},
         {{640, 480}, {0, 0}, {}},
     };
-    for (const Case &c : cases) EXPECT_EQ(fitToScreenAspect(c.area, c.screen), c.expected) << c.area.width();
+    for (const Case &c : cases)
+        EXPECT_EQ(fitToScreenAspect(c.area, c.screen), c.expected) << c.area.width();
 }
 
 TEST(EditorRules, MarkerScalesEachAxisByItsOwnFactorToTheNearestPixel)
@@ -36,7 +37,8 @@ TEST(EditorRules, MarkerScalesEachAxisByItsOwnFactorToTheNearestPixel)
         {{100, 100, 200, 200}, {1000, 1000}, {500, 250}, {50, 25, 100, 50}},
         {{10, 10, 10, 10}, {0, 1080}, {500, 250}, {}},
     };
-    for (const Case &c : cases) EXPECT_EQ(markerOnView(c.box, c.screen, c.view), c.expected) << c.box.x;
+    for (const Case &c : cases)
+        EXPECT_EQ(markerOnView(c.box, c.screen, c.view), c.expected) << c.box.x;
 }
 
 TEST(EditorRules, LyricMarkerIsTwiceAsHighForTheTwoLineStyles)
@@ -56,7 +58,8 @@ TEST(EditorRules, LyricMarkerIsTwiceAsHighForTheTwoLineStyles)
 TEST(EditorRules, RecentFilesPutTheLatestFirstWithoutDuplicatesAndKeepEight)
 {
     QStringList list;
-    for (int i = 0; i < 10; ++i) list = withRecentFile(list, QStringLiteral("/p/%1.aps").arg(i));
+    for (int i = 0; i < 10; ++i)
+        list = withRecentFile(list, QStringLiteral("/p/%1.aps").arg(i));
     ASSERT_EQ(list.size(), 8);
     EXPECT_EQ(list.first(), QStringLiteral("/p/9.aps"));
     EXPECT_EQ(list.last(), QStringLiteral("/p/2.aps"));
@@ -70,8 +73,10 @@ TEST(EditorRules, RecentFilesPutTheLatestFirstWithoutDuplicatesAndKeepEight)
 
 TEST(EditorRules, TitleAndAutoSaveTexts)
 {
-    EXPECT_EQ(editorWindowTitle({}, QStringLiteral("图片幻灯工作室4.60")), QStringLiteral("未命名[*] - 图片幻灯工作室4.60"));
-    EXPECT_EQ(editorWindowTitle(QStringLiteral("/home/a/我的.相册.aps"), QStringLiteral("X")), QStringLiteral("我的.相册[*] - X"));
+    EXPECT_EQ(editorWindowTitle({}, QStringLiteral("图片幻灯工作室4.60")),
+              QStringLiteral("未命名[*] - 图片幻灯工作室4.60"));
+    EXPECT_EQ(editorWindowTitle(QStringLiteral("/home/a/我的.相册.aps"), QStringLiteral("X")),
+              QStringLiteral("我的.相册[*] - X"));
     EXPECT_EQ(autoSaveStatusText(true, QTime(9, 5, 7)), QStringLiteral("已自动保存 09:05:07"));
     EXPECT_EQ(autoSaveStatusText(false, QTime(23, 0, 0), QStringLiteral("磁盘已满")),
               QStringLiteral("自动保存失败 23:00:00：磁盘已满"));

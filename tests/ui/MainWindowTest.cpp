@@ -1,29 +1,29 @@
+#include "MainWindow.h"
 #include "EditingView.h"
 #include "EditorContext.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
-#include "MainWindow.h"
 #include "StartUp.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QListView>
 #include <QMimeData>
-#include <QDragEnterEvent>
-#include <QUrl>
-#include <QFileInfo>
-#include <QLabel>
 #include <QStackedWidget>
-#include <QTextBrowser>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
+#include <QTextBrowser>
 #include <QToolTip>
 #include <QUndoCommand>
-#include <QHelpEvent>
+#include <QUrl>
 
 #include <functional>
 
@@ -61,7 +61,10 @@ public:
 class SetTimeInterval : public QUndoCommand
 {
 public:
-    SetTimeInterval(Project &project, float seconds) : m_project(project), m_new(seconds), m_old(project.settings.timeInterval)
+    SetTimeInterval(Project &project, float seconds)
+        : m_project(project)
+        , m_new(seconds)
+        , m_old(project.settings.timeInterval)
     {
         setText(QStringLiteral("修改间隔时间"));
     }
@@ -168,7 +171,8 @@ TEST_F(WindowTest, SectionButtonsAndMenuEntriesShowTheirPage)
         button(n)->click();
         EXPECT_EQ(window->currentSection(), n);
         EXPECT_EQ(shownPage(), QStringLiteral("FraCT_%1").arg(n - 1));
-        for (int other = 1; other <= 10; ++other) EXPECT_EQ(button(other)->isChecked(), other == n) << n << other;
+        for (int other = 1; other <= 10; ++other)
+            EXPECT_EQ(button(other)->isChecked(), other == n) << n << other;
     }
     window->findChild<QAction *>(QStringLiteral("mnuSection_3"))->trigger();
     EXPECT_EQ(window->currentSection(), 3);
@@ -252,7 +256,8 @@ TEST_F(WindowTest, UndoRedoRoundTripKeepsTheTitlesModifiedMark)
     button(13)->click();
     EXPECT_TRUE(prompter.asked.isEmpty());
     EXPECT_FALSE(window->isWindowModified());
-    auto reread = std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
+    auto reread =
+        std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
     ASSERT_TRUE(reread->open(path));
     EXPECT_EQ(reread->project().settings.timeInterval, 6.5f);
 }
@@ -279,7 +284,8 @@ TEST_F(WindowTest, OpeningADamagedFileKeepsTheProjectAndItsHistory)
 TEST_F(WindowTest, AutoSaveIsShownInTheStatusBar)
 {
     addPictures(2);
-    for (int i = 0; i < 59; ++i) window->timerTick();
+    for (int i = 0; i < 59; ++i)
+        window->timerTick();
     EXPECT_TRUE(autoSaveText().isEmpty());
     window->timerTick();
     EXPECT_TRUE(autoSaveText().startsWith(QStringLiteral("已自动保存 "))) << autoSaveText().toStdString();
@@ -288,7 +294,8 @@ TEST_F(WindowTest, AutoSaveIsShownInTheStatusBar)
     // A folder in the way of the file: the failure is shown, not hidden.
     QFile::remove(core->session().workspace().autoSavePath());
     QDir().mkpath(core->session().workspace().autoSavePath());
-    for (int i = 0; i < 60; ++i) window->timerTick();
+    for (int i = 0; i < 60; ++i)
+        window->timerTick();
     EXPECT_TRUE(autoSaveText().startsWith(QStringLiteral("自动保存失败 "))) << autoSaveText().toStdString();
 }
 
@@ -319,7 +326,8 @@ TEST_F(WindowTest, TipsFollowTheWizardMenusToggle)
         QToolTip::hideText();
         QElapsedTimer t;
         t.start();
-        while (QToolTip::isVisible() && t.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (QToolTip::isVisible() && t.elapsed() < 3000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(b, &help);
         return QToolTip::isVisible() && QToolTip::text() == b->toolTip();
@@ -343,7 +351,8 @@ TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
     project.settings.backGroundSet = QStringLiteral("1");
     project.settings.solidColor = 0x000080; // dark red, 0x00BBGGRR
     view.showPicture(project, -1, QSize(1920, 1080));
-    while (view.composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (view.composing())
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(view.pictureRect(), QRect(0, 30, 960, 540));
     view.setMarker(TextBox{192, 108, 960, 540});
     EXPECT_EQ(view.markerRect(), QRect(96, 84, 480, 270));
@@ -367,11 +376,13 @@ TEST_F(WindowTest, APictureChosenInTheListBecomesCurrentAndIsDrawn)
     EXPECT_EQ(window->context().currentPicture(), 2);
     EXPECT_TRUE(window->editingView()->composing());
     // A theme change composes the picture again.
-    while (window->editingView()->composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (window->editingView()->composing())
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     QEvent change(QEvent::PaletteChange);
     QApplication::sendEvent(window.get(), &change);
     EXPECT_TRUE(window->editingView()->composing());
-    while (window->editingView()->composing()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (window->editingView()->composing())
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 TEST_F(WindowTest, NewStartsAFreshHistoryAfterSavingTheOpenFileQuietly)
@@ -387,7 +398,8 @@ TEST_F(WindowTest, NewStartsAFreshHistoryAfterSavingTheOpenFileQuietly)
     EXPECT_FALSE(window->isWindowModified());
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("未命名[*]")));
     EXPECT_EQ(window->context().currentPicture(), -1);
-    auto reread = std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
+    auto reread =
+        std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
     ASSERT_TRUE(reread->open(path));
     EXPECT_EQ(reread->project().settings.timeInterval, 4.0f);
 }

@@ -33,7 +33,8 @@ QStringList withRecentFile(QStringList list, const QString &path, int maxEntries
     const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     list.removeIf([&](const QString &entry) { return QDir::cleanPath(QFileInfo(entry).absoluteFilePath()) == clean; });
     list.prepend(clean);
-    while (list.size() > std::max(0, maxEntries)) list.removeLast();
+    while (list.size() > std::max(0, maxEntries))
+        list.removeLast();
     return list;
 }
 

@@ -8,7 +8,8 @@
 namespace pvsm::ui {
 
 PictureListModel::PictureListModel(EditorContext &context, QObject *parent)
-    : QAbstractListModel(parent), m_context(context)
+    : QAbstractListModel(parent)
+    , m_context(context)
 {
     connect(&context, &EditorContext::projectChanged, this, [this] {
         beginResetModel();
@@ -27,9 +28,12 @@ QVariant PictureListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(pictures.size())) return {};
     const QString &path = pictures[size_t(index.row())].path;
     switch (role) {
-    case Qt::DisplayRole: return QStringLiteral("%1. %2").arg(index.row() + 1).arg(QFileInfo(path).fileName());
-    case Qt::ToolTipRole: return path;
-    default: return {};
+    case Qt::DisplayRole:
+        return QStringLiteral("%1. %2").arg(index.row() + 1).arg(QFileInfo(path).fileName());
+    case Qt::ToolTipRole:
+        return path;
+    default:
+        return {};
     }
 }
 

@@ -40,7 +40,8 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
     for (int section = 1; section <= 10; ++section) {
         window.selectSection(section);
         settle(window);
-        const QString file = QDir(dir).filePath(prefix + QStringLiteral("-section-%1.png").arg(section, 2, 10, QLatin1Char('0')));
+        const QString file =
+            QDir(dir).filePath(prefix + QStringLiteral("-section-%1.png").arg(section, 2, 10, QLatin1Char('0')));
         if (window.grab().save(file)) ++written;
     }
     // The menus, opened one by one under their titles.

@@ -25,9 +25,9 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString outDir = QDir(args[0]).absolutePath();
-    const QString project = args.size() > 1
-                                ? QDir(args[1]).absolutePath()
-                                : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo/demo.aps"));
+    const QString project =
+        args.size() > 1 ? QDir(args[1]).absolutePath()
+                        : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo/demo.aps"));
 
     QTemporaryDir work;
     // Window geometry and recent files of the user's own editor stay untouched.

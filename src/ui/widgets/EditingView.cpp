@@ -41,7 +41,8 @@ QImage composeStill(const Project &project, int index, QSize size, QSize screen)
 
 } // namespace
 
-EditingView::EditingView(QWidget *parent) : QWidget(parent)
+EditingView::EditingView(QWidget *parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicDst"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -66,7 +67,10 @@ void EditingView::showPicture(const Project &project, int index, QSize editingSc
     compose();
 }
 
-void EditingView::redraw() { compose(); }
+void EditingView::redraw()
+{
+    compose();
+}
 
 void EditingView::setMarker(std::optional<TextBox> box)
 {
