@@ -113,6 +113,14 @@ protected:
         return path;
     }
 
+    // The slide time stored in `path`, read by a session of its own.
+    float timeIntervalInFile(const QString &path)
+    {
+        ProjectSession reread(core->session().workspace(), core->session().environment(), prompter);
+        EXPECT_TRUE(reread.open(path));
+        return reread.project().settings.timeInterval;
+    }
+
     QAbstractButton *button(int index)
     {
         return window->findChild<QAbstractButton *>(QStringLiteral("PicBtn_%1").arg(index));
@@ -256,10 +264,7 @@ TEST_F(WindowTest, UndoRedoRoundTripKeepsTheTitlesModifiedMark)
     button(13)->click();
     EXPECT_TRUE(prompter.asked.isEmpty());
     EXPECT_FALSE(window->isWindowModified());
-    auto reread =
-        std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
-    ASSERT_TRUE(reread->open(path));
-    EXPECT_EQ(reread->project().settings.timeInterval, 6.5f);
+    EXPECT_EQ(timeIntervalInFile(path), 6.5f);
 }
 
 TEST_F(WindowTest, OpeningADamagedFileKeepsTheProjectAndItsHistory)
@@ -398,10 +403,7 @@ TEST_F(WindowTest, NewStartsAFreshHistoryAfterSavingTheOpenFileQuietly)
     EXPECT_FALSE(window->isWindowModified());
     EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("未命名[*]")));
     EXPECT_EQ(window->context().currentPicture(), -1);
-    auto reread =
-        std::make_unique<ProjectSession>(core->session().workspace(), core->session().environment(), prompter);
-    ASSERT_TRUE(reread->open(path));
-    EXPECT_EQ(reread->project().settings.timeInterval, 4.0f);
+    EXPECT_EQ(timeIntervalInFile(path), 4.0f);
 }
 
 TEST_F(WindowTest, AProjectDroppedOnTheWindowOpens)
