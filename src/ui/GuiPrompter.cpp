@@ -45,6 +45,7 @@ QString filterText(const FileDialogRequest &r)
 Answer GuiPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon icon, const QString &title)
 {
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::NoButton, m_parent);
+    box.setTextFormat(Qt::PlainText); // file names and captions are the user's, never markup
     switch (buttons) {
     case PromptButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case PromptButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;

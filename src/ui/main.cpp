@@ -1,5 +1,7 @@
+#include "BuildFlow.h"
 #include "Display.h"
 #include "GuiPrompter.h"
+#include "EditorContext.h"
 #include "MainWindow.h"
 #include "RecoveryPrompt.h"
 #include "StartUp.h"
@@ -13,6 +15,7 @@ int main(int argc, char **argv)
     pvsm::ReuseCanvasMemory();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("pvsm"));
+    app.setOrganizationName(QStringLiteral("pvsm")); // QSettings: ~/.config/pvsm/pvsm.conf
     app.setApplicationDisplayName(pvsm::productName());
 
     pvsm::ui::GuiPrompter prompter;
@@ -25,13 +28,15 @@ int main(int argc, char **argv)
 
     pvsm::ui::MainWindow window(*core, prompter);
     prompter.setParent(&window);
+    QObject::connect(&window, &pvsm::ui::MainWindow::buildRequested, &window,
+                     [&] { pvsm::ui::runBuildFlow(&window, core->session(), prompter); });
     const QStringList args = app.arguments().mid(1);
     window.show();
     // A session that died leaves its autosave held until the user decides;
     // a restored project is what they were working on, so the file named on
     // the command line waits for another start.
     if (pvsm::ui::offerRecoveryAtStart(&window, *core))
-        window.refresh();
+        window.context().notifyProjectChanged();
     else if (!args.isEmpty())
         window.openProject(args.first());
     return app.exec();

@@ -275,14 +275,61 @@ TEST_F(SessionTest, OpenAsksToSaveAnUnsavedProject)
     EXPECT_EQ(s->project().pictures.size(), 2u);
 }
 
-TEST_F(SessionTest, OpeningAFileThatIsNoProjectLeavesTheProjectEmpty)
+// A file that is not a project changes nothing: the open project keeps its
+// pictures and its file, and the user is told why.
+TEST_F(SessionTest, OpeningAFileThatIsNoProjectKeepsTheOpenProject)
 {
-    auto s = session();
-    addPictures(*s, 1);
+    const QString saved = savedElsewhere(QStringLiteral("mine.aps"), 3);
+    QFile full(saved);
+    ASSERT_TRUE(full.open(QIODevice::ReadOnly));
+    const QByteArray bytes = full.readAll();
     const QString junk = makeFile(QStringLiteral("junk.aps"));
-    EXPECT_FALSE(s->open(junk));
-    EXPECT_TRUE(s->project().pictures.empty());
-    EXPECT_TRUE(s->currentPath().isEmpty());
+    const QString cut = dir.filePath(QStringLiteral("cut.aps"));
+    {
+        QFile f(cut);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes.left(bytes.size() / 2));
+    }
+    struct Case
+    {
+        QString path;
+        QString why;
+    };
+    for (const Case &c : {Case{junk, QStringLiteral("不是图片幻灯配置文件")}, Case{cut, QStringLiteral("不是图片幻灯配置文件")},
+                          Case{dir.path(), fileProblemTextZh(FileProblem::Folder)}}) {
+        auto s = session();
+        ASSERT_TRUE(s->open(saved));
+        const Project before = s->project();
+        prompter.informed.clear();
+        EXPECT_FALSE(s->open(c.path)) << c.path.toStdString();
+        EXPECT_EQ(s->project(), before) << c.path.toStdString();
+        EXPECT_EQ(s->currentPath(), saved) << c.path.toStdString();
+        ASSERT_EQ(prompter.informed.size(), 1) << c.path.toStdString();
+        EXPECT_TRUE(prompter.informed[0].startsWith(QStringLiteral("无法打开配置文件 '"))) << prompter.informed[0].toStdString();
+        EXPECT_TRUE(prompter.informed[0].contains(c.why)) << prompter.informed[0].toStdString();
+    }
+}
+
+TEST_F(SessionTest, SaveToCurrentWritesTheOpenFileWithoutAsking)
+{
+    const QString saved = savedElsewhere(QStringLiteral("quiet.aps"), 2);
+    auto s = session();
+    ASSERT_TRUE(s->open(saved));
+    s->project().pictures[0].caption = QStringLiteral("改过");
+    prompter.asked.clear();
+    EXPECT_TRUE(s->saveToCurrent());
+    EXPECT_TRUE(prompter.asked.isEmpty());
+    EXPECT_EQ(prompter.saveDialogs, 0);
+    auto again = session();
+    ASSERT_TRUE(again->open(saved));
+    EXPECT_EQ(again->project().pictures[0].caption, QStringLiteral("改过"));
+
+    // Without a file it is the Save command with its dialog.
+    auto fresh = session();
+    addPictures(*fresh, 2);
+    prompter.savePath.clear();
+    EXPECT_FALSE(fresh->saveToCurrent());
+    EXPECT_EQ(prompter.saveDialogs, 1);
 }
 
 TEST_F(SessionTest, NewProject)
@@ -329,8 +376,32 @@ TEST_F(SessionTest, AutoSaveEveryThirtySecondsWithTwoPictures)
     int ticks = 0;
     while (!s->autoSaveTick()) ++ticks;
     EXPECT_EQ(ticks, 59);
+    EXPECT_EQ(s->lastAutoSave(), ProjectSession::AutoSave::Saved);
+    EXPECT_FALSE(s->autoSaveTick());
+    EXPECT_EQ(s->lastAutoSave(), ProjectSession::AutoSave::NotDue);
     s->setBusy(true);
     for (int i = 0; i < 100; ++i) EXPECT_FALSE(s->autoSaveTick());
+}
+
+TEST_F(SessionTest, AFailedAutoSaveIsToldAndTriedAgainThirtySecondsLater)
+{
+    auto s = session();
+    addPictures(*s, 2);
+    // A folder where the file should be: the rename into place fails.
+    QDir().mkpath(ws.autoSavePath());
+    int ticks = 0;
+    while (s->lastAutoSave() != ProjectSession::AutoSave::Failed && ticks < 200) {
+        EXPECT_FALSE(s->autoSaveTick());
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 60);
+    ticks = 0;
+    do {
+        s->autoSaveTick();
+        ++ticks;
+    } while (s->lastAutoSave() == ProjectSession::AutoSave::NotDue && ticks < 200);
+    EXPECT_EQ(ticks, 60);
+    EXPECT_EQ(s->lastAutoSave(), ProjectSession::AutoSave::Failed);
 }
 
 TEST_F(SessionTest, CloseRules)

@@ -110,6 +110,17 @@ bool ProjectSession::save(const QString &chosenPath)
     return true;
 }
 
+bool ProjectSession::saveToCurrent()
+{
+    if (!hasCurrentFile()) return save();
+    if (!checkTwoPictures()) return false;
+    m_workspace.ensureProjectDir();
+    if (writeProjectFile(m_currentPath)) return true;
+    m_prompter.inform(cannotWriteText(QFileInfo(m_currentPath).fileName(), lastWriteProblem(m_currentPath)),
+                      PromptIcon::Information);
+    return false;
+}
+
 void ProjectSession::clearProjectLists()
 {
     m_project.clearForNew();
@@ -133,27 +144,40 @@ void ProjectSession::setCurrentPath(const QString &path)
     if (changed && m_currentPathListener) m_currentPathListener(m_currentPath);
 }
 
+QString ProjectSession::cannotOpenText(const QString &fileName, FileProblem problem)
+{
+    QString text = QStringLiteral("无法打开配置文件 '") + fileName + QStringLiteral("'：");
+    if (problem != FileProblem::None) return text + fileProblemTextZh(problem);
+    return text + QStringLiteral("这不是图片幻灯配置文件，或者文件已经损坏。");
+}
+
 bool ProjectSession::readProjectFile(const QString &path)
 {
+    // Nothing of the open project is touched before the file has proved to be
+    // a project: a damaged or foreign file leaves the user's work as it was.
+    PropertyBag bag;
+    if (!LoadBagFile(path, bag)) {
+        Project legacy = m_project;
+        if (ReadLegacyProject(legacy, path)) {
+            m_project = std::move(legacy);
+            setCurrentPath({}); // an older layout never becomes the current file
+            return true;
+        }
+        m_prompter.inform(cannotOpenText(QFileInfo(path).fileName(), readProblem(path)), PromptIcon::Information);
+        return false;
+    }
     m_loading = true;
     clearProjectLists();
-    PropertyBag bag;
-    bool read = false;
-    if (LoadBagFile(path, bag)) {
-        const QStringList notes =
-            ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe, QFileInfo(path).absolutePath());
-        setCurrentPath(path);
-        if (!notes.isEmpty())
-            m_prompter.inform(QStringLiteral("配置文件中的某些数值超出了允许的范围，已自动调整：") + QLatin1Char('\n')
-                                  + notes.join(QLatin1Char('\n')),
-                              PromptIcon::Information);
-        removeMissingFiles();
-        read = true;
-    } else {
-        read = ReadLegacyProject(m_project, path);
-    }
+    const QStringList notes =
+        ReadProjectBag(m_project, bag, BagMode::Full, m_env, m_probe, QFileInfo(path).absolutePath());
+    setCurrentPath(path);
+    if (!notes.isEmpty())
+        m_prompter.inform(QStringLiteral("配置文件中的某些数值超出了允许的范围，已自动调整：") + QLatin1Char('\n')
+                              + notes.join(QLatin1Char('\n')),
+                          PromptIcon::Information);
+    removeMissingFiles();
     m_loading = false;
-    return read;
+    return true;
 }
 
 bool ProjectSession::open(const QString &chosenPath)
@@ -205,11 +229,14 @@ void ProjectSession::newProject()
 
 bool ProjectSession::autoSaveTick()
 {
+    m_lastAutoSave = AutoSave::NotDue;
     if (m_busy || m_autoSaveHeld) return false;
     ++m_autoSaveTicks;
     if (m_autoSaveTicks > 59 && m_project.pictures.size() > 1) {
         m_autoSaveTicks = 0;
-        return writeProjectFile(m_workspace.autoSavePath());
+        const bool saved = writeProjectFile(m_workspace.autoSavePath());
+        m_lastAutoSave = saved ? AutoSave::Saved : AutoSave::Failed;
+        return saved;
     }
     return false;
 }

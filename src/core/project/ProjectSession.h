@@ -49,12 +49,22 @@ public:
     bool checkTwoPictures();
     // The question asked before New, Open and exit.
     static QString savePromptText();
+    // The message for a project file that cannot be opened; `problem` is what
+    // the file system told, None when the file is readable but no project.
+    static QString cannotOpenText(const QString &fileName, FileProblem problem);
 
     // The Save command. `chosenPath` skips the dialog when not empty (scripts).
     // Returns true when the project was written.
     bool save(const QString &chosenPath = {});
+    // The save of the editor's save button: a project that has a file is
+    // written to it without a question (temporary file, then rename, so a
+    // failure keeps the old file whole and is shown); one without a file goes
+    // through save(). True when the project was written.
+    bool saveToCurrent();
     // The Open command. `chosenPath` skips the dialog when not empty.
-    // Returns true when a project was read.
+    // Returns true when a project was read. A file that is not a project
+    // (damaged, foreign, unreadable) is refused with cannotOpenText() and the
+    // open project, its file name included, stays as it was.
     bool open(const QString &chosenPath = {});
     // The New command.
     void newProject();
@@ -69,6 +79,11 @@ public:
     // there; the project counts as modified. False, and the project
     // unchanged, when the automatic save cannot be read.
     bool restoreAutoSave(const QString &originalPath);
+    // What the last tick did: nothing due, saved, or a save that failed (the
+    // count restarts either way, so a failing disk is tried every 30 s, not
+    // at every tick).
+    enum class AutoSave { NotDue, Saved, Failed };
+    AutoSave lastAutoSave() const { return m_lastAutoSave; }
 
     // Drops pictures, songs and lyric files whose files are gone, telling the user once.
     void removeMissingFiles();
@@ -106,6 +121,7 @@ private:
     bool m_autoSaveHeld = false;
     std::function<void(const QString &)> m_currentPathListener;
     int m_autoSaveTicks = 0;
+    AutoSave m_lastAutoSave = AutoSave::NotDue;
     FileProblem m_lastWriteProblem = FileProblem::None;
 };
 
