@@ -92,4 +92,36 @@ QString FindLyricFile(const QString &songPath, const QString &lyricFolder);
 // Appends lyric files not yet listed. Returns how many were added.
 int addLyricFiles(Project &project, const QStringList &paths);
 
+// Clearing all pictures (the clear button, and removing every picture): the
+// pictures go, and so do the background kind and the four auxiliary pictures,
+// which the cleared show no longer holds.
+void clearPictures(Project &project);
+
+// Removes the pictures at the 0-based `indices` (any order, duplicates and
+// indices out of range ignored). Removing every picture clears the list as
+// clearPictures() does. Returns true when it cleared the list that way.
+bool removePictures(Project &project, std::vector<int> indices);
+
+// Exchanges picture `index` with its neighbour `delta` (-1 up, +1 down); each
+// picture keeps its own settings. False, changing nothing, at either end.
+bool movePicture(Project &project, int index, int delta);
+bool moveSong(Project &project, int index, int delta);
+
+// Empties the music list and the lyric list.
+void clearSongs(Project &project);
+
+// Removes the songs at `indices`, each with the last lyric file whose name
+// without folder and extension equals the song's (letter case ignored).
+// Removing every song, or leaving none, clears both lists as clearSongs()
+// does. Returns true when it cleared them that way.
+bool removeSongs(Project &project, std::vector<int> indices);
+
+// The lyric list searched again for every song (after LyricFolder changed):
+// the lyric file FindLyricFile() gives for each song joins the list when it
+// is not listed yet. Returns how many were added.
+int findLyricFilesAgain(Project &project);
+
+// Copies the caption and caption box of picture `from` to every picture.
+void applyCaptionToAll(Project &project, int from);
+
 } // namespace pvsm
