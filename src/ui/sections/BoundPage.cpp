@@ -105,11 +105,11 @@ protected:
 
 TypingSession *typingSession(QWidget *box)
 {
-    auto *session = box->findChild<TypingSession *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!session) {
-        session = new TypingSession(box);
-        box->installEventFilter(session);
-    }
+    static const char *const kKey = "pvsmTypingSession";
+    if (auto *known = box->property(kKey).value<QObject *>()) return static_cast<TypingSession *>(known);
+    auto *session = new TypingSession(box);
+    box->installEventFilter(session);
+    box->setProperty(kKey, QVariant::fromValue<QObject *>(session));
     return session;
 }
 
