@@ -306,6 +306,15 @@ QToolButton *BoundPage::laterButton(int index, const QString &text)
     return button;
 }
 
+void BoundPage::chainTabOrder(std::initializer_list<QWidget *> widgets)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *w : widgets) {
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
 QString BoundPage::choosePicture(const QString &title)
 {
     QStringList filters;

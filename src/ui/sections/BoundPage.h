@@ -88,6 +88,9 @@ protected:
     // A merge key that stays the same until `box` loses the focus.
     QString typingKey(QWidget *box) const;
 
+    // Tab order as the eye reads the page, where it differs from the order of making.
+    static void chainTabOrder(std::initializer_list<QWidget *> widgets);
+
     // Standard dialogs of the sections.
     QString choosePicture(const QString &title);
 

@@ -98,7 +98,7 @@ public:
         layout->addWidget(m_list.view, 1);
         layout->addLayout(buttons);
         layout->addWidget(random);
-        setTabOrder(m_list.view, add);
+        chainTabOrder({m_list.view, add, folder, m_fullScreen, m_remove, m_up, m_down, m_clear, random});
 
         connect(m_list.view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex &index) {
@@ -238,6 +238,7 @@ public:
         timingLayout->addWidget(perPicture, 0, 2);
         timingLayout->addWidget(sync, 1, 0, 1, 3);
         timingLayout->setColumnStretch(3, 1);
+        chainTabOrder({fixed, m_time, perPicture, sync});
 
         auto *mute = boolCheck(QStringLiteral("ChkMuteSound"), QStringLiteral("静音播放(&M)"), &Settings::muteSound,
                                QStringLiteral("修改静音"));

@@ -194,6 +194,7 @@ public:
         grid->addWidget(pathLabel(QStringLiteral("LblBackgroundPicture"), [](const Settings &s) { return s.backGroundPicture; }),
                         3, 1);
         grid->setColumnStretch(1, 1);
+        chainTabOrder({scale, kind[0], solid, kind[1], begin, end, gradient, kind[2], choose, mode});
 
         auto *state = new QGroupBox(QStringLiteral("图片状态"), this);
         auto *stateRow = new QHBoxLayout(state);
@@ -212,7 +213,8 @@ public:
         frames->addItem(QStringLiteral("无相框"));
         frames->setCurrentRow(0);
         frames->setEnabled(false);
-        frames->setMaximumHeight(frames->sizeHintForRow(0) * 3);
+        frames->setFixedHeight(frames->sizeHintForRow(0) * 3 + 2 * frames->frameWidth());
+        frames->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         auto *frameLayout = new QHBoxLayout(frame);
         frameLayout->addWidget(frames, 1);
         frameLayout->addWidget(laterButton(44, QStringLiteral("添加相框...")), 0, Qt::AlignTop);
@@ -404,6 +406,7 @@ public:
             auto *picture = pictureButton(part.button, QString::fromUtf8(part.buttonText), QString::fromUtf8(part.dialogTitle),
                                           QStringLiteral("设置") + what + QStringLiteral("图片"),
                                           [image](Settings &s, const QString &path) { s.*image = path; });
+            chainTabOrder({check, time, text, picture});
             grid->addWidget(check, 0, 0, 1, 2);
             grid->addWidget(buddyLabel(QString::fromUtf8(part.timeCaption), time), 0, 2, Qt::AlignRight);
             grid->addWidget(time, 0, 3);
@@ -467,23 +470,25 @@ public:
                                      [](Settings &s, int i) { s.ssDirectPlay = i; }, QStringLiteral("修改播放方式"));
         play->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         play->setMinimumContentsLength(12);
+        auto *ignoreMouse = boolCheck(QStringLiteral("ChkIgnoreMouseMove"), QStringLiteral("移动鼠标时不停止播放(&M)"),
+                                      &Settings::ignoreMouseMove, QStringLiteral("修改移动鼠标不停止"));
+        auto *cursor = boolCheck(QStringLiteral("ChkShowCursor"), QStringLiteral("播放时显示鼠标指针(&C)"),
+                                 &Settings::showCursor, QStringLiteral("修改显示鼠标指针"));
+        auto *exportCheck = boolCheck(QStringLiteral("ChkEnableExport"), QStringLiteral("允许导出图片和音乐(&X)"),
+                                      &Settings::enableExport, QStringLiteral("修改允许导出"));
         auto *password = textBox(QStringLiteral("TxtExportPassword"),
                                  [](const Settings &s) { return s.exportPassword; },
                                  [](Settings &s, const QString &t) { s.exportPassword = t; },
                                  QStringLiteral("修改导出密码"));
         password->setPlaceholderText(QStringLiteral("可以为空"));
-        auto *exportCheck = boolCheck(QStringLiteral("ChkEnableExport"), QStringLiteral("允许导出图片和音乐(&X)"),
-                                      &Settings::enableExport, QStringLiteral("修改允许导出"));
         onRefresh([this, password] { password->setEnabled(this->context().project().settings.enableExport); });
 
         auto *player = new QGroupBox(QStringLiteral("播放"), this);
         auto *playerForm = new QFormLayout(player);
         playerForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         playerForm->addRow(buddyLabel(QStringLiteral("播放方式(&P)"), play), play);
-        playerForm->addRow(boolCheck(QStringLiteral("ChkIgnoreMouseMove"), QStringLiteral("移动鼠标时不停止播放(&M)"),
-                                     &Settings::ignoreMouseMove, QStringLiteral("修改移动鼠标不停止")));
-        playerForm->addRow(boolCheck(QStringLiteral("ChkShowCursor"), QStringLiteral("播放时显示鼠标指针(&C)"),
-                                     &Settings::showCursor, QStringLiteral("修改显示鼠标指针")));
+        playerForm->addRow(ignoreMouse);
+        playerForm->addRow(cursor);
         playerForm->addRow(exportCheck);
         playerForm->addRow(buddyLabel(QStringLiteral("导出密码(&W)"), password), password);
 
