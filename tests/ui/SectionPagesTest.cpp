@@ -316,8 +316,8 @@ TEST(SectionPages, PictureListCommandsRestoreExactly)
     // Moving: the picture goes with its caption and stays current.
     p.pictures[1].caption = QStringLiteral("second");
     const Project beforeMove = p;
-    ASSERT_TRUE(MovePictureCommand::canMove(p, 1, -1));
-    EXPECT_FALSE(MovePictureCommand::canMove(p, 0, -1));
+    ASSERT_TRUE(canSwapWithNeighbour(p.pictures.size(), 1, -1));
+    EXPECT_FALSE(canSwapWithNeighbour(p.pictures.size(), 0, -1));
     editor.context->push(new MovePictureCommand(*editor.context, 1, -1));
     EXPECT_EQ(p.pictures[0].caption, QStringLiteral("second"));
     EXPECT_EQ(editor.context->currentPicture(), 0);

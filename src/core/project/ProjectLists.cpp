@@ -195,10 +195,8 @@ std::vector<int> validIndices(std::vector<int> indices, size_t count)
 template <typename T>
 bool swapWithNeighbour(std::vector<T> &list, int index, int delta)
 {
-    const int other = index + delta;
-    if (index < 0 || other < 0 || size_t(index) >= list.size() || size_t(other) >= list.size() || delta == 0)
-        return false;
-    std::swap(list[size_t(index)], list[size_t(other)]);
+    if (!canSwapWithNeighbour(list.size(), index, delta)) return false;
+    std::swap(list[size_t(index)], list[size_t(index + delta)]);
     return true;
 }
 
@@ -207,6 +205,12 @@ QString fileTitle(const QString &path) { return QFileInfo(path).completeBaseName
 } // namespace
 
 void clearPictures(Project &project) { project.clearForNew(); }
+
+bool canSwapWithNeighbour(size_t count, int index, int delta)
+{
+    const int other = index + delta;
+    return (delta == -1 || delta == 1) && index >= 0 && other >= 0 && size_t(index) < count && size_t(other) < count;
+}
 
 bool removePictures(Project &project, std::vector<int> indices)
 {

@@ -102,6 +102,9 @@ void clearPictures(Project &project);
 // clearPictures() does. Returns true when it cleared the list that way.
 bool removePictures(Project &project, std::vector<int> indices);
 
+// True when item `index` of a list of `count` has a neighbour `delta` (-1, +1) away.
+bool canSwapWithNeighbour(size_t count, int index, int delta);
+
 // Exchanges picture `index` with its neighbour `delta` (-1 up, +1 down); each
 // picture keeps its own settings. False, changing nothing, at either end.
 bool movePicture(Project &project, int index, int delta);

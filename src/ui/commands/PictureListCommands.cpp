@@ -69,13 +69,6 @@ MovePictureCommand::MovePictureCommand(EditorContext &context, int index, int de
 {
 }
 
-bool MovePictureCommand::canMove(const Project &project, int index, int delta)
-{
-    Project probe;
-    probe.pictures.resize(project.pictures.size());
-    return movePicture(probe, index, delta);
-}
-
 ApplyCaptionToAllCommand::ApplyCaptionToAllCommand(EditorContext &context, int from)
     : ListEditCommand(context, QStringLiteral("应用静态文字到所有图片"),
                       [from](EditorContext &c) { applyCaptionToAll(c.project(), from); })

@@ -37,9 +37,8 @@ public:
 class MovePictureCommand : public MoveItemCommand
 {
 public:
-    // `delta` -1 up, +1 down; check canMove() before pushing.
+    // `delta` -1 up, +1 down; check canSwapWithNeighbour() before pushing.
     MovePictureCommand(EditorContext &context, int index, int delta);
-    static bool canMove(const Project &project, int index, int delta);
 };
 
 // Copies the caption and caption box of picture `from` to every picture.

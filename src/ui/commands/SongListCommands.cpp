@@ -62,13 +62,6 @@ MoveSongCommand::MoveSongCommand(EditorContext &context, int index, int delta)
 {
 }
 
-bool MoveSongCommand::canMove(const Project &project, int index, int delta)
-{
-    Project probe;
-    probe.songs.resize(project.songs.size());
-    return moveSong(probe, index, delta);
-}
-
 LyricFolderCommand::LyricFolderCommand(EditorContext &context, const QString &folder)
     : ListEditCommand(context, QStringLiteral("设置歌词目录"), [folder](EditorContext &c) {
           c.project().settings.lyricFolder = folder;

@@ -45,7 +45,6 @@ class MoveSongCommand : public MoveItemCommand
 {
 public:
     MoveSongCommand(EditorContext &context, int index, int delta);
-    static bool canMove(const Project &project, int index, int delta);
 };
 
 // Sets LyricFolder and searches the lyric files of every song again.

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QHBoxLayout>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -64,7 +65,7 @@ const ButtonRow kButtons[] = {
     {50, "为完整图片幻灯文件自定义一个图标 ", "preferences-desktop-icons", QStyle::SP_ComputerIcon},
 };
 
-const ButtonRow *buttonRow(int index)
+const ButtonRow *buttonTableRow(int index)
 {
     for (const ButtonRow &row : kButtons)
         if (row.index == index) return &row;
@@ -117,7 +118,7 @@ TypingSession *typingSession(QWidget *box)
 
 QString sectionButtonTip(int index)
 {
-    const ButtonRow *row = buttonRow(index);
+    const ButtonRow *row = buttonTableRow(index);
     return row ? QString::fromUtf8(row->tip) : QString();
 }
 
@@ -292,7 +293,7 @@ QToolButton *BoundPage::tableButton(int index, const QString &text)
     button->setObjectName(QStringLiteral("PicBtn_%1").arg(index));
     button->setText(text);
     button->setToolTip(sectionButtonTip(index));
-    if (const ButtonRow *row = buttonRow(index))
+    if (const ButtonRow *row = buttonTableRow(index))
         button->setIcon(QIcon::fromTheme(QString::fromLatin1(row->themeIcon), style()->standardIcon(row->fallback)));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
@@ -304,6 +305,14 @@ QToolButton *BoundPage::laterButton(int index, const QString &text)
     QToolButton *button = tableButton(index, text);
     button->setEnabled(false);
     return button;
+}
+
+QHBoxLayout *BoundPage::buttonRow(std::initializer_list<QWidget *> buttons)
+{
+    auto *row = new QHBoxLayout;
+    for (QWidget *b : buttons) row->addWidget(b);
+    row->addStretch();
+    return row;
 }
 
 void BoundPage::chainTabOrder(std::initializer_list<QWidget *> widgets)

@@ -11,6 +11,7 @@
 class QAbstractItemView;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QListWidget;
 class QPlainTextEdit;
 class QRadioButton;
@@ -88,6 +89,8 @@ protected:
     // A merge key that stays the same until `box` loses the focus.
     QString typingKey(QWidget *box) const;
 
+    // A row of buttons from the left, the rest of the row empty.
+    static QHBoxLayout *buttonRow(std::initializer_list<QWidget *> buttons);
     // Tab order as the eye reads the page, where it differs from the order of making.
     static void chainTabOrder(std::initializer_list<QWidget *> widgets);
 

@@ -73,19 +73,85 @@ struct BoundList
     }
 };
 
-class PicturesPage : public BoundPage
+// The pictures and the music: a list whose current entry is the context's,
+// with remove (button and Delete), up, down and clear (after a question).
+class ListPage : public BoundPage
+{
+protected:
+    struct Buttons
+    {
+        int remove, up, down, clear; // indices of the button table
+        const char *clearQuestion;
+    };
+
+    ListPage(EditorContext &context, int section, const QString &listName, const Buttons &buttons)
+        : BoundPage(context, section), m_list(listName, this), m_clearQuestion(QString::fromUtf8(buttons.clearQuestion))
+    {
+        m_remove = tableButton(buttons.remove, QStringLiteral("删除(&D)"));
+        m_up = tableButton(buttons.up, QStringLiteral("上移(&U)"));
+        m_down = tableButton(buttons.down, QStringLiteral("下移(&W)"));
+        m_clear = tableButton(buttons.clear, QStringLiteral("清空(&C)"));
+        connect(m_list.view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex &index) {
+                    if (!refreshing() && index.isValid()) setCurrent(index.row());
+                });
+        auto *del = new QShortcut(QKeySequence::Delete, m_list.view, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(del, &QShortcut::activated, this, &ListPage::removeCurrent);
+        connect(m_remove, &QToolButton::clicked, this, &ListPage::removeCurrent);
+        connect(m_up, &QToolButton::clicked, this, [this] { move(-1); });
+        connect(m_down, &QToolButton::clicked, this, [this] { move(+1); });
+        connect(m_clear, &QToolButton::clicked, this, [this] {
+            if (this->context().busy() || m_list.model->rowCount() == 0) return;
+            if (confirmClear(this, m_clearQuestion)) this->context().push(clearCommand());
+        });
+    }
+
+    virtual QStringList entries() const = 0;
+    virtual int current() const = 0;
+    virtual void setCurrent(int index) = 0;
+    virtual QUndoCommand *removeCommand(int index) = 0;
+    virtual QUndoCommand *moveCommand(int index, int delta) = 0;
+    virtual QUndoCommand *clearCommand() = 0;
+
+    void refreshOwn() override
+    {
+        const QStringList list = entries();
+        m_list.show(list, current());
+        m_remove->setEnabled(current() >= 0);
+        m_clear->setEnabled(!list.isEmpty());
+        m_up->setEnabled(canMove(current(), -1));
+        m_down->setEnabled(canMove(current(), +1));
+    }
+
+    QAbstractItemView *view() const { return m_list.view; }
+    bool canMove(int index, int delta) const { return canSwapWithNeighbour(size_t(entries().size()), index, delta); }
+    QToolButton *m_remove, *m_up, *m_down, *m_clear;
+
+private:
+    void removeCurrent()
+    {
+        if (!context().busy() && current() >= 0) context().push(removeCommand(current()));
+    }
+
+    void move(int delta)
+    {
+        if (!context().busy() && canMove(current(), delta)) context().push(moveCommand(current(), delta));
+    }
+
+    BoundList m_list;
+    QString m_clearQuestion;
+};
+
+class PicturesPage : public ListPage
 {
 public:
-    explicit PicturesPage(EditorContext &context) : BoundPage(context, 1), m_list(QStringLiteral("PicList"), this)
+    explicit PicturesPage(EditorContext &context)
+        : ListPage(context, 1, QStringLiteral("PicList"), {21, 22, 23, 24, "你确定要从列表中清空所有图片吗？"})
     {
         auto *caption = new QLabel(QStringLiteral("图片列表(&L)"), this);
-        caption->setBuddy(m_list.view);
+        caption->setBuddy(view());
         auto *add = tableButton(20, QStringLiteral("添加图片(&A)"));
         auto *folder = tableButton(19, QStringLiteral("添加文件夹(&F)"));
-        m_remove = tableButton(21, QStringLiteral("删除(&D)"));
-        m_up = tableButton(22, QStringLiteral("上移(&U)"));
-        m_down = tableButton(23, QStringLiteral("下移(&W)"));
-        m_clear = tableButton(24, QStringLiteral("清空(&C)"));
         m_fullScreen = tableButton(18, QStringLiteral("全屏预览(&V)"));
         auto *random = boolCheck(QStringLiteral("ChkRandomOrder"), QStringLiteral("随机顺序播放图片(&R)"),
                                  &Settings::playPhotoInRamdomOrder, QStringLiteral("修改随机播放图片"));
@@ -95,30 +161,15 @@ public:
         for (int i = 0; i < order.size(); ++i) buttons->addWidget(order[i], i / 4, i % 4);
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(caption);
-        layout->addWidget(m_list.view, 1);
+        layout->addWidget(view(), 1);
         layout->addLayout(buttons);
         layout->addWidget(random);
-        chainTabOrder({m_list.view, add, folder, m_fullScreen, m_remove, m_up, m_down, m_clear, random});
+        chainTabOrder({view(), add, folder, m_fullScreen, m_remove, m_up, m_down, m_clear, random});
 
-        connect(m_list.view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex &index) {
-                    if (!refreshing() && index.isValid()) this->context().setCurrentPicture(index.row());
-                });
-        auto *del = new QShortcut(QKeySequence::Delete, m_list.view, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(del, &QShortcut::activated, this, &PicturesPage::removeCurrent);
         connect(add, &QToolButton::clicked, this, &PicturesPage::chooseFiles);
         connect(folder, &QToolButton::clicked, this, &PicturesPage::chooseFolder);
-        connect(m_remove, &QToolButton::clicked, this, &PicturesPage::removeCurrent);
-        connect(m_up, &QToolButton::clicked, this, [this] { move(-1); });
-        connect(m_down, &QToolButton::clicked, this, [this] { move(+1); });
-        connect(m_clear, &QToolButton::clicked, this, [this] {
-            if (this->context().busy() || this->context().project().pictures.empty()) return;
-            if (!confirmClear(this, QStringLiteral("你确定要从列表中清空所有图片吗？"))) return;
-            this->context().push(new ClearPicturesCommand(this->context()));
-        });
         connect(m_fullScreen, &QToolButton::clicked, this, [this] {
-            const int current = this->context().currentPicture();
-            if (current >= 0) FullScreenPicture::show(this->context().project().pictures[size_t(current)].path, this);
+            if (current() >= 0) FullScreenPicture::show(entries()[current()], this);
         });
     }
 
@@ -134,16 +185,17 @@ public:
     }
 
 protected:
+    QStringList entries() const override { return paths(editor().project().pictures); }
+    int current() const override { return editor().currentPicture(); }
+    void setCurrent(int index) override { context().setCurrentPicture(index); }
+    QUndoCommand *removeCommand(int index) override { return new RemovePictureCommand(context(), index); }
+    QUndoCommand *moveCommand(int index, int delta) override { return new MovePictureCommand(context(), index, delta); }
+    QUndoCommand *clearCommand() override { return new ClearPicturesCommand(context()); }
+
     void refreshOwn() override
     {
-        const Project &p = context().project();
-        m_list.show(paths(p.pictures), context().currentPicture());
-        const int current = context().currentPicture();
-        m_remove->setEnabled(current >= 0);
-        m_fullScreen->setEnabled(current >= 0);
-        m_clear->setEnabled(!p.pictures.empty());
-        m_up->setEnabled(MovePictureCommand::canMove(p, current, -1));
-        m_down->setEnabled(MovePictureCommand::canMove(p, current, +1));
+        ListPage::refreshOwn();
+        m_fullScreen->setEnabled(current() >= 0);
     }
 
 private:
@@ -170,45 +222,25 @@ private:
         addFiles(pictureFilesByName(files));
     }
 
-    void removeCurrent()
-    {
-        const int current = context().currentPicture();
-        if (context().busy() || current < 0) return;
-        context().push(new RemovePictureCommand(context(), current));
-    }
-
-    void move(int delta)
-    {
-        const int current = context().currentPicture();
-        if (context().busy() || !MovePictureCommand::canMove(context().project(), current, delta)) return;
-        context().push(new MovePictureCommand(context(), current, delta));
-    }
-
     static QString lastFolder() { return QSettings().value(QStringLiteral("sections/lastPictureFolder")).toString(); }
     static void rememberFolder(const QString &folder)
     {
         QSettings().setValue(QStringLiteral("sections/lastPictureFolder"), folder);
     }
 
-    BoundList m_list;
-    QToolButton *m_remove, *m_up, *m_down, *m_clear, *m_fullScreen;
+    QToolButton *m_fullScreen;
 };
 
-class MusicPage : public BoundPage
+class MusicPage : public ListPage
 {
 public:
-    explicit MusicPage(EditorContext &context) : BoundPage(context, 2), m_list(QStringLiteral("MusicList"), this)
+    explicit MusicPage(EditorContext &context)
+        : ListPage(context, 2, QStringLiteral("MusicList"), {26, 27, 28, 29, "你确定要从列表中清空所有音乐文件吗？"})
     {
         auto *caption = new QLabel(QStringLiteral("音乐列表(&L)"), this);
-        caption->setBuddy(m_list.view);
+        caption->setBuddy(view());
         auto *add = tableButton(25, QStringLiteral("添加音乐(&A)"));
-        m_remove = tableButton(26, QStringLiteral("删除(&D)"));
-        m_up = tableButton(27, QStringLiteral("上移(&U)"));
-        m_down = tableButton(28, QStringLiteral("下移(&W)"));
-        m_clear = tableButton(29, QStringLiteral("清空(&C)"));
-        auto *buttons = new QHBoxLayout;
-        for (QToolButton *b : {add, m_remove, m_up, m_down, m_clear}) buttons->addWidget(b);
-        buttons->addStretch();
+        auto *buttons = buttonRow({add, m_remove, m_up, m_down, m_clear});
 
         auto *order = new QGroupBox(QStringLiteral("播放顺序"), this);
         auto *orderLayout = new QVBoxLayout(order);
@@ -245,27 +277,14 @@ public:
 
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(caption);
-        layout->addWidget(m_list.view, 1);
+        layout->addWidget(view(), 1);
         layout->addLayout(buttons);
         layout->addWidget(order);
         layout->addWidget(timing);
         layout->addWidget(mute);
+        chainTabOrder({view(), add, m_remove, m_up, m_down, m_clear});
 
-        connect(m_list.view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex &index) {
-                    if (!refreshing() && index.isValid()) this->context().setCurrentSong(index.row());
-                });
-        auto *del = new QShortcut(QKeySequence::Delete, m_list.view, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(del, &QShortcut::activated, this, &MusicPage::removeCurrent);
         connect(add, &QToolButton::clicked, this, &MusicPage::chooseFiles);
-        connect(m_remove, &QToolButton::clicked, this, &MusicPage::removeCurrent);
-        connect(m_up, &QToolButton::clicked, this, [this] { move(-1); });
-        connect(m_down, &QToolButton::clicked, this, [this] { move(+1); });
-        connect(m_clear, &QToolButton::clicked, this, [this] {
-            if (this->context().busy() || this->context().project().songs.empty()) return;
-            if (!confirmClear(this, QStringLiteral("你确定要从列表中清空所有音乐文件吗？"))) return;
-            this->context().push(new ClearSongsCommand(this->context()));
-        });
     }
 
     void addFiles(const QStringList &files)
@@ -281,17 +300,18 @@ public:
     }
 
 protected:
+    QStringList entries() const override { return paths(editor().project().songs); }
+    int current() const override { return editor().currentSong(); }
+    void setCurrent(int index) override { context().setCurrentSong(index); }
+    QUndoCommand *removeCommand(int index) override { return new RemoveSongCommand(context(), index); }
+    QUndoCommand *moveCommand(int index, int delta) override { return new MoveSongCommand(context(), index, delta); }
+    QUndoCommand *clearCommand() override { return new ClearSongsCommand(context()); }
+
     void refreshOwn() override
     {
-        const Project &p = context().project();
-        m_list.show(paths(p.songs), context().currentSong());
-        const int current = context().currentSong();
-        m_remove->setEnabled(current >= 0);
-        m_clear->setEnabled(!p.songs.empty());
-        m_up->setEnabled(MoveSongCommand::canMove(p, current, -1));
-        m_down->setEnabled(MoveSongCommand::canMove(p, current, +1));
+        ListPage::refreshOwn();
         // The slide time comes from the music while synchronised.
-        m_time->setEnabled(!p.settings.enableSync);
+        m_time->setEnabled(!editor().project().settings.enableSync);
     }
 
 private:
@@ -309,22 +329,6 @@ private:
         addFiles(files);
     }
 
-    void removeCurrent()
-    {
-        const int current = context().currentSong();
-        if (context().busy() || current < 0) return;
-        context().push(new RemoveSongCommand(context(), current));
-    }
-
-    void move(int delta)
-    {
-        const int current = context().currentSong();
-        if (context().busy() || !MoveSongCommand::canMove(context().project(), current, delta)) return;
-        context().push(new MoveSongCommand(context(), current, delta));
-    }
-
-    BoundList m_list;
-    QToolButton *m_remove, *m_up, *m_down, *m_clear;
     NumberBox *m_time;
 };
 
@@ -353,10 +357,7 @@ public:
         auto *folderRow = new QHBoxLayout;
         folderRow->addWidget(folder);
         folderRow->addWidget(m_folder, 1);
-        auto *styleButtons = new QHBoxLayout;
-        styleButtons->addWidget(font);
-        styleButtons->addWidget(animated);
-        styleButtons->addStretch();
+        auto *styleButtons = buttonRow({font, animated});
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(enable);
         layout->addWidget(caption);

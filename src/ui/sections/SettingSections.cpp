@@ -57,6 +57,13 @@ protected:
         return i >= 0 && size_t(i) < pictures.size() ? &pictures[size_t(i)] : nullptr;
     }
 
+    // A text box of the current picture; none without a current picture.
+    std::optional<QRect> boxOfCurrent(TextBox Picture::*box) const
+    {
+        const Picture *p = currentPicture();
+        return p ? std::optional(rectOf(p->*box)) : std::nullopt;
+    }
+
     void editPicture(const QString &undoText, const std::function<void(Picture &)> &change, const QString &key = {})
     {
         if (!refreshing()) pushPictureChange(context(), undoText, context().currentPicture(), change, key);
@@ -248,10 +255,7 @@ public:
         });
         onRefresh([this, all] { all->setEnabled(currentPicture() != nullptr); });
 
-        auto *buttons = new QHBoxLayout;
-        buttons->addWidget(style);
-        buttons->addWidget(all);
-        buttons->addStretch();
+        auto *buttons = buttonRow({style, all});
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(enable);
         layout->addWidget(fileName);
@@ -260,11 +264,7 @@ public:
         layout->addLayout(buttons);
     }
 
-    std::optional<QRect> markerBox() const override
-    {
-        const Picture *p = currentPicture();
-        return p ? std::optional(rectOf(p->captionBox)) : std::nullopt;
-    }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::captionBox); }
 };
 
 class HeadlinePage : public PicturePage
@@ -296,17 +296,10 @@ public:
         layout->addWidget(text);
         layout->addWidget(buddyLabel(QStringLiteral("动态文字特效(&E)"), effects));
         layout->addWidget(effects, 1);
-        auto *buttons = new QHBoxLayout;
-        buttons->addWidget(style);
-        buttons->addStretch();
-        layout->addLayout(buttons);
+        layout->addLayout(buttonRow({style}));
     }
 
-    std::optional<QRect> markerBox() const override
-    {
-        const Picture *p = currentPicture();
-        return p ? std::optional(rectOf(p->headlineBox)) : std::nullopt;
-    }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::headlineBox); }
 };
 
 class TransitionsPage : public BoundPage
