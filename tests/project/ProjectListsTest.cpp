@@ -281,3 +281,15 @@ TEST(ProjectLists, CaptionAppliedToAllPictures)
     applyCaptionToAll(p, 3);                                   // no such picture: nothing
     EXPECT_EQ(p.pictures[0].caption, QStringLiteral("B"));
 }
+
+TEST(ProjectLists, AFoldersPicturesByName)
+{
+    QTemporaryDir dir;
+    // Made out of order; a subfolder's picture and other files stay out.
+    for (const char *name : {"b.png", "a.JPG", "c.txt", "sub/d.png", "B2.bmp"}) touch(dir.filePath(QString::fromLatin1(name)));
+    QDir().mkpath(dir.filePath(QStringLiteral("e.png.d")));
+    QStringList names;
+    for (const QString &path : pictureFilesInFolder(dir.path())) names << QFileInfo(path).fileName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("a.JPG"), QStringLiteral("b.png"), QStringLiteral("B2.bmp")}));
+    EXPECT_TRUE(pictureFilesInFolder(dir.filePath(QStringLiteral("missing"))).isEmpty());
+}

@@ -15,6 +15,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -90,6 +93,20 @@ QString writePicture(const QString &dir, const QString &name)
     const QString path = QDir(dir).filePath(name);
     EXPECT_TRUE(image.save(path));
     return path;
+}
+
+// Answers the next message box with `button` once it is up, noting its text.
+void answerNextBox(QMessageBox::StandardButton button, QString *text = nullptr)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, button, text] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (text) *text = box->text();
+        box->button(button)->click();
+        poll->deleteLater();
+    });
+    poll->start(10);
 }
 
 } // namespace
@@ -421,6 +438,75 @@ TEST(SectionPages, ListSelectionIsTheCurrentItemAndMarkersFollowIt)
     }
     const TextBox title = editor.project().settings.titleBox;
     EXPECT_EQ(editor.page(8).markerBox(), QRect(title.x, title.y, title.w, title.h));
+}
+
+TEST(SectionPages, ButtonsRunTheirCommands)
+{
+    Editor editor;
+    Project &p = editor.project();
+    auto button = [&](int section, int index) {
+        return editor.control<QToolButton>(section, QStringLiteral("PicBtn_%1").arg(index));
+    };
+    const QString first = p.pictures[0].path, second = p.pictures[1].path;
+    const size_t count = p.pictures.size();
+
+    button(1, 23)->click(); // down
+    EXPECT_EQ(p.pictures[1].path, first);
+    EXPECT_EQ(editor.context->currentPicture(), 1);
+    EXPECT_EQ(editor.undo.undoText(), QStringLiteral("下移图片"));
+    EXPECT_TRUE(button(1, 22)->isEnabled());
+    button(1, 22)->click(); // and up again
+    EXPECT_EQ(p.pictures[0].path, first);
+    button(1, 21)->click(); // remove the current one
+    EXPECT_EQ(p.pictures.size(), count - 1);
+    EXPECT_EQ(p.pictures[0].path, second);
+    EXPECT_EQ(editor.undo.count(), 3);
+
+    // The full-screen view shows up as a window of its own; a key closes it.
+    button(1, 18)->click();
+    QWidget *full = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("FrmFullScreen") && w->isVisible()) full = w;
+    ASSERT_NE(full, nullptr);
+    QTest::keyClick(full, Qt::Key_Escape);
+    EXPECT_FALSE(full->isVisible());
+
+    // The caption goes to every picture, and the user is told.
+    QString told;
+    answerNextBox(QMessageBox::Ok, &told);
+    button(4, 42)->click();
+    EXPECT_EQ(told, QStringLiteral("设置完成"));
+    for (const Picture &pic : p.pictures) EXPECT_EQ(pic.caption, p.pictures[0].caption);
+
+    // Clearing asks first: Cancel keeps the list, OK clears it in one command.
+    QString asked;
+    answerNextBox(QMessageBox::Cancel, &asked);
+    button(1, 24)->click();
+    EXPECT_EQ(asked, QStringLiteral("你确定要从列表中清空所有图片吗？"));
+    EXPECT_EQ(p.pictures.size(), count - 1);
+    answerNextBox(QMessageBox::Ok);
+    button(1, 24)->click();
+    EXPECT_TRUE(p.pictures.empty());
+    EXPECT_FALSE(button(1, 21)->isEnabled());
+
+    // Transitions: none, then all.
+    button(6, 33)->click();
+    EXPECT_TRUE(p.settings.selectedTransitions.none());
+    EXPECT_EQ(editor.control<QListWidget>(6, QStringLiteral("StyleList"))->item(0)->checkState(), Qt::Unchecked);
+    button(6, 32)->click();
+    EXPECT_TRUE(p.settings.selectedTransitions.all());
+
+    // The demo's one song goes with its lyric file.
+    ASSERT_EQ(p.songs.size(), 1u);
+    ASSERT_EQ(p.lyricFiles.size(), 1);
+    button(2, 26)->click();
+    EXPECT_TRUE(p.songs.empty());
+    EXPECT_TRUE(p.lyricFiles.isEmpty());
+    EXPECT_EQ(editor.control<QAbstractItemView>(7, QStringLiteral("ListLyricFile"))->model()->rowCount(), 0);
+
+    editor.undo.setIndex(0);
+    EXPECT_EQ(p.pictures.size(), count);
+    EXPECT_EQ(p.songs.size(), 1u);
 }
 
 // Not a check: renders every page with the demo show to PNG files for people

@@ -74,6 +74,13 @@ QStringList pictureFilesByName(const QStringList &paths)
     return kept;
 }
 
+QStringList pictureFilesInFolder(const QString &folder)
+{
+    QStringList files;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) files << info.absoluteFilePath();
+    return pictureFilesByName(files);
+}
+
 const QStringList &supportedMusicExtensions()
 {
     static const QStringList list = {QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("MID"),

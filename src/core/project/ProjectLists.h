@@ -38,6 +38,10 @@ std::vector<FileFilter> pictureOpenFilters();
 // folder's listing: those with a supported picture extension, in the order given.
 QStringList pictureFilesByName(const QStringList &paths);
 
+// The pictures of a folder (not of its subfolders) as the add-folder button
+// takes them: files with a supported extension, by name (letter case ignored).
+QStringList pictureFilesInFolder(const QString &folder);
+
 // Decides whether a file with a supported extension really is a picture:
 // empty when it is, else why not, as words that follow its path in a message
 // ("is not a picture of a supported format", "does not exist").

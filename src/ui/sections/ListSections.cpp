@@ -217,9 +217,7 @@ private:
         const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("请选择图片目录"), lastFolder());
         if (folder.isEmpty()) return;
         rememberFolder(folder);
-        QStringList files;
-        for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) files << info.absoluteFilePath();
-        addFiles(pictureFilesByName(files));
+        addFiles(pictureFilesInFolder(folder));
     }
 
     static QString lastFolder() { return QSettings().value(QStringLiteral("sections/lastPictureFolder")).toString(); }
