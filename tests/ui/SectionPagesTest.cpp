@@ -429,15 +429,21 @@ TEST(SectionPages, ListSelectionIsTheCurrentItemAndMarkersFollowIt)
     // The caption box shows the current picture's own text.
     EXPECT_EQ(editor.control<QPlainTextEdit>(4, QStringLiteral("TxtCaption"))->toPlainText(), pic.caption);
 
-    // The lyric marker is twice the stored height for the two-line styles.
+    // The lyric box as stored, whatever the style (the window doubles it for
+    // two lines), and none without a lyric file.
     const TextBox lyric = editor.project().settings.lyricBox;
-    for (int style = 0; style < 4; ++style) {
-        editor.control<QListWidget>(7, QStringLiteral("ListLyricStyle"))->setCurrentRow(style);
-        const int factor = style == 1 || style == 3 ? 2 : 1;
-        EXPECT_EQ(editor.page(7).markerBox(), QRect(lyric.x, lyric.y, lyric.w, lyric.h * factor)) << style;
-    }
+    editor.control<QListWidget>(7, QStringLiteral("ListLyricStyle"))->setCurrentRow(3);
+    EXPECT_EQ(editor.page(7).markerBox(), QRect(lyric.x, lyric.y, lyric.w, lyric.h));
+    editor.project().lyricFiles.clear();
+    EXPECT_EQ(editor.page(7).markerBox(), std::nullopt);
+
+    // The title box only while a shown opening or ending has text.
     const TextBox title = editor.project().settings.titleBox;
     EXPECT_EQ(editor.page(8).markerBox(), QRect(title.x, title.y, title.w, title.h));
+    editor.control<QCheckBox>(8, QStringLiteral("ChkEnableOpening"))->click();
+    EXPECT_EQ(editor.page(8).markerBox(), QRect(title.x, title.y, title.w, title.h)); // the ending still has text
+    editor.project().settings.titleText[1].clear();
+    EXPECT_EQ(editor.page(8).markerBox(), std::nullopt);
 }
 
 TEST(SectionPages, ButtonsRunTheirCommands)

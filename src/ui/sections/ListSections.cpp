@@ -375,13 +375,13 @@ public:
         });
     }
 
+    // The stored box: the window draws the two-line styles at twice its height.
     std::optional<QRect> markerBox() const override
     {
-        EditorContext &c = editor();
-        if (c.currentPicture() < 0) return std::nullopt;
-        const Settings &s = c.project().settings;
-        const bool twoLines = s.lyricStyle == 1 || s.lyricStyle == 3;
-        return QRect(s.lyricBox.x, s.lyricBox.y, s.lyricBox.w, twoLines ? 2 * s.lyricBox.h : s.lyricBox.h);
+        const Project &p = editor().project();
+        if (editor().currentPicture() < 0 || p.lyricFiles.isEmpty()) return std::nullopt;
+        const TextBox &b = p.settings.lyricBox;
+        return QRect(b.x, b.y, b.w, b.h);
     }
 
 protected:

@@ -423,7 +423,13 @@ public:
         layout->addLayout(styleRow);
     }
 
-    std::optional<QRect> markerBox() const override { return rectOf(editor().project().settings.titleBox); }
+    // Only an opening or ending that is shown and has text has a box to place.
+    std::optional<QRect> markerBox() const override
+    {
+        const Settings &s = editor().project().settings;
+        const bool shown = (s.enableOpening && !s.titleText[0].isEmpty()) || (s.enableEnding && !s.titleText[1].isEmpty());
+        return shown ? std::optional(rectOf(s.titleBox)) : std::nullopt;
+    }
 };
 
 class InfoPage : public BoundPage
