@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace pvsm;
 using namespace pvsm::ui;
 
@@ -522,7 +524,10 @@ TEST(SectionPages, DISABLED_RenderEveryPage)
     Editor editor;
     const QString out = qEnvironmentVariable("PVSM_SHOTS", QStringLiteral("/tmp/section-shots"));
     QDir().mkpath(out);
-    for (const QSize size : {QSize(420, 640), QSize(560, 960)}) {
+    for (int section = 1; section <= 10; ++section)
+        std::printf("section %d: smallest %dx%d\n", section, editor.page(section).minimumSizeHint().width(),
+                    editor.page(section).minimumSizeHint().height());
+    for (const QSize size : {QSize(340, 620), QSize(490, 660), QSize(720, 940)}) {
         for (int section = 1; section <= 10; ++section) {
             SectionPage &page = editor.page(section);
             page.resize(size);

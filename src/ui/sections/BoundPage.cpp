@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QListView>
 #include <QListWidget>
@@ -313,6 +314,18 @@ QHBoxLayout *BoundPage::buttonRow(std::initializer_list<QWidget *> buttons)
     for (QWidget *b : buttons) row->addWidget(b);
     row->addStretch();
     return row;
+}
+
+QGridLayout *BoundPage::buttonGrid(std::initializer_list<QToolButton *> buttons)
+{
+    auto *grid = new QGridLayout;
+    int i = 0;
+    for (QToolButton *b : buttons) {
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        grid->addWidget(b, i / 2, i % 2);
+        ++i;
+    }
+    return grid;
 }
 
 void BoundPage::chainTabOrder(std::initializer_list<QWidget *> widgets)

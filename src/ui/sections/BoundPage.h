@@ -11,6 +11,7 @@
 class QAbstractItemView;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QHBoxLayout;
 class QListWidget;
 class QPlainTextEdit;
@@ -91,6 +92,8 @@ protected:
 
     // A row of buttons from the left, the rest of the row empty.
     static QHBoxLayout *buttonRow(std::initializer_list<QWidget *> buttons);
+    // Buttons two to a row, of equal width.
+    static QGridLayout *buttonGrid(std::initializer_list<QToolButton *> buttons);
     // Tab order as the eye reads the page, where it differs from the order of making.
     static void chainTabOrder(std::initializer_list<QWidget *> widgets);
 

@@ -156,15 +156,12 @@ public:
         auto *random = boolCheck(QStringLiteral("ChkRandomOrder"), QStringLiteral("随机顺序播放图片(&R)"),
                                  &Settings::playPhotoInRamdomOrder, QStringLiteral("修改随机播放图片"));
 
-        auto *buttons = new QGridLayout;
-        const QList<QToolButton *> order = {add, folder, m_fullScreen, m_remove, m_up, m_down, m_clear};
-        for (int i = 0; i < order.size(); ++i) buttons->addWidget(order[i], i / 4, i % 4);
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(caption);
         layout->addWidget(view(), 1);
-        layout->addLayout(buttons);
+        layout->addLayout(buttonGrid({add, folder, m_up, m_down, m_remove, m_clear, m_fullScreen}));
         layout->addWidget(random);
-        chainTabOrder({view(), add, folder, m_fullScreen, m_remove, m_up, m_down, m_clear, random});
+        chainTabOrder({view(), add, folder, m_up, m_down, m_remove, m_clear, m_fullScreen, random});
 
         connect(add, &QToolButton::clicked, this, &PicturesPage::chooseFiles);
         connect(folder, &QToolButton::clicked, this, &PicturesPage::chooseFolder);
@@ -238,7 +235,6 @@ public:
         auto *caption = new QLabel(QStringLiteral("音乐列表(&L)"), this);
         caption->setBuddy(view());
         auto *add = tableButton(25, QStringLiteral("添加音乐(&A)"));
-        auto *buttons = buttonRow({add, m_remove, m_up, m_down, m_clear});
 
         auto *order = new QGroupBox(QStringLiteral("播放顺序"), this);
         auto *orderLayout = new QVBoxLayout(order);
@@ -263,10 +259,12 @@ public:
         m_time->setToolTip(QStringLiteral("最少3.5秒"));
         auto *perPicture = laterButton(43, QStringLiteral("每张图片的时间(&P)..."));
         auto *timingLayout = new QGridLayout(timing);
-        timingLayout->addWidget(fixed, 0, 0);
-        timingLayout->addWidget(m_time, 0, 1);
-        timingLayout->addWidget(perPicture, 0, 2);
-        timingLayout->addWidget(sync, 1, 0, 1, 3);
+        timingLayout->addWidget(fixed, 0, 0, 1, 3);
+        // The time box sits under its option, indented like the option's text.
+        timingLayout->setColumnMinimumWidth(0, 20);
+        timingLayout->addWidget(m_time, 1, 1);
+        timingLayout->addWidget(perPicture, 1, 2);
+        timingLayout->addWidget(sync, 2, 0, 1, 4);
         timingLayout->setColumnStretch(3, 1);
         chainTabOrder({fixed, m_time, perPicture, sync});
 
@@ -276,7 +274,7 @@ public:
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(caption);
         layout->addWidget(view(), 1);
-        layout->addLayout(buttons);
+        layout->addLayout(buttonGrid({add, m_remove, m_up, m_down, m_clear}));
         layout->addWidget(order);
         layout->addWidget(timing);
         layout->addWidget(mute);

@@ -170,7 +170,6 @@ public:
             kind[k] = option(QStringLiteral("OptBK_%1").arg(k), QString::fromUtf8(kinds[k]),
                              [value](const Settings &s) { return s.backGroundSet == value; },
                              [value](Settings &s) { s.backGroundSet = value; }, QStringLiteral("修改背景"));
-            grid->addWidget(kind[k], k, 0);
         }
         auto *solid = colourButton(QStringLiteral("PicSolidColor"), QStringLiteral("背景颜色"), &Settings::solidColor);
         auto *begin = colourButton(QStringLiteral("PicBeginColor"), QStringLiteral("渐变开始颜色"), &Settings::beginColor);
@@ -188,18 +187,21 @@ public:
                                      [](const Settings &s) { return s.backgroundDrawScale == 4 ? 1 : 0; },
                                      [](Settings &s, int i) { s.backgroundDrawScale = i * 2 + 2; },
                                      QStringLiteral("修改背景图片方式"));
-        grid->addWidget(solid, 0, 1);
-        auto *gradientRow = new QHBoxLayout;
-        gradientRow->addWidget(begin);
-        gradientRow->addWidget(end);
-        gradientRow->addWidget(gradient, 1);
-        grid->addLayout(gradientRow, 1, 1);
-        auto *pictureRow = new QHBoxLayout;
-        pictureRow->addWidget(choose);
-        pictureRow->addWidget(mode, 1);
-        grid->addLayout(pictureRow, 2, 1);
+        // Each kind on its row, its settings beside and under it.
+        grid->addWidget(kind[0], 0, 0);
+        grid->addWidget(solid, 0, 1, Qt::AlignLeft);
+        grid->addWidget(kind[1], 1, 0);
+        auto *colours = new QHBoxLayout;
+        colours->addWidget(begin);
+        colours->addWidget(end);
+        colours->addStretch();
+        grid->addLayout(colours, 1, 1);
+        grid->addWidget(gradient, 2, 1);
+        grid->addWidget(kind[2], 3, 0);
+        grid->addWidget(choose, 3, 1, Qt::AlignLeft);
+        grid->addWidget(mode, 4, 1);
         grid->addWidget(pathLabel(QStringLiteral("LblBackgroundPicture"), [](const Settings &s) { return s.backGroundPicture; }),
-                        3, 1);
+                        5, 1);
         grid->setColumnStretch(1, 1);
         chainTabOrder({scale, kind[0], solid, kind[1], begin, end, gradient, kind[2], choose, mode});
 
@@ -467,8 +469,6 @@ public:
         auto *play = vocabularyCombo(QStringLiteral("CboDirectPlay"), VocabularyList::PlayMode,
                                      [](const Settings &s) { return s.ssDirectPlay; },
                                      [](Settings &s, int i) { s.ssDirectPlay = i; }, QStringLiteral("修改播放方式"));
-        play->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        play->setMinimumContentsLength(12);
         auto *ignoreMouse = boolCheck(QStringLiteral("ChkIgnoreMouseMove"), QStringLiteral("移动鼠标时不停止播放(&M)"),
                                       &Settings::ignoreMouseMove, QStringLiteral("修改移动鼠标不停止"));
         auto *cursor = boolCheck(QStringLiteral("ChkShowCursor"), QStringLiteral("播放时显示鼠标指针(&C)"),
@@ -485,7 +485,9 @@ public:
         auto *player = new QGroupBox(QStringLiteral("播放"), this);
         auto *playerForm = new QFormLayout(player);
         playerForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        playerForm->addRow(buddyLabel(QStringLiteral("播放方式(&P)"), play), play);
+        // The play modes are long: the list gets the whole width under its caption.
+        playerForm->addRow(buddyLabel(QStringLiteral("播放方式(&P)"), play));
+        playerForm->addRow(play);
         playerForm->addRow(ignoreMouse);
         playerForm->addRow(cursor);
         playerForm->addRow(exportCheck);
