@@ -290,6 +290,19 @@ TEST(SectionPages, TimeBoxTakesDigitsAndItsRuleRunsOnLeaving)
     EXPECT_EQ(box->text(), QStringLiteral("10"));
 }
 
+TEST(SectionPages, NothingChangesWhileAJobRuns)
+{
+    Editor editor;
+    editor.core->session().setBusy(true);
+    auto *check = editor.control<QCheckBox>(4, QStringLiteral("ChkEnableCaption"));
+    check->click();
+    editor.control<QToolButton>(1, QStringLiteral("PicBtn_21"))->click();
+    EXPECT_EQ(editor.undo.count(), 0);
+    EXPECT_TRUE(editor.project().settings.enableCaption);
+    QApplication::processEvents(); // the box shows the setting again
+    EXPECT_TRUE(check->isChecked());
+}
+
 TEST(SectionPages, SyncGreysTheTimeBox)
 {
     Editor editor;

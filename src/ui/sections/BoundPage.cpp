@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QValidator>
 
@@ -175,8 +176,15 @@ void BoundPage::refresh()
 
 void BoundPage::edit(const QString &undoText, const std::function<void(Settings &)> &change, const QString &mergeKey)
 {
-    if (m_refreshing) return;
-    pushSettingsChange(context(), undoText, change, mergeKey);
+    if (!m_refreshing && !heldByJob()) pushSettingsChange(context(), undoText, change, mergeKey);
+}
+
+bool BoundPage::heldByJob()
+{
+    if (!context().busy()) return false;
+    // The edit is refused: the control goes back to what the project holds.
+    QTimer::singleShot(0, this, &BoundPage::refresh);
+    return true;
 }
 
 QString BoundPage::typingKey(QWidget *box) const

@@ -63,6 +63,9 @@ protected:
     bool refreshing() const { return m_refreshing; }
     void onRefresh(std::function<void()> read) { m_readers.push_back(std::move(read)); }
 
+    // True while a job runs and the project must not change; the page then
+    // shows the project again, undoing what the user did to the control.
+    bool heldByJob();
     // Pushes the change as one command (nothing when it changes nothing).
     void edit(const QString &undoText, const std::function<void(Settings &)> &change, const QString &mergeKey = {});
 

@@ -66,7 +66,7 @@ protected:
 
     void editPicture(const QString &undoText, const std::function<void(Picture &)> &change, const QString &key = {})
     {
-        if (!refreshing()) pushPictureChange(context(), undoText, context().currentPicture(), change, key);
+        if (!refreshing() && !heldByJob()) pushPictureChange(context(), undoText, context().currentPicture(), change, key);
     }
 
     // A text of the current picture, greyed while there is none.
