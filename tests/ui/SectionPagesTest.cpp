@@ -295,12 +295,17 @@ TEST(SectionPages, NothingChangesWhileAJobRuns)
     Editor editor;
     editor.core->session().setBusy(true);
     auto *check = editor.control<QCheckBox>(4, QStringLiteral("ChkEnableCaption"));
+    auto *effects = editor.control<QListWidget>(5, QStringLiteral("FontList"));
+    const int effect = editor.project().pictures[0].headDynamicStyle;
     check->click();
+    effects->setCurrentRow(effect == 8 ? 7 : 8);
     editor.control<QToolButton>(1, QStringLiteral("PicBtn_21"))->click();
     EXPECT_EQ(editor.undo.count(), 0);
     EXPECT_TRUE(editor.project().settings.enableCaption);
-    QApplication::processEvents(); // the box shows the setting again
+    EXPECT_EQ(editor.project().pictures[0].headDynamicStyle, effect);
+    QApplication::processEvents(); // the controls show the project again
     EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(effects->currentRow(), effect);
 }
 
 TEST(SectionPages, SyncGreysTheTimeBox)
