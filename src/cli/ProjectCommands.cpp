@@ -69,15 +69,6 @@ QString absolute(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
-// The music list's admission: a file the media libraries can play for more
-// than 0.3 seconds, stored with the song length of its own structure.
-float songLengthForList(const QString &path)
-{
-    const double probed = ProbeSongLength(path);
-    if (probed <= 0) return -1.0f;
-    return GetSongLength(path, float(probed));
-}
-
 int projectNew(const QStringList &args)
 {
     QString outPath;

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace pvsm;
@@ -121,4 +123,173 @@ TEST(ProjectLists, MusicExtensions)
     EXPECT_TRUE(hasSupportedMusicExtension(QStringLiteral("/a/b.WMA")));
     EXPECT_FALSE(hasSupportedMusicExtension(QStringLiteral("/a/b.txt")));
     EXPECT_FALSE(hasSupportedMusicExtension(QStringLiteral("/a/bmp3")));
+}
+
+namespace {
+
+// A project of pictures named a, b, c, ... whose captions tell them apart, with
+// a background picture and the auxiliary pictures set.
+Project lettered(int count)
+{
+    Project p = Project::makeDefault(env());
+    for (int i = 0; i < count; ++i) {
+        Picture pic = p.newPicture(QStringLiteral("/x/%1.jpg").arg(QChar('a' + i)), env());
+        pic.caption = QString(QChar('A' + i));
+        pic.slideDuration = float(4 + i);
+        p.pictures.push_back(pic);
+    }
+    p.settings.backGroundSet = QStringLiteral("3");
+    p.settings.backGroundPicture = QStringLiteral("/x/bg.png");
+    p.settings.openingImage = QStringLiteral("/x/o.png");
+    p.settings.endingImage = QStringLiteral("/x/e.png");
+    p.settings.logoImage = QStringLiteral("/x/l.png");
+    return p;
+}
+
+QString captions(const Project &p)
+{
+    QString s;
+    for (const Picture &pic : p.pictures) s += pic.caption;
+    return s;
+}
+
+bool auxiliaryPicturesKept(const Project &p)
+{
+    return p.settings.backGroundSet == QStringLiteral("3") && !p.settings.backGroundPicture.isEmpty()
+           && !p.settings.openingImage.isEmpty() && !p.settings.endingImage.isEmpty() && !p.settings.logoImage.isEmpty();
+}
+
+} // namespace
+
+TEST(ProjectLists, RemovingAndMovingPicturesKeepsEachPictureWithItsSettings)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<bool(Project &)> edit;
+        const char *captions;
+        bool returns; // removals: cleared the list; moves: moved
+    };
+    const std::vector<Case> cases = {
+        {"remove the middle", [](Project &p) { return removePictures(p, {2}); }, "ABDE", false},
+        {"remove several, any order, twice", [](Project &p) { return removePictures(p, {4, 0, 4, 2}); }, "BD", false},
+        {"out of range is ignored", [](Project &p) { return removePictures(p, {-1, 5, 9}); }, "ABCDE", false},
+        {"every picture clears", [](Project &p) { return removePictures(p, {0, 1, 2, 3, 4}); }, "", true},
+        {"up", [](Project &p) { return movePicture(p, 2, -1); }, "ACBDE", true},
+        {"down", [](Project &p) { return movePicture(p, 2, +1); }, "ABDCE", true},
+        {"first up does nothing", [](Project &p) { return movePicture(p, 0, -1); }, "ABCDE", false},
+        {"last down does nothing", [](Project &p) { return movePicture(p, 4, +1); }, "ABCDE", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Project p = lettered(5);
+        EXPECT_EQ(c.edit(p), c.returns);
+        EXPECT_EQ(captions(p), QString::fromLatin1(c.captions));
+        for (const Picture &pic : p.pictures) {
+            // The path, the caption and the time travel together.
+            EXPECT_EQ(pic.path, QStringLiteral("/x/%1.jpg").arg(pic.caption.toLower()));
+            EXPECT_EQ(pic.slideDuration, float(4 + (pic.caption.at(0).unicode() - 'A')));
+        }
+        EXPECT_EQ(auxiliaryPicturesKept(p), !p.pictures.empty());
+    }
+}
+
+TEST(ProjectLists, ClearingPicturesResetsTheBackgroundAndAuxiliaryPictures)
+{
+    Project p = lettered(3);
+    p.songs.push_back({QStringLiteral("/m/a.mp3"), 10});
+    p.settings.timeInterval = 7;
+    clearPictures(p);
+    EXPECT_TRUE(p.pictures.empty());
+    EXPECT_EQ(p.settings.backGroundSet, QStringLiteral("1"));
+    EXPECT_TRUE(p.settings.backGroundPicture.isEmpty());
+    EXPECT_TRUE(p.settings.openingImage.isEmpty());
+    EXPECT_TRUE(p.settings.endingImage.isEmpty());
+    EXPECT_TRUE(p.settings.logoImage.isEmpty());
+    // Songs and other settings stay.
+    EXPECT_EQ(p.songs.size(), 1u);
+    EXPECT_EQ(p.settings.timeInterval, 7.0f);
+}
+
+TEST(ProjectLists, RemovingSongsTakesTheirLastLyricFileAlong)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<int> remove;
+        const char *songs;  // file titles left, in order
+        QStringList lyrics; // lyric files left
+        bool cleared;
+    };
+    const QStringList allLyrics = {QStringLiteral("/l1/one.lrc"), QStringLiteral("/l2/ONE.LRC"),
+                                   QStringLiteral("/l/two.lrc"), QStringLiteral("/l/other.lrc")};
+    const std::vector<Case> cases = {
+        // Of two lyric files with the song's title (any case), the last goes.
+        {"one song", {0}, "two three", {allLyrics[0], allLyrics[2], allLyrics[3]}, false},
+        {"song without lyric", {2}, "one two", allLyrics, false},
+        {"two songs", {1, 0}, "three", {allLyrics[0], allLyrics[3]}, false},
+        // Every song selected: both lists are emptied, unrelated lyrics too.
+        {"every song", {0, 1, 2}, "", {}, true},
+        {"none valid", {7}, "one two three", allLyrics, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Project p = Project::makeDefault(env());
+        for (const char *name : {"/m/one.mp3", "/m/two.WAV", "/m/three.mp3"}) p.songs.push_back({QString::fromLatin1(name), 60});
+        p.lyricFiles = allLyrics;
+        EXPECT_EQ(removeSongs(p, c.remove), c.cleared);
+        QStringList titles;
+        for (const Song &s : p.songs) titles << QFileInfo(s.path).completeBaseName();
+        EXPECT_EQ(titles.join(QLatin1Char(' ')), QString::fromLatin1(c.songs));
+        EXPECT_EQ(p.lyricFiles, c.lyrics);
+    }
+}
+
+TEST(ProjectLists, SongMovesAndClearAndTheLyricSearchAfterAFolderChange)
+{
+    QTemporaryDir dir;
+    Project p = Project::makeDefault(env());
+    p.songs = {{dir.filePath(QStringLiteral("a.mp3")), 10}, {dir.filePath(QStringLiteral("b.mp3")), 20}};
+    EXPECT_FALSE(moveSong(p, 1, +1));
+    EXPECT_TRUE(moveSong(p, 1, -1));
+    EXPECT_EQ(p.songs[0].durationSec, 20.0f); // the length moves with its song
+
+    // A folder holding b's lyric: the search finds it once.
+    const QString folder = dir.filePath(QStringLiteral("lyrics"));
+    touch(folder + QStringLiteral("/b.lrc"));
+    EXPECT_EQ(findLyricFilesAgain(p), 0);
+    p.settings.lyricFolder = folder;
+    EXPECT_EQ(findLyricFilesAgain(p), 1);
+    EXPECT_EQ(findLyricFilesAgain(p), 0);
+    EXPECT_EQ(p.lyricFiles, QStringList{folder + QStringLiteral("/b.lrc")});
+
+    clearSongs(p);
+    EXPECT_TRUE(p.songs.empty());
+    EXPECT_TRUE(p.lyricFiles.isEmpty());
+}
+
+TEST(ProjectLists, CaptionAppliedToAllPictures)
+{
+    Project p = lettered(3);
+    p.pictures[1].captionBox = {1, 2, 3, 4};
+    applyCaptionToAll(p, 1);
+    for (const Picture &pic : p.pictures) {
+        EXPECT_EQ(pic.caption, QStringLiteral("B"));
+        EXPECT_EQ(pic.captionBox, (TextBox{1, 2, 3, 4}));
+    }
+    EXPECT_EQ(p.pictures[0].path, QStringLiteral("/x/a.jpg")); // only the caption is copied
+    applyCaptionToAll(p, 3);                                   // no such picture: nothing
+    EXPECT_EQ(p.pictures[0].caption, QStringLiteral("B"));
+}
+
+TEST(ProjectLists, AFoldersPicturesByName)
+{
+    QTemporaryDir dir;
+    // Made out of order; a subfolder's picture and other files stay out.
+    for (const char *name : {"b.png", "a.JPG", "c.txt", "sub/d.png", "B2.bmp"}) touch(dir.filePath(QString::fromLatin1(name)));
+    QDir().mkpath(dir.filePath(QStringLiteral("e.png.d")));
+    QStringList names;
+    for (const QString &path : pictureFilesInFolder(dir.path())) names << QFileInfo(path).fileName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("a.JPG"), QStringLiteral("b.png"), QStringLiteral("B2.bmp")}));
+    EXPECT_TRUE(pictureFilesInFolder(dir.filePath(QStringLiteral("missing"))).isEmpty());
 }

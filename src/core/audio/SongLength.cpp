@@ -121,3 +121,14 @@ float GetSongLength(const QString &path, float knownLength)
 }
 
 } // namespace pvsm
+
+namespace pvsm {
+
+float songLengthForList(const QString &path)
+{
+    const double probed = ProbeSongLength(path);
+    if (probed <= 0) return -1.0f;
+    return GetSongLength(path, float(probed));
+}
+
+} // namespace pvsm

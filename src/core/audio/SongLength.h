@@ -21,6 +21,10 @@ double ProbeSongLength(const QString &path);
 // files use `knownLength` or their canonical 44-byte-style header.
 float GetSongLength(const QString &path, float knownLength);
 
+// The music list's admission: a file the media libraries can play for more
+// than 0.3 seconds, with the song length of its own structure; −1 otherwise.
+float songLengthForList(const QString &path);
+
 // Seconds of a WAV from its canonical header: "RIFF", "WAVE" at 8, "fmt " at
 // 12 and the "data" chunk header right behind the fmt chunk. 0 for any other
 // layout. `head` holds the file's first bytes (at least 20 + fmt size + 8).

@@ -98,6 +98,9 @@ struct QtRead
     QImage image;
 };
 
+// A decode this big is a whole photo; smaller ones are left to the heap.
+constexpr qsizetype kReturnedDecodeBytes = qsizetype(16) << 20;
+
 QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &want)
 {
     QtRead result;
@@ -116,7 +119,13 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
         askDecoderScale(reader, stored, jpegScaleFor(stored, quarterTurn ? wanted.transposed() : wanted));
     // Refused from the header, before the reader allocates anything.
     if (tooManyPixels(decodedSize(format, stored, reader.scaledSize()))) return result;
-    result.image = resized(normalised(reader.read()), wanted);
+    QImage decoded = normalised(reader.read());
+    const bool large = decoded.sizeInBytes() >= kReturnedDecodeBytes;
+    result.image = resized(std::move(decoded), wanted);
+    // The canvases keep freed heap blocks for reuse (ReuseCanvasMemory), so a
+    // whole photo decoded for one slide would stay mapped in the arena of the
+    // thread that decoded it, one per composing thread; hand it back now.
+    if (large && result.image.constBits() != nullptr) ReturnFreedHeapMemory();
     return result;
 }
 

@@ -855,6 +855,13 @@ void ReuseCanvasMemory()
 #endif
 }
 
+void ReturnFreedHeapMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 uint32_t TranslateColor(uint32_t colorBgr)
 {
     if (colorBgr & 0x80000000u) {

@@ -112,6 +112,11 @@ private:
 // dozen transition frames). Peak memory is unchanged; memory freed after the
 // peak stays with the process. Programs call it once at start-up.
 void ReuseCanvasMemory();
+// Gives the heap's free pages back to the system (malloc_trim): for the rare
+// big block, such as a whole photo decoded for one slide, that the setting
+// above would otherwise keep in each thread's arena. Thread-safe; costs a walk
+// of the heap, so call it only after freeing something large.
+void ReturnFreedHeapMemory();
 
 // The vector instructions the pixel loops use. Every choice draws exactly the
 // same pixels; Best (the default) takes the widest the processor has. For

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace pvsm {
 
 namespace {
@@ -70,6 +72,13 @@ QStringList pictureFilesByName(const QStringList &paths)
     for (const QString &path : paths)
         if (hasSupportedPictureExtension(path)) kept << path;
     return kept;
+}
+
+QStringList pictureFilesInFolder(const QString &folder)
+{
+    QStringList files;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) files << info.absoluteFilePath();
+    return pictureFilesByName(files);
 }
 
 const QStringList &supportedMusicExtensions()
@@ -177,6 +186,100 @@ int addLyricFiles(Project &project, const QStringList &paths)
         ++added;
     }
     return added;
+}
+
+namespace {
+
+// Sorted, unique, in range.
+std::vector<int> validIndices(std::vector<int> indices, size_t count)
+{
+    std::erase_if(indices, [&](int i) { return i < 0 || size_t(i) >= count; });
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    return indices;
+}
+
+template <typename T>
+bool swapWithNeighbour(std::vector<T> &list, int index, int delta)
+{
+    if (!canSwapWithNeighbour(list.size(), index, delta)) return false;
+    std::swap(list[size_t(index)], list[size_t(index + delta)]);
+    return true;
+}
+
+QString fileTitle(const QString &path) { return QFileInfo(path).completeBaseName(); }
+
+} // namespace
+
+void clearPictures(Project &project) { project.clearForNew(); }
+
+bool canSwapWithNeighbour(size_t count, int index, int delta)
+{
+    const int other = index + delta;
+    return (delta == -1 || delta == 1) && index >= 0 && other >= 0 && size_t(index) < count && size_t(other) < count;
+}
+
+bool removePictures(Project &project, std::vector<int> indices)
+{
+    indices = validIndices(std::move(indices), project.pictures.size());
+    if (indices.empty()) return false;
+    if (indices.size() == project.pictures.size()) {
+        clearPictures(project);
+        return true;
+    }
+    for (auto it = indices.rbegin(); it != indices.rend(); ++it) project.pictures.erase(project.pictures.begin() + *it);
+    return false;
+}
+
+bool movePicture(Project &project, int index, int delta) { return swapWithNeighbour(project.pictures, index, delta); }
+
+bool moveSong(Project &project, int index, int delta) { return swapWithNeighbour(project.songs, index, delta); }
+
+void clearSongs(Project &project)
+{
+    project.songs.clear();
+    project.lyricFiles.clear();
+}
+
+bool removeSongs(Project &project, std::vector<int> indices)
+{
+    indices = validIndices(std::move(indices), project.songs.size());
+    if (indices.empty()) return false;
+    if (indices.size() < project.songs.size()) {
+        for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
+            const QString title = fileTitle(project.songs[size_t(*it)].path);
+            for (qsizetype l = project.lyricFiles.size() - 1; l >= 0; --l) {
+                if (fileTitle(project.lyricFiles[l]).compare(title, Qt::CaseInsensitive) == 0) {
+                    project.lyricFiles.removeAt(l);
+                    break;
+                }
+            }
+            project.songs.erase(project.songs.begin() + *it);
+        }
+        if (!project.songs.empty()) return false;
+    }
+    clearSongs(project);
+    return true;
+}
+
+int findLyricFilesAgain(Project &project)
+{
+    QStringList found;
+    for (const Song &song : project.songs) {
+        const QString lyric = FindLyricFile(song.path, project.settings.lyricFolder);
+        if (!lyric.isEmpty()) found << lyric;
+    }
+    return addLyricFiles(project, found);
+}
+
+void applyCaptionToAll(Project &project, int from)
+{
+    if (from < 0 || size_t(from) >= project.pictures.size()) return;
+    const Picture source = project.pictures[size_t(from)];
+    for (Picture &p : project.pictures) {
+        p.caption = source.caption;
+        p.captionBox = source.captionBox;
+    }
 }
 
 } // namespace pvsm

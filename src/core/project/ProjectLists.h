@@ -38,6 +38,10 @@ std::vector<FileFilter> pictureOpenFilters();
 // folder's listing: those with a supported picture extension, in the order given.
 QStringList pictureFilesByName(const QStringList &paths);
 
+// The pictures of a folder (not of its subfolders) as the add-folder button
+// takes them: files with a supported extension, by name (letter case ignored).
+QStringList pictureFilesInFolder(const QString &folder);
+
 // Decides whether a file with a supported extension really is a picture:
 // empty when it is, else why not, as words that follow its path in a message
 // ("is not a picture of a supported format", "does not exist").
@@ -91,5 +95,40 @@ QString FindLyricFile(const QString &songPath, const QString &lyricFolder);
 
 // Appends lyric files not yet listed. Returns how many were added.
 int addLyricFiles(Project &project, const QStringList &paths);
+
+// Clearing all pictures (the clear button, and removing every picture): the
+// pictures go, and so do the background kind and the four auxiliary pictures,
+// which the cleared show no longer holds.
+void clearPictures(Project &project);
+
+// Removes the pictures at the 0-based `indices` (any order, duplicates and
+// indices out of range ignored). Removing every picture clears the list as
+// clearPictures() does. Returns true when it cleared the list that way.
+bool removePictures(Project &project, std::vector<int> indices);
+
+// True when item `index` of a list of `count` has a neighbour `delta` (-1, +1) away.
+bool canSwapWithNeighbour(size_t count, int index, int delta);
+
+// Exchanges picture `index` with its neighbour `delta` (-1 up, +1 down); each
+// picture keeps its own settings. False, changing nothing, at either end.
+bool movePicture(Project &project, int index, int delta);
+bool moveSong(Project &project, int index, int delta);
+
+// Empties the music list and the lyric list.
+void clearSongs(Project &project);
+
+// Removes the songs at `indices`, each with the last lyric file whose name
+// without folder and extension equals the song's (letter case ignored).
+// Removing every song, or leaving none, clears both lists as clearSongs()
+// does. Returns true when it cleared them that way.
+bool removeSongs(Project &project, std::vector<int> indices);
+
+// The lyric list searched again for every song (after LyricFolder changed):
+// the lyric file FindLyricFile() gives for each song joins the list when it
+// is not listed yet. Returns how many were added.
+int findLyricFilesAgain(Project &project);
+
+// Copies the caption and caption box of picture `from` to every picture.
+void applyCaptionToAll(Project &project, int from);
 
 } // namespace pvsm

@@ -1,23 +1,15 @@
-#include "SectionPage.h"
+#include "Sections.h"
 
 namespace pvsm::ui {
 
-namespace {
-
-// Until the sections are filled in, each page is an empty frame of its own.
-class EmptyPage : public SectionPage
-{
-public:
-    using SectionPage::SectionPage;
-    void refresh() override {}
-};
-
-} // namespace
-
 std::vector<SectionPage *> makeSectionPages(EditorContext &context)
 {
-    std::vector<SectionPage *> pages;
-    for (int section = 1; section <= 10; ++section) pages.push_back(new EmptyPage(context, section));
+    std::vector<SectionPage *> pages = {makePicturesPage(context),    makeMusicPage(context),
+                                        makeBackgroundPage(context),  makeCaptionPage(context),
+                                        makeHeadlinePage(context),    makeTransitionsPage(context),
+                                        makeLyricsPage(context),      makeTitlesPage(context),
+                                        makeInfoPage(context),        makeOtherPage(context)};
+    for (SectionPage *page : pages) page->refresh();
     return pages;
 }
 

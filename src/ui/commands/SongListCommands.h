@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ListCommands.h"
+#include "ProjectLists.h"
+
+namespace pvsm::ui {
+
+// Adds songs as addSongs() does (with the lyric files found beside them). The
+// songs are probed when the command is built; redo after undo appends the
+// same songs without probing again. Nothing added: push nothing.
+class AppendSongsCommand : public ListEditCommand
+{
+public:
+    AppendSongsCommand(EditorContext &context, const QStringList &paths, const SongAdmissionProbe &probe);
+    const AddSongsResult &result() const { return m_result; }
+    bool addedAny() const { return m_result.added > 0; }
+
+private:
+    struct Plan
+    {
+        AddSongsResult result;
+        std::vector<Song> songs;
+        QStringList lyricFiles;
+    };
+    AppendSongsCommand(EditorContext &context, Plan plan);
+    static Plan plan(EditorContext &context, const QStringList &paths, const SongAdmissionProbe &probe);
+    AddSongsResult m_result;
+};
+
+// Removes one song with its lyric file (removeSongs()).
+class RemoveSongCommand : public ListEditCommand
+{
+public:
+    RemoveSongCommand(EditorContext &context, int index);
+};
+
+// Empties the music and lyric lists (after the user confirmed).
+class ClearSongsCommand : public ListEditCommand
+{
+public:
+    explicit ClearSongsCommand(EditorContext &context);
+};
+
+class MoveSongCommand : public MoveItemCommand
+{
+public:
+    MoveSongCommand(EditorContext &context, int index, int delta);
+};
+
+// Sets LyricFolder and searches the lyric files of every song again.
+class LyricFolderCommand : public ListEditCommand
+{
+public:
+    LyricFolderCommand(EditorContext &context, const QString &folder);
+};
+
+} // namespace pvsm::ui
