@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-image-formats-plugins libqt6opengl6-dev qt6-svg-dev
+  qt6-translations-l10n
   libgl-dev libxkbcommon-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libmp3lame-dev libfontconfig-dev

@@ -9,6 +9,9 @@
 #include "clsMemDC.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char **argv)
 {
@@ -17,6 +20,12 @@ int main(int argc, char **argv)
     app.setApplicationName(QStringLiteral("pvsm"));
     app.setOrganizationName(QStringLiteral("pvsm")); // QSettings: ~/.config/pvsm/pvsm.conf
     app.setApplicationDisplayName(pvsm::productName());
+    // The window is Chinese whatever the system's language, so Qt's own
+    // dialogs and buttons (file dialogs, colour chooser, context menus) are too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
 
     pvsm::ui::GuiPrompter prompter;
     pvsm::AppCore::Options options;
