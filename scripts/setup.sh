@@ -12,7 +12,7 @@ packages=(
   libmp3lame-dev libfontconfig-dev
   fonts-noto-cjk
   googletest libgtest-dev libgmock-dev
-  xvfb xauth ffmpeg
+  xvfb xauth ffmpeg dbus-daemon
   desktop-file-utils appstream
 )
 
