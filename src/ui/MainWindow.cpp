@@ -474,6 +474,10 @@ void MainWindow::onProjectChanged()
     const int count = int(m_context->project().pictures.size());
     const int current = m_context->currentPicture();
     m_context->setCurrentPicture(current < 0 ? 0 : std::min(current, count - 1));
+    // Likewise a song, so that the music buttons act on one from the start.
+    const int songs = int(m_context->project().songs.size());
+    const int song = m_context->currentSong();
+    m_context->setCurrentSong(song < 0 ? 0 : std::min(song, songs - 1));
     if (m_context->currentPicture() >= 0)
         m_pictureList->setCurrentIndex(m_pictureModel->index(m_context->currentPicture()));
     for (SectionPage *page : m_pages)
