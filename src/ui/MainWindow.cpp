@@ -9,6 +9,7 @@
 #include "HelpWindow.h"
 #include "PictureListModel.h"
 #include "SectionPage.h"
+#include "SettingsCommands.h"
 #include "StartUp.h"
 #include "Version.h"
 
@@ -36,6 +37,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -482,6 +484,11 @@ void MainWindow::onProjectChanged()
         m_pictureList->setCurrentIndex(m_pictureModel->index(m_context->currentPicture()));
     for (SectionPage *page : m_pages)
         page->refresh();
+    // An undo may have turned the tips back.
+    if (m_showTips && m_showTips->isChecked() != m_context->project().settings.isShowTip) {
+        const QSignalBlocker quiet(m_showTips);
+        m_showTips->setChecked(m_context->project().settings.isShowTip);
+    }
     updateMarker();
     updateView();
     updateTitle();
@@ -613,7 +620,9 @@ void MainWindow::timerTick()
 
 void MainWindow::setShowTips(bool on)
 {
-    m_context->project().settings.isShowTip = on;
+    // IsShowTip is stored with the project, so turning it is an edit like any other.
+    if (m_context->project().settings.isShowTip != on)
+        pushSettingsChange(*m_context, QStringLiteral("修改提示信息"), [on](Settings &s) { s.isShowTip = on; });
     if (m_showTips->isChecked() != on) m_showTips->setChecked(on);
     if (!on) QToolTip::hideText();
 }

@@ -4,6 +4,7 @@
 #include "EditorContext.h"
 #include "MainWindow.h"
 #include "RecoveryPrompt.h"
+#include "SettingsCommands.h"
 #include "StartUp.h"
 #include "Version.h"
 #include "clsMemDC.h"
@@ -37,8 +38,18 @@ int main(int argc, char **argv)
 
     pvsm::ui::MainWindow window(*core, prompter);
     prompter.setParent(&window);
-    QObject::connect(&window, &pvsm::ui::MainWindow::buildRequested, &window,
-                     [&] { pvsm::ui::runBuildFlow(&window, core->session(), prompter); });
+    QObject::connect(&window, &pvsm::ui::MainWindow::buildRequested, &window, [&] {
+        // The build dialog and the finish window store their choices (the
+        // kind of build, opening the folder) in the project: one undo step.
+        pvsm::Settings &settings = core->session().project().settings;
+        const pvsm::Settings before = settings;
+        pvsm::ui::runBuildFlow(&window, core->session(), prompter);
+        const pvsm::Settings after = settings;
+        if (after == before) return;
+        settings = before;
+        window.context().push(
+            new pvsm::ui::SettingsCommand(window.context(), QStringLiteral("修改创建选项"), before, after));
+    });
     const QStringList args = app.arguments().mid(1);
     window.show();
     // A session that died leaves its autosave held until the user decides;

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolTip>
+#include <QUndoStack>
 #include <QUndoCommand>
 #include <QUrl>
 
@@ -346,6 +347,18 @@ TEST_F(WindowTest, TipsFollowTheWizardMenusToggle)
     toggle->trigger();
     EXPECT_TRUE(askForTip());
     QToolTip::hideText();
+
+    // The setting is stored with the project: each turn is an undo step, and
+    // undoing it turns the menu's check back too.
+    QUndoStack &undo = window->context().undoStack();
+    ASSERT_EQ(undo.count(), 2);
+    EXPECT_EQ(undo.undoText(), QStringLiteral("修改提示信息"));
+    undo.undo();
+    EXPECT_FALSE(window->context().project().settings.isShowTip);
+    EXPECT_FALSE(toggle->isChecked());
+    undo.undo();
+    EXPECT_TRUE(window->context().project().settings.isShowTip);
+    EXPECT_TRUE(toggle->isChecked());
 }
 
 TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
