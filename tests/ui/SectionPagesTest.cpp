@@ -534,25 +534,3 @@ TEST(SectionPages, ButtonsRunTheirCommands)
     EXPECT_EQ(p.pictures.size(), count);
     EXPECT_EQ(p.songs.size(), 1u);
 }
-
-// Not a check: renders every page with the demo show to PNG files for people
-// to look at (run with --gtest_also_run_disabled_tests; PVSM_SHOTS names the folder).
-TEST(SectionPages, DISABLED_RenderEveryPage)
-{
-    Editor editor;
-    const QString out = qEnvironmentVariable("PVSM_SHOTS", QStringLiteral("/tmp/section-shots"));
-    QDir().mkpath(out);
-    for (int section = 1; section <= 10; ++section)
-        std::printf("section %d: smallest %dx%d\n", section, editor.page(section).minimumSizeHint().width(),
-                    editor.page(section).minimumSizeHint().height());
-    for (const QSize size : {QSize(340, 620), QSize(490, 660), QSize(720, 940)}) {
-        for (int section = 1; section <= 10; ++section) {
-            SectionPage &page = editor.page(section);
-            page.resize(size);
-            page.show();
-            QApplication::processEvents();
-            page.grab().save(QStringLiteral("%1/section%2_%3x%4.png").arg(out).arg(section, 2, 10, QLatin1Char('0')).arg(size.width()).arg(size.height()));
-            page.hide();
-        }
-    }
-}
