@@ -31,8 +31,7 @@ Answer CliPrompter::ask(const QString &text, PromptButtons buttons, PromptIcon, 
     }
     if (buttons == PromptButtons::YesNo) {
         err(text);
-        // The replace question is the one that names an existing file.
-        if (text.contains(QStringLiteral("已经存在，要替换为新的文件吗"))) {
+        if (isReplaceQuestion(text)) {
             err(overwrite ? QStringLiteral("-> yes (--overwrite)") : QStringLiteral("-> no (pass --overwrite to replace)"));
             return overwrite ? Answer::Yes : Answer::No;
         }

@@ -3,6 +3,7 @@
 #include "ProjectFile.h"
 #include "Workspace.h"
 
+#include <QColor>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -44,12 +45,21 @@ QSize parseSize(const QString &text);
 std::optional<int> parseInt(const QString &text, int low, int high);
 std::optional<double> parseNumber(const QString &text, double low, double high);
 
+// A colour as the options take it: "RRGGBB" (web order, "#" allowed) with
+// `defaultAlpha`, or "AARRGGBB"; nullopt otherwise.
+std::optional<QRgb> parseColour(const QString &text, int defaultAlpha = 255);
+
 // Prints every entry of a bag as "Key: Type value" lines.
 void printBag(const PropertyBag &bag);
 
 // When `path` is no regular file this process may read, says why on standard
 // error ("`shown` does not exist") and returns false; the file is not opened.
 bool readableOrSay(const QString &path, const QString &shown);
+
+// Writes `bytes` as the whole file `path` (temporary file, checked, renamed
+// into place); on failure says why on standard error ("`what` PATH …") and
+// returns false, the old file unchanged. Empty bytes are a failure to make them.
+bool writeFileOrSay(const QString &path, const QByteArray &bytes, const QString &what = {});
 
 // Loads a bag file; on failure says why (the file's problem, else
 // "`shown` is not `what`") and returns false.

@@ -1,4 +1,3 @@
-#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "PictureEncode.h"
@@ -59,14 +58,6 @@ bool loadPicture(const QString &path, QSize size, bool isNew, clsMemDC &canvas)
     }
     BitBlt(canvas.image(), 0, 0, size.width(), size.height(), img, 0, 0);
     return true;
-}
-
-std::optional<QRgb> parseColour(const QString &text)
-{
-    bool ok = false;
-    const uint v = text.toUInt(&ok, 16);
-    if (!ok || text.size() != 6) return std::nullopt;
-    return 0xFF000000u | v;
 }
 
 // Ranges of the options, as the renderers take them.
@@ -194,12 +185,7 @@ int finish(const Options &o, const RecordingFrameSink &sink, const QString &titl
     if (!o.sheet.isEmpty()) {
         const QImage sheet = makeContactSheet(sink.kept(), sink.calls(), o.columns, o.cells, title);
         const QByteArray png = sheet.isNull() ? QByteArray() : EncodePng(sheet);
-        FileProblem problem = FileProblem::None;
-        if (png.isEmpty() || !WriteFileAtomically(o.sheet, png, &problem)) {
-            err(problem == FileProblem::None ? QStringLiteral("cannot write the contact sheet %1").arg(o.sheet)
-                                             : QStringLiteral("%1 %2").arg(o.sheet, fileProblemText(problem)));
-            return kFailed;
-        }
+        if (!writeFileOrSay(o.sheet, png, QStringLiteral("the contact sheet"))) return kFailed;
         out(QStringLiteral("Sheet: %1").arg(o.sheet));
     }
     return kOk;

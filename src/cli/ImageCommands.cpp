@@ -1,5 +1,4 @@
 // pvsm-cli image …: what the imaging layer makes of a picture file.
-#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "PictureDraw.h"
@@ -49,14 +48,6 @@ std::optional<QPoint> parsePoint(const QString &text)
     return QPoint(x, y);
 }
 
-std::optional<QColor> parseColour(const QString &text)
-{
-    if (text.size() != 6) return std::nullopt;
-    const QColor c(QLatin1Char('#') + text);
-    if (!c.isValid()) return std::nullopt;
-    return c;
-}
-
 int imageDraw(const QStringList &args)
 {
     QString input, outPath;
@@ -100,7 +91,7 @@ int imageDraw(const QStringList &args)
                     err(QStringLiteral("--back takes RRGGBB, not %1").arg(v));
                     return kUsage;
                 }
-                back = *c;
+                back = QColor::fromRgb(*c);
             } else {
                 err(QStringLiteral("unknown option %1").arg(a));
                 return kUsage;
@@ -126,12 +117,7 @@ int imageDraw(const QStringList &args)
     surface.fill(back);
     const QRect placed = DrawPicture(surface, picture, mode, position);
     const QByteArray png = EncodePng(surface);
-    FileProblem problem = FileProblem::None;
-    if (png.isEmpty() || !WriteFileAtomically(outPath, png, &problem)) {
-        err(problem == FileProblem::None ? QStringLiteral("cannot write %1").arg(outPath)
-                                         : QStringLiteral("%1 %2").arg(outPath, fileProblemText(problem)));
-        return kFailed;
-    }
+    if (!writeFileOrSay(outPath, png)) return kFailed;
     out(QStringLiteral("Out: ") + outPath);
     out(QStringLiteral("Placed: %1,%2 %3x%4").arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height()));
     return kOk;

@@ -1,6 +1,5 @@
 // pvsm-cli text: draws one text in a text style into a PNG, so that styles,
 // alignments and fonts can be looked at without the editor.
-#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "TextPath.h"
@@ -17,18 +16,6 @@ namespace pvsm::cli {
 
 namespace {
 
-// "RRGGBB" (web order) or "AARRGGBB"; six digits take `defaultAlpha`.
-std::optional<QRgb> parseColour(const QString &text, int defaultAlpha)
-{
-    QString t = text;
-    if (t.startsWith(QLatin1Char('#'))) t.remove(0, 1);
-    if (t.size() != 6 && t.size() != 8) return std::nullopt;
-    bool ok = false;
-    const uint value = t.toUInt(&ok, 16);
-    if (!ok) return std::nullopt;
-    return t.size() == 6 ? QRgb((uint(defaultAlpha) << 24) | value) : QRgb(value);
-}
-
 std::optional<QRectF> parseRect(const QString &text)
 {
     const QStringList parts = text.split(QLatin1Char(','));
@@ -41,17 +28,6 @@ std::optional<QRectF> parseRect(const QString &text)
     }
     if (v[2] < 0 || v[3] < 0) return std::nullopt;
     return QRectF(v[0], v[1], v[2], v[3]);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    FileProblem problem = FileProblem::None;
-    if (!WriteFileAtomically(path, bytes, &problem)) {
-        err(problem == FileProblem::None ? QStringLiteral("cannot write %1").arg(path)
-                                         : QStringLiteral("%1 %2").arg(path, fileProblemText(problem)));
-        return false;
-    }
-    return true;
 }
 
 QByteArray pngBytes(const QImage &image)
@@ -186,7 +162,7 @@ int textRender(const QStringList &args)
         else DrawTextPath(dc.image(), text, layout, style, options);
         png = pngBytes(dc.image());
     }
-    if (png.isEmpty() || !writeFile(outPath, png)) return kFailed;
+    if (!writeFileOrSay(outPath, png)) return kFailed;
     const QRectF box = MeasureText(text, style.fontName, style.sizePx, style.fontStyle);
     out(QStringLiteral("Font: ") + ResolveTextFontFamily(style.fontName));
     out(QStringLiteral("TextSize: %1x%2").arg(box.width(), 0, 'f', 1).arg(box.height(), 0, 'f', 1));

@@ -1,3 +1,4 @@
+#include "AtomicFile.h"
 #include "CliPrompter.h"
 #include "Commands.h"
 #include "Display.h"
@@ -76,6 +77,27 @@ bool readableOrSay(const QString &path, const QString &shown)
     const FileProblem problem = readProblem(path);
     if (problem == FileProblem::None) return true;
     err(shown + QLatin1Char(' ') + fileProblemText(problem));
+    return false;
+}
+
+std::optional<QRgb> parseColour(const QString &text, int defaultAlpha)
+{
+    QString t = text;
+    if (t.startsWith(QLatin1Char('#'))) t.remove(0, 1);
+    if (t.size() != 6 && t.size() != 8) return std::nullopt;
+    bool ok = false;
+    const uint value = t.toUInt(&ok, 16);
+    if (!ok) return std::nullopt;
+    return t.size() == 6 ? QRgb((uint(defaultAlpha) << 24) | value) : QRgb(value);
+}
+
+bool writeFileOrSay(const QString &path, const QByteArray &bytes, const QString &what)
+{
+    FileProblem problem = FileProblem::None;
+    if (!bytes.isEmpty() && WriteFileAtomically(path, bytes, &problem)) return true;
+    const QString named = what.isEmpty() ? path : what + QLatin1Char(' ') + path;
+    err(problem == FileProblem::None ? QStringLiteral("cannot write ") + named
+                                     : named + QLatin1Char(' ') + fileProblemText(problem));
     return false;
 }
 

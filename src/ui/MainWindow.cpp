@@ -14,7 +14,6 @@
 #include "Version.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -440,8 +439,8 @@ void MainWindow::showSection(int section)
     m_stack->setCurrentIndex(section - 1);
     QToolTip::hideText();
     m_pages[size_t(section - 1)]->refresh();
+    // The picture is the same in every section; only the marker differs.
     updateMarker();
-    if (section == 1 || section == 4 || section == 5 || section == 7 || section == 8) updateView();
 }
 
 void MainWindow::updateMarker()

@@ -45,8 +45,6 @@ public:
     // Opens a project file (command line, recent list, a dropped file), with
     // the questions of the Open command. Ignored while a job runs.
     void openProject(const QString &path);
-    // Shows the project again after the core changed it (a restore at start).
-    void refresh();
 
     // The section shown (1 … 10).
     int currentSection() const { return m_section; }

@@ -84,6 +84,11 @@ FileProblem writeProblemFromErrno(int error)
     }
 }
 
+bool isDiskFullErrno(int error)
+{
+    return writeProblemFromErrno(error) == FileProblem::DiskFull;
+}
+
 QString fileProblemText(FileProblem problem)
 {
     switch (problem) {

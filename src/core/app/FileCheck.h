@@ -36,6 +36,9 @@ FileProblem writeProblem(const QString &path, qint64 bytes = 0);
 // EROFS: read-only folder; EACCES and EPERM: read-only file; ENOENT: folder
 // missing); None for any other error.
 FileProblem writeProblemFromErrno(int error);
+// True when errno `error` means there is no room left (ENOSPC, EDQUOT, EFBIG).
+// FFmpeg's AVERROR(e) codes are -e: pass -code.
+bool isDiskFullErrno(int error);
 
 // What is wrong, as words that follow the path in a message for the command
 // line: "does not exist", "is not a regular file (a FIFO, socket or device)".

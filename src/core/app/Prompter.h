@@ -19,6 +19,18 @@ struct FileDialogRequest
     QString initialName;
 };
 
+// The question before an existing file is replaced, asked by every job that
+// writes a file the user named; a prompter without a person (the CLI) knows
+// it by isReplaceQuestion() and answers it by its own option.
+inline QString replaceQuestionText(const QString &fileName)
+{
+    return QStringLiteral("文件 '") + fileName + QStringLiteral("' 已经存在，要替换为新的文件吗？");
+}
+inline bool isReplaceQuestion(const QString &text)
+{
+    return text.startsWith(QStringLiteral("文件 '")) && text.endsWith(QStringLiteral("' 已经存在，要替换为新的文件吗？"));
+}
+
 // The core never shows a window: every question or message for the user goes
 // through this interface, which the GUI, the CLI and the tests implement.
 // Calls come from the thread that runs the job.

@@ -125,7 +125,7 @@ QtRead readWithQt(QIODevice &device, PictureFormat format, const WantedSize &wan
     // The canvases keep freed heap blocks for reuse (ReuseCanvasMemory), so a
     // whole photo decoded for one slide would stay mapped in the arena of the
     // thread that decoded it, one per composing thread; hand it back now.
-    if (large && result.image.constBits() != nullptr) ReturnFreedHeapMemory();
+    if (large) ReturnFreedHeapMemory();
     return result;
 }
 

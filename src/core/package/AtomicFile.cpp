@@ -3,10 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,9 +94,8 @@ bool AtomicFileWriter::open()
         m_tempName.clear();
         return false;
     }
-    if (::fchmod(m_fd, mode) != 0) {
-        // Not fatal: the file is written, only its permissions differ.
-    }
+    // A refusal is not fatal: the file is written, only its permissions differ.
+    (void)::fchmod(m_fd, mode);
     return true;
 }
 

@@ -26,7 +26,7 @@ public:
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
-    // Creates the temporary file. False (with failure()) when it cannot be made.
+    // Creates the temporary file. False (with problem()) when it cannot be made.
     bool open();
     // Appends bytes. False once any write has failed.
     bool write(QByteArrayView bytes);

@@ -16,7 +16,8 @@ inline constexpr qint64 kWritePieceSize = 0x200000; // 2 MiB
 
 // Reads `count` bytes (-1: to the end) from `offset` into `bytes`, resizing it.
 // Uses `handle` when given, else opens and closes `path`. A missing or empty
-// file reads nothing, and so does a path that is no regular file (not opened). Returns the number of bytes read; `bytes` holds exactly those.
+// file reads nothing, and so does a path that is no regular file (it is not
+// opened). Returns the number of bytes read; `bytes` holds exactly those.
 qint64 ReadFileBytes(QByteArray &bytes, const QString &path, qint64 offset, qint64 count,
                      QFile *handle = nullptr, const std::function<void()> &yield = {});
 

@@ -1,5 +1,6 @@
 #include "PropertyBag.h"
 
+#include "AtomicFile.h"
 #include "FileBytes.h"
 #include "FileCheck.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AtomicFile.h"
+#include "FileCheck.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -66,6 +66,14 @@ std::vector<FileFilter> pictureOpenFilters()
     return filters;
 }
 
+QString pictureDialogFilter()
+{
+    QStringList parts;
+    for (const FileFilter &f : pictureOpenFilters())
+        parts << f.name + QStringLiteral(" (") + f.patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    return parts.join(QStringLiteral(";;"));
+}
+
 QStringList pictureFilesByName(const QStringList &paths)
 {
     QStringList kept;

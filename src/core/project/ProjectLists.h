@@ -34,6 +34,10 @@ struct FileFilter
 // picture first, then one filter per format.
 std::vector<FileFilter> pictureOpenFilters();
 
+// pictureOpenFilters() as one filter text of a file dialog
+// ("name (patterns);;name (patterns)…").
+QString pictureDialogFilter();
+
 // The files the editor takes from a drop onto the picture list, or from a
 // folder's listing: those with a supported picture extension, in the order given.
 QStringList pictureFilesByName(const QStringList &paths);

@@ -96,7 +96,7 @@ bool ProjectSession::save(const QString &chosenPath)
     }
     const QString name = QFileInfo(path).fileName();
     if (QFileInfo::exists(path)) {
-        const Answer a = m_prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+        const Answer a = m_prompter.ask(replaceQuestionText(name),
                                         PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
         if (a != Answer::Yes) return false;
     }
@@ -166,6 +166,12 @@ bool ProjectSession::readProjectFile(const QString &path)
         m_prompter.inform(cannotOpenText(QFileInfo(path).fileName(), readProblem(path)), PromptIcon::Information);
         return false;
     }
+    applyProjectBag(path, bag);
+    return true;
+}
+
+void ProjectSession::applyProjectBag(const QString &path, const PropertyBag &bag)
+{
     m_loading = true;
     clearProjectLists();
     const QStringList notes =
@@ -177,7 +183,6 @@ bool ProjectSession::readProjectFile(const QString &path)
                           PromptIcon::Information);
     removeMissingFiles();
     m_loading = false;
-    return true;
 }
 
 bool ProjectSession::open(const QString &chosenPath)
@@ -205,7 +210,7 @@ bool ProjectSession::restoreAutoSave(const QString &originalPath)
 {
     PropertyBag bag;
     if (!LoadBagFile(m_workspace.autoSavePath(), bag)) return false;
-    if (!readProjectFile(m_workspace.autoSavePath())) return false;
+    applyProjectBag(m_workspace.autoSavePath(), bag);
     setCurrentPath(originalPath);
     m_modified = true;
     return true;

@@ -101,6 +101,8 @@ public:
 
 private:
     bool readProjectFile(const QString &path);
+    // Reads `bag`, loaded from `path`, as the project (clearing the old one).
+    void applyProjectBag(const QString &path, const PropertyBag &bag);
     // The silent save of the current file before Open, New and exit. True
     // when it worked, there is no current file, or the user chose to go on
     // after it failed.

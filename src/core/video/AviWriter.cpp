@@ -1,5 +1,6 @@
 #include "AviWriter.h"
 
+#include "FileCheck.h"
 #include "H264Repeat.h"
 #include "YuvConvert.h"
 
@@ -322,11 +323,6 @@ int writeBytes(AVFormatContext *format, int streamIndex, const QByteArray &bytes
 // (16) and the OpenDML one (8), rounded up for the index headers.
 constexpr int64_t kIndexBytesPerChunk = 32;
 
-bool isDiskFullError(int code)
-{
-    return code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT) || code == AVERROR(EFBIG);
-}
-
 } // namespace
 
 bool AviWriter::cancelled() const
@@ -336,7 +332,7 @@ bool AviWriter::cancelled() const
 
 bool AviWriter::failWrite(int errorCode)
 {
-    if (isDiskFullError(errorCode) || (d && d->format && d->format->pb && isDiskFullError(d->format->pb->error)))
+    if (isDiskFullErrno(-errorCode) || (d && d->format && d->format->pb && isDiskFullErrno(-d->format->pb->error)))
         m_diskFull = true;
     return fail(QStringLiteral("cannot write the video: %1").arg(avErrorText(errorCode)));
 }

@@ -21,7 +21,6 @@ bool LyricOverlaySink::WriteFrame(const QImage &frame, int count)
     int64_t first = FrameCounter() + 1;
     const int64_t end = first + count;
     LyricShot shot = m_soundtrack.lyricShot(first, m_musicStart);
-    bool wrote = false;
     while (first < end) {
         int64_t next = first + 1;
         LyricShot nextShot;
@@ -42,12 +41,12 @@ bool LyricOverlaySink::WriteFrame(const QImage &frame, int count)
             m_soundtrack.drawLyric(m_canvas, shot);
             ok = m_inner.WriteFrame(m_canvas, run);
         }
-        if (!ok) return wrote;
-        wrote = true;
+        // A run that failed fails the whole write, as the inner sink's would.
+        if (!ok) return false;
         first = next;
         shot = std::move(nextShot);
     }
-    return wrote;
+    return true;
 }
 
 } // namespace pvsm

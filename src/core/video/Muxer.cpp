@@ -1,6 +1,7 @@
 #include "Muxer.h"
 
 #include "EncoderWAV.h"
+#include "FileCheck.h"
 #include "cLameEncoder.h"
 
 #include <QDir>
@@ -142,7 +143,7 @@ MuxOutcome MuxVideoAudio(const QString &videoPath, const QString &mp3Path, doubl
         return outcome;
     };
     auto failWrite = [&](int code, const QString &why) {
-        if (code == AVERROR(ENOSPC) || code == AVERROR(EDQUOT) || code == AVERROR(EFBIG)) outcome.diskFull = true;
+        if (isDiskFullErrno(-code)) outcome.diskFull = true;
         return fail(why);
     };
     control.report(0, kMuxCaption);

@@ -222,11 +222,6 @@ int syncToDisk(const QString &path, int flags = O_RDONLY)
     return r;
 }
 
-bool isDiskFullErrno(int e)
-{
-    return e == ENOSPC || e == EDQUOT || e == EFBIG;
-}
-
 } // namespace
 
 ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, const ExportOptions &options,
@@ -293,7 +288,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     const QString name = QFileInfo(target).fileName();
     const QString targetFolder = QFileInfo(target).absolutePath();
     if (QFileInfo::exists(target)) {
-        if (prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+        if (prompter.ask(replaceQuestionText(name),
                          PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"))
             != Answer::Yes) {
             outcome.status = kExportCancelled;

@@ -13,7 +13,6 @@ class AppendSongsCommand : public ListEditCommand
 public:
     AppendSongsCommand(EditorContext &context, const QStringList &paths, const SongAdmissionProbe &probe);
     const AddSongsResult &result() const { return m_result; }
-    bool addedAny() const { return m_result.added > 0; }
 
 private:
     struct Plan

@@ -69,7 +69,7 @@ void saveJobDialogScreenshots(const QString &dir)
         GuiPrompter prompter;
         const QString name = QStringLiteral("二〇二六年夏天全家去海边旅行的照片和视频合集（第二部分，最终修订版）.avi");
         saveModal(dir, QStringLiteral("Question-replace-long-name"), [&] {
-            prompter.ask(QStringLiteral("文件 '") + name + QStringLiteral("' 已经存在，要替换为新的文件吗？"),
+            prompter.ask(replaceQuestionText(name),
                          PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"));
         });
         saveModal(dir, QStringLiteral("Question-codec"), [&] {

@@ -347,13 +347,19 @@ void BoundPage::chainTabOrder(std::initializer_list<QWidget *> widgets)
 
 QString BoundPage::choosePicture(const QString &title)
 {
-    QStringList filters;
-    for (const FileFilter &f : pictureOpenFilters()) filters << f.name + QStringLiteral(" (") + f.patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-    QSettings ui;
-    const QString dir = ui.value(QStringLiteral("sections/lastPictureFolder")).toString();
-    const QString path = QFileDialog::getOpenFileName(this, title, dir, filters.join(QStringLiteral(";;")));
-    if (!path.isEmpty()) ui.setValue(QStringLiteral("sections/lastPictureFolder"), QFileInfo(path).absolutePath());
+    const QString path = QFileDialog::getOpenFileName(this, title, lastPictureFolder(), pictureDialogFilter());
+    if (!path.isEmpty()) rememberPictureFolder(QFileInfo(path).absolutePath());
     return path;
+}
+
+QString BoundPage::lastPictureFolder()
+{
+    return QSettings().value(QStringLiteral("sections/lastPictureFolder")).toString();
+}
+
+void BoundPage::rememberPictureFolder(const QString &folder)
+{
+    QSettings().setValue(QStringLiteral("sections/lastPictureFolder"), folder);
 }
 
 } // namespace pvsm::ui

@@ -102,6 +102,9 @@ protected:
 
     // Standard dialogs of the sections.
     QString choosePicture(const QString &title);
+    // The folder the picture dialogs open in, kept with the UI state (QSettings).
+    static QString lastPictureFolder();
+    static void rememberPictureFolder(const QString &folder);
 
 private:
     EditorContext &m_editor;

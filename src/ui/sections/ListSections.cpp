@@ -198,29 +198,20 @@ protected:
 private:
     void chooseFiles()
     {
-        QStringList filters;
-        for (const FileFilter &f : pictureOpenFilters())
-            filters << f.name + QStringLiteral(" (") + f.patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-        const QString dir = lastFolder();
-        const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("添加图片文件"), dir,
-                                                                filters.join(QStringLiteral(";;")));
+        const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("添加图片文件"),
+                                                                lastPictureFolder(), pictureDialogFilter());
         if (files.isEmpty()) return;
-        rememberFolder(QFileInfo(files.last()).absolutePath());
+        rememberPictureFolder(QFileInfo(files.last()).absolutePath());
         addFiles(files);
     }
 
     void chooseFolder()
     {
-        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("请选择图片目录"), lastFolder());
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("请选择图片目录"), lastPictureFolder());
         if (folder.isEmpty()) return;
-        rememberFolder(folder);
+        rememberPictureFolder(folder);
         addFiles(pictureFilesInFolder(folder));
-    }
-
-    static QString lastFolder() { return QSettings().value(QStringLiteral("sections/lastPictureFolder")).toString(); }
-    static void rememberFolder(const QString &folder)
-    {
-        QSettings().setValue(QStringLiteral("sections/lastPictureFolder"), folder);
     }
 
     QToolButton *m_fullScreen;

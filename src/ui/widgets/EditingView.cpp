@@ -61,8 +61,13 @@ EditingView::EditingView(QWidget *parent)
 
 void EditingView::showPicture(const Project &project, int index, QSize editingScreen)
 {
+    const int shown = index < int(project.pictures.size()) ? index : -1;
+    // One change reaches the view more than once (the command's notice, the
+    // current picture kept valid); composing again would decode the photo again.
+    if (m_composedOnce && shown == m_index && editingScreen == m_screen && project == m_project) return;
+    m_composedOnce = true;
     m_project = project;
-    m_index = index < int(project.pictures.size()) ? index : -1;
+    m_index = shown;
     m_screen = editingScreen;
     compose();
 }

@@ -53,6 +53,8 @@ private:
     Project m_project;
     int m_index = -1;
     QSize m_screen{1920, 1080};
+    bool m_composedOnce = false; // m_project, m_index and m_screen were composed
+
     std::optional<TextBox> m_marker;
     QImage m_image;
     QFutureWatcher<QImage> m_watcher;
