@@ -227,6 +227,25 @@ TEST_F(SessionTest, AFailedSilentSaveAsksBeforeChangesAreLost)
     EXPECT_EQ(s->project().pictures.size(), 3u);
 }
 
+TEST_F(SessionTest, ARestoredAutoSaveIsUnmodifiedOnceSavedToItsFile)
+{
+    auto s = session();
+    addPictures(*s, 2);
+    const QString file = dir.filePath(QStringLiteral("mine.aps"));
+    ASSERT_TRUE(s->save(file));
+    s->project().pictures[0].caption = QStringLiteral("未保存的修改");
+    ASSERT_TRUE(s->writeProjectFile(ws.autoSavePath()));
+
+    auto next = session();
+    ASSERT_TRUE(next->restoreAutoSave(file));
+    EXPECT_EQ(next->currentPath(), file);
+    EXPECT_TRUE(next->modified());
+    EXPECT_EQ(next->project().pictures[0].caption, QStringLiteral("未保存的修改"));
+    // The save button writes the file quietly; the project then matches it.
+    ASSERT_TRUE(next->saveToCurrent());
+    EXPECT_FALSE(next->modified());
+}
+
 TEST_F(SessionTest, OpenResolvesRelativePathsAndBoundsNumbers)
 {
     // A project written by hand (or moved with its pictures) names them

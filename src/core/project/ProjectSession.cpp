@@ -54,7 +54,11 @@ bool ProjectSession::writeProjectFile(const QString &path)
     PropertyBag bag;
     WriteProjectBag(m_project, bag, BagMode::Full, m_context);
     m_lastWriteProblem = FileProblem::None;
-    return SaveBagFile(path, bag, m_workspace.projectDir(), &m_lastWriteProblem);
+    if (!SaveBagFile(path, bag, m_workspace.projectDir(), &m_lastWriteProblem)) return false;
+    // The project's own file now holds what the project holds, whichever
+    // command wrote it (the quiet save, the save before leaving).
+    if (path == m_currentPath) m_modified = false;
+    return true;
 }
 
 FileProblem ProjectSession::lastWriteProblem(const QString &path) const
@@ -68,10 +72,7 @@ FileProblem ProjectSession::lastWriteProblem(const QString &path) const
 bool ProjectSession::saveCurrentBeforeLeaving()
 {
     if (!hasCurrentFile()) return true;
-    if (writeProjectFile(m_currentPath)) {
-        m_modified = false;
-        return true;
-    }
+    if (writeProjectFile(m_currentPath)) return true;
     // The silent save failed: going on would drop every change since the last
     // good save, so the user decides.
     const QString text = cannotWriteText(QFileInfo(m_currentPath).fileName(), lastWriteProblem(m_currentPath))
