@@ -68,8 +68,7 @@ std::optional<double> parseNumber(const QString &text, double low, double high)
 
 void printBag(const PropertyBag &bag)
 {
-    for (const auto &e : bag.entries())
-        out(e.key + QStringLiteral(": ") + bagTypeName(e.value.type()) + QLatin1Char(' ') + e.value.displayText());
+    for (const QString &line : bag.listing()) out(line);
 }
 
 bool readableOrSay(const QString &path, const QString &shown)

@@ -404,6 +404,15 @@ void PropertyBag::writeLongArray(const QString &name, const std::vector<int32_t>
     putBytes(name, data);
 }
 
+QStringList PropertyBag::listing() const
+{
+    QStringList lines;
+    lines.reserve(qsizetype(m_entries.size()));
+    for (const Entry &e : m_entries)
+        lines << e.key + QStringLiteral(": ") + bagTypeName(e.value.type()) + QLatin1Char(' ') + e.value.displayText();
+    return lines;
+}
+
 QByteArray PropertyBag::toBlob() const
 {
     QByteArray out(kBagHeaderSize, '\0');

@@ -99,6 +99,9 @@ public:
     void writeLongArray(const QString &name, const std::vector<int32_t> &items, int32_t lowerBound = 1);
 
     QByteArray toBlob() const;
+    // One line per entry, "KEY: TYPE VALUE", in the bag's order: the listing
+    // `pvsm-cli project show` prints, and what tests compare a project by.
+    QStringList listing() const;
     // Parses a blob that starts at data[0]. Bytes after the blob's own length are
     // ignored. Anything malformed yields nullopt; nothing is allocated beyond
     // what `data` itself holds.
