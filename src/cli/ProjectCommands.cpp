@@ -1,5 +1,6 @@
 #include "CliPrompter.h"
 #include "Commands.h"
+#include "FrameList.h"
 #include "PictureLoad.h"
 #include "ProjectLists.h"
 #include "ProjectSession.h"
@@ -55,10 +56,15 @@ bool applySets(ProjectSession &session, const std::vector<KeyValue> &sets)
 {
     for (const KeyValue &kv : sets) {
         QString error;
+        // A frame is stored only when its picture can be had (the writer
+        // zeroes PictureFrameNum otherwise): look once the value is in.
+        session.writeContext().framePictureLoaded = true;
         if (!setProjectKey(session.project(), kv.key, kv.value, session.environment(), session.writeContext(), &error)) {
             err(error);
             return false;
         }
+        session.writeContext().framePictureLoaded =
+            !SelectedFrameBytes(session.project().settings, session.workspace()).isEmpty();
         noteChangedValue(session, kv);
     }
     return true;

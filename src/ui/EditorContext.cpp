@@ -1,5 +1,6 @@
 #include "EditorContext.h"
 
+#include "ProjectSession.h"
 #include "StartUp.h"
 
 #include <QUndoStack>
@@ -35,5 +36,48 @@ void EditorContext::setCurrentSong(int index)
 }
 
 bool EditorContext::busy() const { return m_core.session().busy(); }
+
+const FramePackages &EditorContext::framePackages()
+{
+    if (!m_framePackages) m_framePackages = LoadFramePackages(m_core.workspace());
+    return *m_framePackages;
+}
+
+void EditorContext::reloadFramePackages()
+{
+    m_framePackages = LoadFramePackages(m_core.workspace());
+    m_frameValid = false;
+}
+
+const QByteArray &EditorContext::pictureFrameBytes()
+{
+    const Settings &s = project().settings;
+    if (m_frameValid && m_frame.pictureFrameNum == s.pictureFrameNum && m_frameImage == s.pictureFrameImage)
+        return m_frame.bytes;
+    m_frame.pictureFrameNum = s.pictureFrameNum;
+    m_frameImage = s.pictureFrameImage;
+    m_frameValid = true;
+    if (s.pictureFrameNum > 0)
+        m_frame.bytes = framePackages().frameBytes(s.pictureFrameNum);
+    else if (s.pictureFrameNum == -1)
+        m_frame.bytes = OwnFrameBytes(s.pictureFrameImage);
+    else if (s.pictureFrameNum == -2)
+        m_frame.bytes = TestFrameBytes(m_core.workspace());
+    else
+        m_frame.bytes.clear();
+    session().writeContext().framePictureLoaded = !m_frame.bytes.isEmpty();
+    return m_frame.bytes;
+}
+
+void EditorContext::restoreFrame(bool fullProjectLoad)
+{
+    Settings &s = project().settings;
+    const FrameChoice restored = RestoreFrame(s, framePackages(), fullProjectLoad, !project().pictures.empty());
+    s.pictureFrameNum = restored.pictureFrameNum;
+    m_frame = restored;
+    m_frameImage = s.pictureFrameImage;
+    m_frameValid = true;
+    session().writeContext().framePictureLoaded = !m_frame.bytes.isEmpty();
+}
 
 } // namespace pvsm::ui

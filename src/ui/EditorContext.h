@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameList.h"
+
 #include <QObject>
 
 class QUndoStack;
@@ -48,6 +50,17 @@ public:
     // Set while a build or export runs (the session's busy flag): commands are ignored.
     bool busy() const;
 
+    // The picture-frame packages found beside the program (read on first use).
+    const FramePackages &framePackages();
+    void reloadFramePackages();
+    // The frame picture in memory. It follows the project's PictureFrameNum
+    // and PictureFrameImage, so undoing a change of frame brings its picture
+    // back; empty for no frame or one that cannot be read.
+    const QByteArray &pictureFrameBytes();
+    // After a project or the last run's settings were loaded: the frame rules
+    // of a load (the test frame, and frames that cannot be had, become none).
+    void restoreFrame(bool fullProjectLoad);
+
 signals:
     // The project changed: every view reads it again.
     void projectChanged();
@@ -63,6 +76,10 @@ private:
     QUndoStack &m_undo;
     int m_currentPicture = -1;
     int m_currentSong = -1;
+    std::optional<FramePackages> m_framePackages;
+    FrameChoice m_frame;        // the frame picture held for...
+    QString m_frameImage;       // ...these settings
+    bool m_frameValid = false;
 };
 
 } // namespace pvsm::ui

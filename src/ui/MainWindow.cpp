@@ -209,6 +209,8 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
     m_timer->start();
 
     setShowTips(m_context->project().settings.isShowTip);
+    // The start holds the last run's settings, not a project: no frame is restored.
+    m_context->restoreFrame(false);
     onProjectChanged();
     showSection(1);
 }
@@ -466,7 +468,8 @@ void MainWindow::updateView()
 {
     const Project &project = m_context->project();
     const ProjectEnvironment &env = m_context->session().environment();
-    m_view->showPicture(project, m_context->currentPicture(), QSize(env.screenWidth, env.screenHeight));
+    m_view->showPicture(project, m_context->currentPicture(), QSize(env.screenWidth, env.screenHeight),
+                        m_context->pictureFrameBytes());
 }
 
 void MainWindow::onProjectChanged()
@@ -558,6 +561,7 @@ void MainWindow::openProject(const QString &path)
     const QString chosen = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     if (m_context->session().open(chosen)) {
         m_undo.clear();
+        m_context->restoreFrame(true);
         m_context->setCurrentPicture(-1);
         rememberRecent(m_context->session().currentPath());
         m_context->notifyProjectChanged();

@@ -55,8 +55,10 @@ int main(int argc, char **argv)
     // A session that died leaves its autosave held until the user decides;
     // a restored project is what they were working on, so the file named on
     // the command line waits for another start.
-    if (pvsm::ui::offerRecoveryAtStart(&window, *core))
+    if (pvsm::ui::offerRecoveryAtStart(&window, *core)) {
+        window.context().restoreFrame(true);
         window.context().notifyProjectChanged();
+    }
     else if (!args.isEmpty())
         window.openProject(args.first());
     return app.exec();

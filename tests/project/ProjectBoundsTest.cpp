@@ -75,3 +75,22 @@ TEST(ProjectBounds, ChoicesSizesAndBoxes)
     EXPECT_TRUE(notes.contains(QStringLiteral("HeadSize(1) 70000 → 1000"))) << notes.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(notes.contains(QStringLiteral("LyricPosX -100000 → -4000")));
 }
+
+TEST(ProjectBounds, FrameNumbersOfEveryKindSurvive)
+{
+    // -1 own PNG, -2 test frame, and frame numbers past 10: ten packages
+    // hold more than ten frames between them.
+    for (const int32_t num : {-2, -1, 0, 1, 10, 11, 250}) {
+        Project p;
+        p.settings.pictureFrameNum = num;
+        p.pictures.push_back(Picture());
+        EXPECT_TRUE(BoundProjectNumbers(p, 1920, 1080).isEmpty()) << num;
+        EXPECT_EQ(p.settings.pictureFrameNum, num);
+    }
+    for (const int32_t num : {-3, -100000, 100000}) {
+        Project p;
+        p.settings.pictureFrameNum = num;
+        BoundProjectNumbers(p, 1920, 1080);
+        EXPECT_EQ(p.settings.pictureFrameNum, 0) << num;
+    }
+}

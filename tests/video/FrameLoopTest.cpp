@@ -3,6 +3,7 @@
 #include "LyricOverlay.h"
 #include "Random.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -386,5 +387,87 @@ TEST_F(FrameLoopTest, EveryFrameWhileTheSongPlaysCarriesItsLyric)
         }
         const int64_t lineChanges = (r.frames - r.musicStartFrame) / LyricSoundtrack::kLineFrames;
         EXPECT_LE(int64_t(sink.calls().size()), int64_t(plain.calls().size()) + lineChanges);
+    }
+}
+
+namespace {
+
+// A frame picture: an opaque border of `colour` `band` pixels wide (at
+// 40 x 30) around a see-through middle.
+QByteArray borderFrame(QRgb colour, int band)
+{
+    QImage frame(40, 30, QImage::Format_ARGB32);
+    frame.fill(Qt::transparent);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (x < band || y < band || x >= 40 - band || y >= 30 - band) frame.setPixel(x, y, colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    frame.save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+// The frame lies over every frame written (titles, transitions, held slides
+// and headline effects alike), stretched to the video, and the lyric over it.
+TEST_F(FrameLoopTest, ThePictureFrameIsOnEveryFrameUnderTheLyric)
+{
+    addPictures(2);
+    project.settings.enableTransition = true;
+    project.settings.timeInterval = 4;
+    project.settings.enableSync = false;
+    settings.SelectedTransitions = {15};
+    for (Picture &pic : project.pictures) {
+        pic.headline = QStringLiteral("标题");
+        pic.headDynamicStyle = 5;
+    }
+    project.settings.enableOpening = true;
+    project.settings.titleText[0] = QStringLiteral("开场");
+    project.settings.openingDurationTime = 3;
+    project.songs = {{QStringLiteral("/m/a.mp3"), 14}};
+    const QRgb magenta = qRgb(255, 0, 255);
+    settings.pictureFrame = borderFrame(magenta, 4); // 4 of 40: 32 of 320 pixels
+    LyricSoundtrack song;
+    song.state.SongCount = 1;
+    song.state.SongDurations = {14};
+    song.state.SoundtrackLength = 17;
+    song.state.lyricsOn = true;
+    RecordingTimelineSink sink(true);
+    FrameLoopResult r;
+    {
+        FixedSeed seed(5);
+        r = render(sink, &song);
+    }
+    ASSERT_GT(sink.pictures().size(), 20u);
+    int withLyric = 0;
+    for (size_t k = 0; k < sink.pictures().size(); ++k) {
+        const QImage &picture = sink.pictures()[k];
+        SCOPED_TRACE(k);
+        // Inside the band, away from the lyric marker in the corner.
+        EXPECT_EQ(picture.pixel(16, 200), magenta);
+        EXPECT_EQ(picture.pixel(300, 16), magenta);
+        // The middle of the picture is the slide's, not the frame's.
+        EXPECT_NE(picture.pixel(160, 120), magenta);
+        if (LyricSoundtrack::markerLine(picture) >= 0) ++withLyric;
+    }
+    // The lyric marker (inside the band) is drawn over the frame.
+    EXPECT_GT(withLyric, 3);
+}
+
+TEST_F(FrameLoopTest, WithoutAFrameOrWithBrokenBytesNothingIsLaidOver)
+{
+    addPictures(1);
+    for (const QByteArray &bytes : {QByteArray(), QByteArray("not a picture")}) {
+        settings.pictureFrame = bytes;
+        RecordingTimelineSink sink(true);
+        render(sink);
+        JobControl control;
+        RecordingTimelineSink unused;
+        const FrameLoop loop(project, settings, unused, nullptr, control);
+        EXPECT_FALSE(loop.hasPictureFrame());
+        ASSERT_GE(sink.pictures().size(), 5u);
+        EXPECT_EQ(sink.pictures()[4], loop.ComposeSlide(1));
     }
 }

@@ -1,6 +1,8 @@
 #include "FakePrompter.h"
+#include "ResourcePackage.h"
 #include "VideoExport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -266,4 +268,63 @@ TEST_F(ExportTest, AnExportStopsAtTheFreeSpaceItMeasured)
     const ExportOutcome none = ExportAvi(project, ws, options, prompter, control);
     EXPECT_TRUE(none.diskFull);
     EXPECT_EQ(prompter.informed, QStringList{exportText::diskFull(dir.path())});
+}
+
+namespace {
+
+// Pixels of the decoded video frame at `seconds`, as RGB24.
+QByteArray decodedFrame(const QString &video, const char *seconds)
+{
+    QProcess decode;
+    decode.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-ss"),
+                                            QString::fromLatin1(seconds), QStringLiteral("-i"), video,
+                                            QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
+                                            QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("rgb24"),
+                                            QStringLiteral("-")});
+    decode.waitForFinished(60000);
+    return decode.readAllStandardOutput();
+}
+
+bool near(const QByteArray &raw, int width, int x, int y, QRgb want, int tolerance = 24)
+{
+    const auto *p = reinterpret_cast<const uint8_t *>(raw.constData()) + (y * width + x) * 3;
+    return std::abs(p[0] - qRed(want)) <= tolerance && std::abs(p[1] - qGreen(want)) <= tolerance
+        && std::abs(p[2] - qBlue(want)) <= tolerance;
+}
+
+} // namespace
+
+// The frame chosen in the project (a package frame beside the program) is in
+// the encoded video: its border where the frame is opaque, the slide through
+// its see-through middle.
+TEST_F(ExportTest, TheChosenPictureFrameIsInTheDecodedVideo)
+{
+    addPictures(2);
+    QImage frame(64, 48, QImage::Format_ARGB32);
+    frame.fill(Qt::transparent);
+    const QRgb green = qRgb(0, 200, 60);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            if (x < 8 || y < 8 || x >= 56 || y >= 40) frame.setPixel(x, y, green);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    frame.save(&buffer, "PNG");
+    QFile package(QDir(ws.programDir()).filePath(QStringLiteral("2.frame")));
+    ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+    package.write(BuildPackage(PackageKind::Frames, {{QStringLiteral("绿边"), png}}));
+    package.close();
+    project.settings.pictureFrameNum = 1;
+    options.targetPath = dir.filePath(QStringLiteral("framed"));
+    const ExportOutcome o = ExportAvi(project, ws, options, prompter, control);
+    ASSERT_TRUE(o.completed) << prompter.informed.join(QLatin1Char('|')).toStdString();
+    for (const char *at : {"2.0", "5.0"}) {
+        SCOPED_TRACE(at);
+        const QByteArray raw = decodedFrame(o.target, at);
+        ASSERT_EQ(raw.size(), 320 * 240 * 3);
+        // The band is 8 of 64 pixels: 40 of 320. Look well inside it.
+        for (const QPoint p : {QPoint(10, 120), QPoint(160, 12), QPoint(310, 230), QPoint(300, 120)})
+            EXPECT_TRUE(near(raw, 320, p.x(), p.y(), green)) << p.x() << "," << p.y();
+        EXPECT_FALSE(near(raw, 320, 160, 120, green, 60));
+    }
 }

@@ -91,12 +91,18 @@ QByteArray ConvertImageToBytes(const QString &path, const QString &tag, const QS
     return toPng ? EncodePng(picture) : EncodeJpeg(picture, quality);
 }
 
-QByteArray ScaleImageBytesToPng(const QByteArray &bytes, QSize surfaceSize)
+QImage ScaleImageBytesToImage(const QByteArray &bytes, QSize surfaceSize)
 {
     if (surfaceSize.isEmpty()) return {};
     const QImage picture = LoadPictureBytesForTarget(bytes, kDrawStretch, surfaceSize);
     if (picture.isNull()) return {};
-    return EncodePng(onTransparentCanvas(picture, surfaceSize));
+    return onTransparentCanvas(picture, surfaceSize);
+}
+
+QByteArray ScaleImageBytesToPng(const QByteArray &bytes, QSize surfaceSize)
+{
+    const QImage canvas = ScaleImageBytesToImage(bytes, surfaceSize);
+    return canvas.isNull() ? QByteArray() : EncodePng(canvas);
 }
 
 bool SaveBitmapAsJpeg(const QImage &bitmap, const QString &path, int32_t quality)

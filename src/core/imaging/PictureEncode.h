@@ -44,6 +44,8 @@ QByteArray ConvertImageToBytes(const QString &path, const QString &tag, const QS
 // The picture in `bytes` (any of the seven formats) stretched over a fresh
 // transparent canvas of `surfaceSize`, as PNG bytes. Empty on failure.
 QByteArray ScaleImageBytesToPng(const QByteArray &bytes, QSize surfaceSize);
+// The same canvas as a picture (premultiplied ARGB), for drawing at once.
+QImage ScaleImageBytesToImage(const QByteArray &bytes, QSize surfaceSize);
 
 // Saves `bitmap` as a JPEG file at `quality`, through a temporary file renamed
 // into place. False when nothing was written.

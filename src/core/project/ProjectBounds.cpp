@@ -85,7 +85,8 @@ QStringList BoundProjectNumbers(Project &project, int32_t screenWidth, int32_t s
     b.range(s.lyricStyle, 0, 3, 1, k(key::LyricStyle));
     b.range(s.titleStyle, 0, 2, 1, k(key::TitleStyle));
     b.range(s.playMusicOrder, 0, 2, 0, k(key::PlayMusicOrder));
-    b.range(s.pictureFrameNum, 0, 10, 0, k(key::PictureFrameNum));
+    // -2 test frame, -1 own PNG, 0 none, 1 ... the frames of all ten packages together.
+    b.range(s.pictureFrameNum, -2, kMaxPictureFrameNum, 0, k(key::PictureFrameNum));
 
     for (int i = 1; i <= kTextStyleCount; ++i) {
         TextStyle &t = s.textStyles[size_t(i - 1)];

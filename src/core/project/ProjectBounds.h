@@ -16,6 +16,7 @@ inline constexpr int32_t kMinTransitionMs = 1000;    // the range the transition
 inline constexpr int32_t kMaxTransitionMs = 2500;
 inline constexpr int32_t kMaxFontSize = 1000;        // fFontSize(i), HeadSize(i), in screen pixels
 inline constexpr int32_t kMaxBorderWidth = 100;      // fBorderWidth(i), HeadBorder(i)
+inline constexpr int32_t kMaxPictureFrameNum = 10000; // PictureFrameNum: frames of all packages together
 inline constexpr int32_t kBoxScreens = 4;            // boxes lie within 4 screens of the editing screen
 
 // Clamps every number of `project` into its range and puts choice values

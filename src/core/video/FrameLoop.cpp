@@ -1,6 +1,7 @@
 #include "FrameLoop.h"
 
 #include "LyricOverlay.h"
+#include "PictureFrameOverlay.h"
 #include "Numbers.h"
 #include "PictureDraw.h"
 #include "ProjectLists.h"
@@ -71,9 +72,11 @@ struct FrameLoop::Impl
     // own, so composing on another thread leaves the loop's choices alone.
     mutable RandomSource composeRandom;
     mutable std::mutex composeMutex;
+    QImage frameOverlay; // the picture frame at the output size; null: none
 
     Impl(const Project &p, const FrameLoopSettings &s, TimelineSink &k, Soundtrack *st, const JobControl &c)
         : project(p), settings(s), sink(k), soundtrack(st), control(c)
+        , frameOverlay(PictureFrameOverlay(s.pictureFrame, s.videoSize))
     {
     }
 
@@ -128,6 +131,16 @@ void FrameLoop::DrawBackground(QImage &target) const
     } else {
         FillRect(target, 0, 0, target.width(), target.height(), uint32_t(s.solidColor));
     }
+}
+
+void FrameLoop::DrawPictureFrame(QImage &target) const
+{
+    pvsm::DrawPictureFrame(target, d->frameOverlay);
+}
+
+bool FrameLoop::hasPictureFrame() const
+{
+    return !d->frameOverlay.isNull();
 }
 
 QImage FrameLoop::ComposeSlide(int index) const
@@ -194,7 +207,11 @@ FrameLoopResult FrameLoop::RenderVideo()
     const bool lyricsOn = sound.SongCount >= 1 && !s.muteSound && sound.lyricsOn && d->soundtrack;
     std::optional<LyricOverlaySink> lyricSink;
     if (lyricsOn) lyricSink.emplace(d->sink, *d->soundtrack);
-    TimelineSink &sink = lyricSink ? static_cast<TimelineSink &>(*lyricSink) : d->sink;
+    TimelineSink &underFrame = lyricSink ? static_cast<TimelineSink &>(*lyricSink) : d->sink;
+    // The frame goes on before the lyric, so the lyric stays readable over it.
+    std::optional<PictureFrameSink> frameSink;
+    if (!d->frameOverlay.isNull()) frameSink.emplace(underFrame, d->frameOverlay);
+    TimelineSink &sink = frameSink ? static_cast<TimelineSink &>(*frameSink) : underFrame;
     const int totalSlides = std::max(1, N * sound.SlidePassCount + sound.ExtraSlideCount);
 
     clsMemDC dst(size.width(), size.height(), 0);    // PicDstAvi

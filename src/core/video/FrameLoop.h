@@ -79,6 +79,9 @@ struct FrameLoopSettings
     QSize editingScreen{1920, 1080}; // the screen all stored positions refer to
     int TransitionFrames = 30;
     std::vector<int> SelectedTransitions; // transition ids in list order
+    // The chosen picture frame's picture (PNG bytes); empty: no frame. It is
+    // laid over every frame written, and over the pictures of the editing view.
+    QByteArray pictureFrame;
 };
 
 struct FrameLoopResult
@@ -117,6 +120,11 @@ public:
     QImage ComposeSlide(int index) const;
     // `DrawBackground`: the background kind of the project over `target`.
     void DrawBackground(QImage &target) const;
+    // The picture frame over the whole of `target`; nothing without a frame.
+    // Not part of ComposeSlide: the export lays it over every frame written
+    // (titles and transitions too), the editing view over its still.
+    void DrawPictureFrame(QImage &target) const;
+    bool hasPictureFrame() const;
 
     // The rectangles of the texts in output pixels.
     QRectF titleRect() const;

@@ -1,6 +1,7 @@
 #include "VideoExport.h"
 
 #include "FileCheck.h"
+#include "FrameList.h"
 #include "Muxer.h"
 #include "Soundtrack.h"
 
@@ -357,6 +358,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     loopSettings.TransitionFrames = Nearest(project.settings.transitionSpeed / 1000.0 * 30.0);
     for (int i = 0; i < kTransitionCount; ++i)
         if (project.settings.selectedTransitions[size_t(i)]) loopSettings.SelectedTransitions.push_back(i);
+    loopSettings.pictureFrame = SelectedFrameBytes(project.settings, workspace);
 
     // The video is written beside the target under a name of its own and
     // replaces the target only once it is complete. With music the picture

@@ -24,15 +24,21 @@ public:
     bool failed() const override { return false; }
 };
 
-QImage composeStill(const Project &project, int index, QSize size, QSize screen)
+QImage composeStill(const Project &project, int index, QSize size, QSize screen, const QByteArray &frame)
 {
     NoFrames sink;
     JobControl control;
     FrameLoopSettings settings;
     settings.videoSize = size;
     settings.editingScreen = screen;
+    settings.pictureFrame = frame;
     const FrameLoop loop(project, settings, sink, nullptr, control);
-    if (index >= 0) return loop.ComposeSlide(index + 1);
+    if (index >= 0) {
+        // As the export draws it: the frame over the composed slide.
+        QImage still = loop.ComposeSlide(index + 1);
+        loop.DrawPictureFrame(still);
+        return still;
+    }
     QImage background(size, QImage::Format_RGB32);
     background.fill(Qt::black);
     loop.DrawBackground(background);
@@ -59,13 +65,15 @@ EditingView::EditingView(QWidget *parent)
     });
 }
 
-void EditingView::showPicture(const Project &project, int index, QSize editingScreen)
+void EditingView::showPicture(const Project &project, int index, QSize editingScreen, const QByteArray &frame)
 {
     const int shown = index < int(project.pictures.size()) ? index : -1;
     // One change reaches the view more than once (the command's notice, the
     // current picture kept valid); composing again would decode the photo again.
-    if (m_composedOnce && shown == m_index && editingScreen == m_screen && project == m_project) return;
+    if (m_composedOnce && shown == m_index && editingScreen == m_screen && project == m_project && frame == m_frame)
+        return;
     m_composedOnce = true;
+    m_frame = frame;
     m_project = project;
     m_index = shown;
     m_screen = editingScreen;
@@ -106,7 +114,7 @@ void EditingView::compose()
         return;
     }
     m_pending = true;
-    m_watcher.setFuture(QtConcurrent::run(composeStill, m_project, m_index, size, m_screen));
+    m_watcher.setFuture(QtConcurrent::run(composeStill, m_project, m_index, size, m_screen, m_frame));
 }
 
 void EditingView::resizeEvent(QResizeEvent *event)

@@ -11,7 +11,7 @@
 namespace pvsm::ui {
 
 // `PicDst`: the current picture as the show draws it (background, picture by
-// its draw mode, caption), at the view's size and in the editing screen's
+// its draw mode, caption, picture frame), at the view's size and in the editing screen's
 // aspect ratio, with the current section's marker over it. Pictures are
 // composed on the thread pool; the window thread only paints finished images,
 // so a large photo never holds the window up.
@@ -22,8 +22,9 @@ public:
     explicit EditingView(QWidget *parent = nullptr);
 
     // Draws picture `index` (0-based; -1 for none: the background alone) of a
-    // copy of `project`, whose positions are pixels of `editingScreen`.
-    void showPicture(const Project &project, int index, QSize editingScreen);
+    // copy of `project`, whose positions are pixels of `editingScreen`, with
+    // the picture frame `frame` (PNG bytes; empty: none) over it.
+    void showPicture(const Project &project, int index, QSize editingScreen, const QByteArray &frame = {});
     // The marker in stored screen pixels; none hides it.
     void setMarker(std::optional<TextBox> box);
     std::optional<TextBox> marker() const { return m_marker; }
@@ -53,6 +54,7 @@ private:
     Project m_project;
     int m_index = -1;
     QSize m_screen{1920, 1080};
+    QByteArray m_frame;
     bool m_composedOnce = false; // m_project, m_index and m_screen were composed
 
     std::optional<TextBox> m_marker;
