@@ -1,0 +1,96 @@
+// The packages the build draws (tools/make_packages) and the CLI's view of
+// them: what the program folder of this build ships.
+#include "CliRun.h"
+#include "FrameList.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+using namespace pvsm;
+
+namespace {
+
+Workspace shipped()
+{
+    const QString bin = QStringLiteral(PVSM_BIN_DIR) + QLatin1Char('/');
+    return Workspace(bin, bin);
+}
+
+} // namespace
+
+TEST(ShippedPackages, EveryFrameIsAPngThatShowsThePhotoThroughItsMiddle)
+{
+    const FramePackages packages = LoadFramePackages(shipped());
+    ASSERT_TRUE(packages.found);
+    ASSERT_GE(packages.frames.size(), 8u);
+    QStringList names;
+    for (size_t k = 1; k <= packages.frames.size(); ++k) {
+        const PackageFrame &f = packages.frames[k - 1];
+        SCOPED_TRACE(f.entry.name.toStdString());
+        names << f.entry.name;
+        EXPECT_FALSE(f.entry.name.isEmpty());
+        QImage frame;
+        ASSERT_TRUE(frame.loadFromData(packages.frameBytes(int(k)), "PNG"));
+        EXPECT_TRUE(frame.hasAlphaChannel());
+        frame = frame.convertToFormat(QImage::Format_ARGB32);
+        const int w = frame.width(), h = frame.height();
+        // The middle shows the photo untouched or nearly (a vignette darkens
+        // only towards the edges) ...
+        EXPECT_LT(qAlpha(frame.pixel(w / 2, h / 2)), 16);
+        EXPECT_LT(qAlpha(frame.pixel(w / 3, h / 2)), 16);
+        // ... and the frame lies along the edges: the outer band is far more
+        // covered than the middle half.
+        double edge = 0, middle = 0;
+        int edgeCount = 0, middleCount = 0;
+        for (int y = 0; y < h; y += 3)
+            for (int x = 0; x < w; x += 3) {
+                const int a = qAlpha(frame.pixel(x, y));
+                if (x < w / 16 || y < h / 16 || x >= w - w / 16 || y >= h - h / 16) {
+                    edge += a;
+                    ++edgeCount;
+                } else if (x > w / 4 && x < w * 3 / 4 && y > h / 4 && y < h * 3 / 4) {
+                    middle += a;
+                    ++middleCount;
+                }
+            }
+        edge /= edgeCount;
+        middle /= middleCount;
+        EXPECT_GT(edge, 25); // a tenth of the band covered, at the least
+        EXPECT_LT(middle, 8);
+    }
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), qsizetype(packages.frames.size())); // each frame has a name of its own
+}
+
+TEST(ShippedPackages, TheResourcePackageHoldsEveryNamedPicture)
+{
+    const QString path = shipped().programFile(QStringLiteral("gmi.src"));
+    const std::optional<PackageIndex> index = ReadPackageIndex(path, PackageKind::Resources);
+    ASSERT_TRUE(index);
+    for (const char *name : {"rainbow.jpg", "btn_close.png", "btn_min.png", "btn_music_next.png", "btn_mute_off.png",
+                             "btn_mute_on.png", "btn_next.png", "btn_pause.png", "btn_play.png", "btn_prev.png",
+                             "btn_size.png", "btn_scale.png", "TESTFRAME.PNG", "coffie.gif"}) {
+        SCOPED_TRACE(name);
+        const PackageEntry *entry = index->find(QString::fromLatin1(name));
+        ASSERT_NE(entry, nullptr);
+        QImage picture;
+        EXPECT_TRUE(picture.loadFromData(ReadPackageEntry(path, *index, *entry)));
+        EXPECT_FALSE(picture.isNull());
+    }
+}
+
+TEST(ShippedPackages, TheCliListsTheFramesAsTheEditorDoes)
+{
+    const test::CliRun run = test::cli({QStringLiteral("frames"), QStringLiteral("list")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const std::vector<FrameListEntry> list = ListPicFrame(LoadFramePackages(shipped()));
+    ASSERT_EQ(lines.size(), qsizetype(list.size()));
+    for (size_t row = 0; row < list.size(); ++row)
+        EXPECT_EQ(lines[qsizetype(row)].section(QLatin1Char('\t'), 0, 0), list[row].text);
+    EXPECT_EQ(lines.first(), QStringLiteral("无\tPictureFrameNum=0"));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("\tPictureFrameNum=1\t1.frame\t")));
+    EXPECT_EQ(lines.last(), QStringLiteral("更多相框下载..."));
+    EXPECT_EQ(test::cli({QStringLiteral("frames"), QStringLiteral("list"), QStringLiteral("x")}).exitCode, 2);
+}
