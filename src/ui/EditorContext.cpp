@@ -7,6 +7,8 @@
 
 namespace pvsm::ui {
 
+const Workspace &EditorContext::workspace() const { return m_core.workspace(); }
+
 ProjectSession &EditorContext::session() { return m_core.session(); }
 
 Project &EditorContext::project() { return m_core.session().project(); }
@@ -39,13 +41,13 @@ bool EditorContext::busy() const { return m_core.session().busy(); }
 
 const FramePackages &EditorContext::framePackages()
 {
-    if (!m_framePackages) m_framePackages = LoadFramePackages(m_core.workspace());
+    if (!m_framePackages) m_framePackages = LoadFramePackages(workspace());
     return *m_framePackages;
 }
 
 void EditorContext::reloadFramePackages()
 {
-    m_framePackages = LoadFramePackages(m_core.workspace());
+    m_framePackages = LoadFramePackages(workspace());
     m_frameValid = false;
 }
 
@@ -62,7 +64,7 @@ const QByteArray &EditorContext::pictureFrameBytes()
     else if (s.pictureFrameNum == -1)
         m_frame.bytes = OwnFrameBytes(s.pictureFrameImage);
     else if (s.pictureFrameNum == -2)
-        m_frame.bytes = TestFrameBytes(m_core.workspace());
+        m_frame.bytes = TestFrameBytes(workspace());
     else
         m_frame.bytes.clear();
     session().writeContext().framePictureLoaded = !m_frame.bytes.isEmpty();

@@ -33,6 +33,7 @@ public:
     }
 
     AppCore &core() { return m_core; }
+    const Workspace &workspace() const;
     ProjectSession &session();
     Project &project();
     GuiPrompter &prompter() { return m_prompter; }
@@ -66,6 +67,8 @@ signals:
     void projectChanged();
     void currentPictureChanged(int index);
     void currentSongChanged(int index);
+    // A page asks for the help window at `anchor`.
+    void helpRequested(const QString &anchor);
 
 public:
     void notifyProjectChanged() { emit projectChanged(); }

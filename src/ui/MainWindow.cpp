@@ -101,6 +101,7 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
     setAcceptDrops(true);
     m_undo.setUndoLimit(500);
     m_context = new EditorContext(core, prompter, m_undo, this);
+    connect(m_context, &EditorContext::helpRequested, this, [this](const QString &anchor) { showHelp(anchor); });
 
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("SplitMain"));

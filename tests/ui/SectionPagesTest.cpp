@@ -2,18 +2,22 @@
 #include "GuiPrompter.h"
 #include "PictureListCommands.h"
 #include "ProjectSession.h"
+#include "ResourcePackage.h"
 #include "SectionPage.h"
 #include "SongListCommands.h"
 #include "StartUp.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFocusEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,8 +49,10 @@ struct Editor
     std::unique_ptr<EditorContext> context;
     std::vector<std::unique_ptr<SectionPage>> pages;
 
-    explicit Editor(bool demo = true)
+    // `prepare` fills the program folder before the editor starts.
+    explicit Editor(bool demo = true, const std::function<void(const QString &programDir)> &prepare = {})
     {
+        if (prepare) prepare(dir.path());
         AppCore::Options o;
         o.workspace = Workspace(dir.path(), dir.path());
         o.display.screen = {1920, 1080};
@@ -138,7 +144,7 @@ TEST(SectionPages, EveryControlIsThereUnderItsNameWithItsTip)
         {2, 29, "从列表中清除所有音乐文件 ", true},
         {2, 43, "为每张图片设置不同的持续/间隔时间 ", false},
         {3, 30, "选择一张图片作为图片幻灯的背景 ", true},
-        {3, 44, "选择透明PNG图片作为相框；或添加一个*.frame相框包到程序中 ", false},
+        {3, 44, "选择透明PNG图片作为相框；或添加一个*.frame相框包到程序中 ", true},
         {4, 31, "选择静态文字的大小、颜色等 ", false},
         {4, 42, "把静态文字和位置应用到所有已存在的图片 ", true},
         {5, 36, "选择动态文字的大小、颜色等 ", false},
@@ -533,4 +539,68 @@ TEST(SectionPages, ButtonsRunTheirCommands)
     editor.undo.setIndex(0);
     EXPECT_EQ(p.pictures.size(), count);
     EXPECT_EQ(p.songs.size(), 1u);
+}
+
+namespace {
+
+QByteArray pngOf(QColor colour)
+{
+    QImage image(16, 12, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST(SectionPages, TheFrameListChoosesTheFrameOfTheShow)
+{
+    Editor editor(true, [](const QString &programDir) {
+        QFile package(QDir(programDir).filePath(QStringLiteral("1.frame")));
+        ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+        package.write(BuildPackage(PackageKind::Frames,
+                                   {{QStringLiteral("蓝边"), pngOf(Qt::blue)}, {QStringLiteral("红边"), pngOf(Qt::red)}}));
+    });
+    auto *list = editor.control<QListWidget>(3, QStringLiteral("ListPicFrame"));
+    auto *chooser = editor.control<QToolButton>(3, QStringLiteral("PicBtn_44"));
+    auto *hint = editor.control<QLabel>(3, QStringLiteral("LblPictureFrameHint"));
+    ASSERT_TRUE(list && chooser && hint);
+    QStringList rows;
+    for (int r = 0; r < list->count(); ++r) rows << list->item(r)->text();
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("无"), QStringLiteral("蓝边"), QStringLiteral("红边"),
+                                 QStringLiteral("自定义 PNG 相框..."), QStringLiteral("更多相框下载...")}));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(chooser->isHidden());
+
+    // A package frame: one command, its picture in memory, undone as one.
+    list->setCurrentRow(2);
+    EXPECT_EQ(editor.project().settings.pictureFrameNum, 2);
+    EXPECT_EQ(editor.context->pictureFrameBytes(), pngOf(Qt::red));
+    EXPECT_EQ(editor.undo.count(), 1);
+    editor.undo.undo();
+    EXPECT_EQ(editor.project().settings.pictureFrameNum, 0);
+    EXPECT_TRUE(editor.context->pictureFrameBytes().isEmpty());
+    EXPECT_EQ(list->currentRow(), 0);
+
+    // The own PNG without a file shows the chooser and leaves the frame alone.
+    list->setCurrentRow(1);
+    list->setCurrentRow(3);
+    EXPECT_EQ(editor.project().settings.pictureFrameNum, 1);
+    EXPECT_FALSE(chooser->isHidden());
+    EXPECT_FALSE(hint->isHidden());
+    editor.context->notifyProjectChanged(); // another view's refresh keeps the entry
+    EXPECT_EQ(list->currentRow(), 3);
+    list->setCurrentRow(0);
+    EXPECT_TRUE(chooser->isHidden());
+    EXPECT_EQ(editor.project().settings.pictureFrameNum, 0);
+
+    // "更多相框下载..." opens the help and goes back to the frame chosen.
+    QString anchor;
+    QObject::connect(editor.context.get(), &EditorContext::helpRequested, [&](const QString &a) { anchor = a; });
+    list->setCurrentRow(4);
+    EXPECT_EQ(anchor, QStringLiteral("frame"));
+    EXPECT_EQ(list->currentRow(), 0);
 }

@@ -13,6 +13,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +23,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -214,27 +217,132 @@ public:
                                        [k](Settings &s) { s.enableFloating = k == 1; }, QStringLiteral("修改图片状态")));
         stateRow->addStretch();
 
-        // Frames come with the frame packages; the list shows the choice so far.
-        auto *frame = new QGroupBox(QStringLiteral("相框"), this);
+        // The title's mnemonic takes the focus to the list.
+        auto *frame = new QGroupBox(QStringLiteral("相框(&K)"), this);
         frame->setObjectName(QStringLiteral("FraPictureFrame"));
-        auto *frames = new QListWidget(frame);
-        frames->setObjectName(QStringLiteral("ListPicFrame"));
-        frames->addItem(QStringLiteral("无相框"));
-        frames->setCurrentRow(0);
-        frames->setEnabled(false);
-        frames->setFixedHeight(frames->sizeHintForRow(0) * 3 + 2 * frames->frameWidth());
-        frames->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        auto *frameLayout = new QHBoxLayout(frame);
-        frameLayout->addWidget(frames, 1);
-        frameLayout->addWidget(laterButton(44, QStringLiteral("添加相框...")), 0, Qt::AlignTop);
+        m_frames = new QListWidget(frame);
+        m_frames->setObjectName(QStringLiteral("ListPicFrame"));
+        m_frames->setToolTip(QStringLiteral("选择放在每张图片上面的相框"));
+        m_frameHint = new QLabel(QStringLiteral("选择一张带透明区域的 PNG 图片作为相框，或加入一个 *.frame 相框包"), frame);
+        m_frameHint->setObjectName(QStringLiteral("LblPictureFrameHint"));
+        m_frameHint->setWordWrap(true);
+        m_frameChooser = tableButton(44, QStringLiteral("选择相框(&F)..."));
+        auto *chooserRow = new QHBoxLayout;
+        chooserRow->addWidget(m_frameChooser, 0, Qt::AlignTop);
+        chooserRow->addWidget(m_frameHint, 1);
+        auto *frameLayout = new QVBoxLayout(frame);
+        frameLayout->addWidget(m_frames, 1);
+        frameLayout->addLayout(chooserRow);
+        fillFrames();
+        onRefresh([this] { showFrame(); });
+        connect(m_frames, &QListWidget::currentRowChanged, this, [this](int row) { frameRowChosen(row); });
+        connect(m_frameChooser, &QToolButton::clicked, this, [this] { chooseFrameFile(); });
 
         auto *layout = new QVBoxLayout(this);
         layout->addLayout(scaleRow);
         layout->addWidget(background);
         layout->addWidget(state);
-        layout->addWidget(frame);
-        layout->addStretch();
+        layout->addWidget(frame, 1);
     }
+
+private:
+    // Refills the list from the packages; the row shown follows the project.
+    void fillFrames()
+    {
+        m_frameList = ListPicFrame(context().framePackages());
+        const QSignalBlocker block(m_frames);
+        m_frames->clear();
+        for (const FrameListEntry &e : m_frameList) m_frames->addItem(e.text);
+        // Four rows and the chooser beside them without a scroll bar for the
+        // built-in packages' first frames.
+        m_frames->setMinimumHeight(m_frames->sizeHintForRow(0) * 5 + 2 * m_frames->frameWidth());
+        showFrame();
+    }
+
+    const FrameListEntry *entryAt(int row) const
+    {
+        return row >= 0 && row < int(m_frameList.size()) ? &m_frameList[size_t(row)] : nullptr;
+    }
+
+    // The list shows the project's frame; the own-PNG entry, once chosen,
+    // stays chosen (with its chooser) until the user leaves it.
+    void showFrame()
+    {
+        const Settings &s = context().project().settings;
+        const FrameListEntry *current = entryAt(m_frames->currentRow());
+        const bool keepOwn = current && current->kind == FrameEntryKind::OwnPng && m_ownChosen
+                             && (s.pictureFrameNum == -1 || s.pictureFrameNum == m_numWhenOwnChosen);
+        const int row = keepOwn ? m_frames->currentRow() : FrameListRow(m_frameList, s.pictureFrameNum);
+        {
+            const QSignalBlocker block(m_frames);
+            m_frames->setCurrentRow(row);
+        }
+        const FrameListEntry *shown = entryAt(row);
+        const bool own = shown && shown->kind == FrameEntryKind::OwnPng;
+        m_frameHint->setVisible(own);
+        m_frameChooser->setVisible(own);
+        m_frames->setEnabled(!context().busy());
+    }
+
+    void frameRowChosen(int row)
+    {
+        const FrameListEntry *entry = entryAt(row);
+        if (refreshing() || !entry) return;
+        if (heldByJob()) return;
+        m_ownChosen = entry->kind == FrameEntryKind::OwnPng;
+        m_numWhenOwnChosen = context().project().settings.pictureFrameNum;
+        const FrameSelection chosen =
+            SelectFrameEntry(*entry, context().framePackages(), context().workspace(), context().project().settings);
+        if (chosen.openHelp) emit context().helpRequested(QStringLiteral("frame"));
+        if (chosen.frameChanged) {
+            edit(QStringLiteral("修改相框"), [&](Settings &s) { s.pictureFrameNum = chosen.choice.pictureFrameNum; });
+        }
+        // "更多相框下载..." only opens the help: the list goes back to the frame.
+        showFrame();
+    }
+
+    void chooseFrameFile()
+    {
+        if (heldByJob()) return;
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("选择相框"), lastPictureFolder(),
+            frameText::chooserFilterName() + QStringLiteral(" (*.png *.Png *.PNG *.frame *.FRAME)"));
+        if (path.isEmpty()) return;
+        rememberPictureFolder(QFileInfo(path).absolutePath());
+        const AddFrameOutcome added = AddFrameFile(path, context().workspace());
+        switch (added.kind) {
+        case AddFrameOutcome::ResetFrame:
+            edit(QStringLiteral("修改相框"), [](Settings &s) { s.pictureFrameNum = 0; });
+            break;
+        case AddFrameOutcome::OwnPng:
+            edit(QStringLiteral("设置自定义相框"), [&](Settings &s) {
+                s.pictureFrameNum = added.choice.pictureFrameNum;
+                s.pictureFrameImage = added.image;
+            });
+            break;
+        case AddFrameOutcome::Added:
+            context().reloadFramePackages();
+            if (!added.copyright.isEmpty())
+                context().prompter().ask(added.copyright, PromptButtons::Ok, PromptIcon::Information,
+                                         frameText::copyrightTitle());
+            // "无" is chosen after every refill.
+            m_ownChosen = false;
+            edit(QStringLiteral("修改相框"), [](Settings &s) { s.pictureFrameNum = 0; });
+            fillFrames();
+            break;
+        default:
+            context().prompter().inform(added.message, PromptIcon::Information);
+            break;
+        }
+        showFrame();
+    }
+
+    QListWidget *m_frames = nullptr;
+    QLabel *m_frameHint = nullptr;
+    QToolButton *m_frameChooser = nullptr;
+    std::vector<FrameListEntry> m_frameList;
+    bool m_ownChosen = false;
+    int32_t m_numWhenOwnChosen = 0;
 };
 
 class CaptionPage : public PicturePage
