@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -382,6 +383,48 @@ TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
         EXPECT_NE(shot.pixelColor(edge), inside) << edge.x() << "," << edge.y();
     view.setMarker(std::nullopt);
     EXPECT_EQ(view.grab().toImage().pixelColor(96, 84), inside);
+}
+
+// The view lays the frame over the picture as the export does: stretched
+// over the whole picture, the picture showing through its middle.
+TEST(EditingViewTest, TheChosenFrameIsDrawnOverThePicture)
+{
+    QTemporaryDir dir;
+    QImage photo(64, 36, QImage::Format_RGB32);
+    photo.fill(QColor(0, 0, 200));
+    const QString path = dir.filePath(QStringLiteral("photo.png"));
+    ASSERT_TRUE(photo.save(path));
+    QImage frame(32, 18, QImage::Format_ARGB32);
+    frame.fill(Qt::transparent);
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (x < 4 || y < 4 || x >= 28 || y >= 14) frame.setPixel(x, y, qRgb(250, 200, 0));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    frame.save(&buffer, "PNG");
+
+    EditingView view;
+    view.resize(640, 360);
+    ProjectEnvironment env;
+    Project project = Project::makeDefault(env);
+    project.settings.imgDrawScale = 4; // stretched: the picture fills the view
+    project.pictures.push_back(project.newPicture(path, env));
+    auto shown = [&](const QByteArray &bytes) {
+        view.showPicture(project, 0, QSize(1920, 1080), bytes);
+        while (view.composing())
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return view.grab().toImage();
+    };
+    QImage shot = shown(png);
+    const QRect r = view.pictureRect();
+    // The band is 4 of 32 pixels: an eighth of the width.
+    EXPECT_EQ(shot.pixelColor(r.left() + r.width() / 16, r.center().y()), QColor(250, 200, 0));
+    EXPECT_EQ(shot.pixelColor(r.center().x(), r.top() + r.height() / 16), QColor(250, 200, 0));
+    EXPECT_EQ(shot.pixelColor(r.center()), QColor(0, 0, 200));
+    // Without the frame the edge is the picture's.
+    shot = shown({});
+    EXPECT_EQ(shot.pixelColor(r.left() + r.width() / 16, r.center().y()), QColor(0, 0, 200));
 }
 
 TEST_F(WindowTest, APictureChosenInTheListBecomesCurrentAndIsDrawn)
