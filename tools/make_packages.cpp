@@ -26,6 +26,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <numbers>
 #include <vector>
 
@@ -68,6 +69,39 @@ QImage canvas(int w = kW, int h = kH)
 {
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
+    return image;
+}
+
+// A canvas of one colour whose alpha (0 ... 255) `alpha` gives per pixel:
+// smooth glows and shadows without the banding of painted gradients.
+QImage alphaField(QColor colour, const std::function<double(int x, int y)> &alpha)
+{
+    QImage image = canvas();
+    for (int y = 0; y < kH; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < kW; ++x) {
+            const int a = std::clamp(int(std::lround(alpha(x, y))), 0, 255);
+            row[x] = qPremultiply(qRgba(colour.red(), colour.green(), colour.blue(), a));
+        }
+    }
+    return image;
+}
+
+// 0 at `w` x `h` pixels from every edge and further in, 1 at the edge.
+double nearEdge(int x, int y, double w, double h)
+{
+    const double edge = std::min({x / w, y / h, (kW - 1 - x) / w, (kH - 1 - y) / h});
+    return std::clamp(1.0 - edge, 0.0, 1.0);
+}
+
+// A frame drawn by `Draw` on a clear canvas with an antialiasing painter.
+template <void (*Draw)(QPainter &)>
+QImage painted()
+{
+    QImage image = canvas();
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    Draw(p);
     return image;
 }
 
@@ -142,11 +176,8 @@ void moulding(QPainter &p, const QRectF &outer, double width, const std::vector<
 }
 
 // 金色画框: a gilded moulding with a cream mat inside it.
-QImage goldFrame()
+void goldFrame(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     const QRectF outer(0, 0, kW, kH);
     const std::vector<std::pair<double, QColor>> gold = {
         {0.00, QColor(92, 60, 18)},  {0.10, QColor(178, 132, 46)}, {0.28, QColor(246, 214, 122)},
@@ -156,23 +187,20 @@ QImage goldFrame()
     // Beading along the inside of the moulding.
     const QRectF bead = outer.adjusted(62, 62, -62, -62);
     p.setPen(Qt::NoPen);
+    auto beadAt = [&p](double x, double y) {
+        QRadialGradient g(QPointF(x - 1.5, y - 1.5), 5);
+        g.setColorAt(0, QColor(255, 240, 180));
+        g.setColorAt(1, QColor(140, 96, 30));
+        p.setBrush(g);
+        p.drawEllipse(QPointF(x, y), 4, 4);
+    };
     for (double x = bead.left() + 6; x < bead.right() - 4; x += 12) {
-        for (const double y : {bead.top(), bead.bottom()}) {
-            QRadialGradient g(QPointF(x - 1.5, y - 1.5), 5);
-            g.setColorAt(0, QColor(255, 240, 180));
-            g.setColorAt(1, QColor(140, 96, 30));
-            p.setBrush(g);
-            p.drawEllipse(QPointF(x, y), 4, 4);
-        }
+        beadAt(x, bead.top());
+        beadAt(x, bead.bottom());
     }
     for (double y = bead.top() + 6; y < bead.bottom() - 4; y += 12) {
-        for (const double x : {bead.left(), bead.right()}) {
-            QRadialGradient g(QPointF(x - 1.5, y - 1.5), 5);
-            g.setColorAt(0, QColor(255, 240, 180));
-            g.setColorAt(1, QColor(140, 96, 30));
-            p.setBrush(g);
-            p.drawEllipse(QPointF(x, y), 4, 4);
-        }
+        beadAt(bead.left(), y);
+        beadAt(bead.right(), y);
     }
     // The mat: warm ivory with a bevelled opening.
     const QRectF matOuter = outer.adjusted(70, 70, -70, -70);
@@ -186,15 +214,11 @@ QImage goldFrame()
     p.drawRect(opening.adjusted(-0.75, -0.75, 0.75, 0.75));
     innerShadow(p, matOuter, 14, 120);
     innerShadow(p, opening, 10, 90);
-    return image;
 }
 
 // 简约白边: a plain white border with a thin grey keyline, gallery style.
-QImage whiteBorder()
+void whiteBorder(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     const QRectF outer(0, 0, kW, kH);
     const QRectF inner = outer.adjusted(44, 44, -44, -44);
     p.setPen(Qt::NoPen);
@@ -204,15 +228,11 @@ QImage whiteBorder()
     p.setBrush(Qt::NoBrush);
     p.drawRect(outer.adjusted(18, 18, -18, -18));
     innerShadow(p, inner, 12, 110);
-    return image;
 }
 
 // 电影胶片: a strip of 35 mm film, sprocket holes and edge markings.
-QImage filmStrip()
+void filmStrip(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     const double band = 96;
     const QColor film(22, 18, 14, 250);
     p.setPen(Qt::NoPen);
@@ -253,27 +273,19 @@ QImage filmStrip()
     p.setBrush(film);
     p.drawPath(ring(gate, gate, 22));
     innerShadow(p, gate, 18, 140);
-    return image;
 }
 
 // 柔和暗角: the corners darken softly, as through an old lens.
 QImage vignette()
 {
-    QImage image = canvas();
-    // Per pixel, so the fall-off follows the screen's shape (an ellipse) and
-    // has no banding steps.
-    for (int y = 0; y < kH; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < kW; ++x) {
-            const double dx = (x + 0.5 - kW / 2.0) / (kW / 2.0), dy = (y + 0.5 - kH / 2.0) / (kH / 2.0);
-            const double r = std::sqrt(dx * dx + dy * dy) / std::sqrt(2.0);
-            double t = std::clamp((r - 0.42) / 0.58, 0.0, 1.0);
-            t = t * t * (3 - 2 * t);
-            const int a = int(std::lround(235 * std::pow(t, 1.3)));
-            row[x] = qPremultiply(qRgba(8, 6, 12, a));
-        }
-    }
-    return image;
+    // The fall-off follows the screen's shape (an ellipse).
+    return alphaField(QColor(8, 6, 12), [](int x, int y) {
+        const double dx = (x + 0.5 - kW / 2.0) / (kW / 2.0), dy = (y + 0.5 - kH / 2.0) / (kH / 2.0);
+        const double r = std::sqrt(dx * dx + dy * dy) / std::sqrt(2.0);
+        double t = std::clamp((r - 0.42) / 0.58, 0.0, 1.0);
+        t = t * t * (3 - 2 * t);
+        return 235 * std::pow(t, 1.3);
+    });
 }
 
 // 复古纸张: an aged, speckled paper print with a deckled opening and foxed edges.
@@ -393,11 +405,8 @@ void blossom(QPainter &p, QPointF at, double r, const QColor &petal, double turn
 }
 
 // 新春喜庆: lacquer red with gold trim, lanterns and plum blossoms.
-QImage newYear()
+void newYear(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     const QRectF outer(0, 0, kW, kH);
     const double border = 56;
     const QRectF inner = outer.adjusted(border, border, -border, -border);
@@ -466,7 +475,6 @@ QImage newYear()
     lantern(p, 250, 50, 70, 56);
     lantern(p, kW - 150, 50, 18, 72);
     lantern(p, kW - 250, 50, 70, 56);
-    return image;
 }
 
 // A six-armed snowflake with side branches.
@@ -490,17 +498,11 @@ void snowflake(QPainter &p, QPointF at, double r, double turn, int alpha)
 // 圣诞雪花: a winter night's blue around the edges, falling snow and a snowbank.
 QImage winterSnow()
 {
-    QImage image = canvas();
     // The edge glow: night blue, fading towards the middle.
-    for (int y = 0; y < kH; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < kW; ++x) {
-            const double edge = std::min({x / 150.0, y / 130.0, (kW - 1 - x) / 150.0, (kH - 1 - y) / 130.0});
-            const double t = std::clamp(1.0 - edge, 0.0, 1.0);
-            const int a = int(std::lround(210 * t * t));
-            row[x] = qPremultiply(qRgba(14, 40, 92, a));
-        }
-    }
+    QImage image = alphaField(QColor(14, 40, 92), [](int x, int y) {
+        const double t = nearEdge(x, y, 150, 130);
+        return 210 * t * t;
+    });
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     Lcg rnd(1225);
@@ -564,15 +566,7 @@ QPainterPath heart(QPointF at, double size)
 // 浪漫爱心: a soft rose edge with hearts drifting along it.
 QImage romanticHearts()
 {
-    QImage image = canvas();
-    for (int y = 0; y < kH; ++y) {
-        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < kW; ++x) {
-            const double edge = std::min({x / 120.0, y / 110.0, (kW - 1 - x) / 120.0, (kH - 1 - y) / 110.0});
-            const double t = std::clamp(1.0 - edge, 0.0, 1.0);
-            row[x] = qPremultiply(qRgba(255, 182, 206, int(std::lround(225 * std::pow(t, 1.7)))));
-        }
-    }
+    QImage image = alphaField(QColor(255, 182, 206), [](int x, int y) { return 225 * std::pow(nearEdge(x, y, 120, 110), 1.7); });
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     Lcg rnd(214);
@@ -631,11 +625,8 @@ void balloon(QPainter &p, QPointF at, double r, const QColor &colour)
 }
 
 // 生日派对: balloons in the top corners, bunting and confetti.
-QImage birthdayParty()
+void birthdayParty(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     Lcg rnd(1101);
     const QColor palette[] = {QColor(255, 82, 82), QColor(255, 196, 40), QColor(64, 196, 255), QColor(120, 220, 90),
                               QColor(190, 110, 255), QColor(255, 130, 200)};
@@ -701,15 +692,11 @@ QImage birthdayParty()
     balloon(p, QPointF(kW - 112, 214), 38, palette[5]);
     balloon(p, QPointF(60, kH - 230), 34, palette[5]);
     balloon(p, QPointF(kW - 60, kH - 230), 34, palette[1]);
-    return image;
 }
 
 // 花边相框: white lace scallops all around, with a pearl string.
-QImage laceFrame()
+void laceFrame(QPainter &p)
 {
-    QImage image = canvas();
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
     const double band = 58;
     const QRectF outer(0, 0, kW, kH);
     const QRectF inner = outer.adjusted(band, band, -band, -band);
@@ -772,7 +759,6 @@ QImage laceFrame()
         }
     }
     innerShadow(p, inner.adjusted(-r, -r, r, r), 6, 60);
-    return image;
 }
 
 // The built-in test frame: a red and white chequered band, easy to spot.
@@ -1012,14 +998,14 @@ int main(int argc, char **argv)
     }
 
     const std::vector<FramePackage> packages = {
-        {"经典相框：本相框包随程序提供，可自由用于您的图片幻灯。", {{"金色画框", goldFrame}, {"简约白边", whiteBorder}}},
-        {"", {{"电影胶片", filmStrip}}},
+        {"经典相框：本相框包随程序提供，可自由用于您的图片幻灯。", {{"金色画框", painted<goldFrame>}, {"简约白边", painted<whiteBorder>}}},
+        {"", {{"电影胶片", painted<filmStrip>}}},
         {"", {{"柔和暗角", vignette}}},
         {"", {{"复古纸张", oldPaper}}},
-        {"节日相框：本相框包随程序提供，可自由用于您的图片幻灯。", {{"新春喜庆", newYear}}},
+        {"节日相框：本相框包随程序提供，可自由用于您的图片幻灯。", {{"新春喜庆", painted<newYear>}}},
         {"", {{"圣诞雪花", winterSnow}}},
         {"", {{"浪漫爱心", romanticHearts}}},
-        {"", {{"生日派对", birthdayParty}, {"花边相框", laceFrame}}},
+        {"", {{"生日派对", painted<birthdayParty>}, {"花边相框", painted<laceFrame>}}},
     };
     for (size_t n = 0; n < packages.size(); ++n) {
         std::vector<PackageSource> frames;

@@ -1,6 +1,6 @@
+#include "FrameFixtures.h"
 #include "FrameList.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -14,16 +14,6 @@ using namespace pvsm;
 
 namespace {
 
-QByteArray png(QColor colour, QSize size = {16, 12})
-{
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -56,14 +46,14 @@ protected:
                       const QString &copyright = {})
     {
         std::vector<PackageSource> entries;
-        for (const auto &[name, colour] : frames) entries.push_back({name, png(colour)});
+        for (const auto &[name, colour] : frames) entries.push_back({name, test::solidPng(colour)});
         ASSERT_TRUE(writeFile(path, BuildPackage(PackageKind::Frames, entries, copyright)));
     }
 
     void writeResources(bool withTestFrame)
     {
         std::vector<PackageSource> entries = {{QStringLiteral("rainbow.jpg"), QByteArray("jpg")}};
-        if (withTestFrame) entries.push_back({QStringLiteral("TestFrame.png"), png(Qt::red)});
+        if (withTestFrame) entries.push_back({QStringLiteral("TestFrame.png"), test::solidPng(Qt::red)});
         ASSERT_TRUE(writeFile(prog(QStringLiteral("gmi.src")), BuildPackage(PackageKind::Resources, entries)));
     }
 
@@ -79,7 +69,7 @@ TEST_F(FrameListTest, PackagesAreListedInNumberOrderAndReadFromTheirOwnFile)
     writePackage(prog(QStringLiteral("1.frame")), {{QStringLiteral("一甲"), Qt::blue}, {QStringLiteral("一乙"), Qt::cyan}});
     // Skipped: a foreign file, an index that points past the data, a number past 10.
     ASSERT_TRUE(writeFile(prog(QStringLiteral("4.frame")), QByteArray("PK\x03\x04 not a package")));
-    QByteArray damaged = BuildPackage(PackageKind::Frames, {{QStringLiteral("坏"), png(Qt::black)}});
+    QByteArray damaged = BuildPackage(PackageKind::Frames, {{QStringLiteral("坏"), test::solidPng(Qt::black)}});
     damaged.chop(10);
     ASSERT_TRUE(writeFile(prog(QStringLiteral("5.frame")), damaged));
     writePackage(prog(QStringLiteral("11.frame")), {{QStringLiteral("十一"), Qt::gray}});
@@ -99,8 +89,8 @@ TEST_F(FrameListTest, PackagesAreListedInNumberOrderAndReadFromTheirOwnFile)
     const FrameSelection s = SelectFrameEntry(list[3], packages, ws, Settings());
     EXPECT_TRUE(s.frameChanged);
     EXPECT_EQ(s.choice.pictureFrameNum, 3);
-    EXPECT_EQ(s.choice.bytes, png(Qt::green));
-    EXPECT_EQ(packages.frameBytes(4), png(Qt::yellow));
+    EXPECT_EQ(s.choice.bytes, test::solidPng(Qt::green));
+    EXPECT_EQ(packages.frameBytes(4), test::solidPng(Qt::yellow));
     EXPECT_TRUE(packages.frameBytes(0).isEmpty());
     EXPECT_TRUE(packages.frameBytes(5).isEmpty());
     EXPECT_EQ(FrameListRow(list, 3), 3);
@@ -119,7 +109,7 @@ TEST_F(FrameListTest, WithoutPackagesTheTestFrameIsOffered)
                                         QStringLiteral("自定义 PNG 相框..."), QStringLiteral("更多相框下载...")}));
     FrameSelection s = SelectFrameEntry(list[1], packages, ws, Settings());
     EXPECT_EQ(s.choice.pictureFrameNum, -2);
-    EXPECT_EQ(s.choice.bytes, png(Qt::red)); // found whatever the letter case
+    EXPECT_EQ(s.choice.bytes, test::solidPng(Qt::red)); // found whatever the letter case
     EXPECT_EQ(FrameListRow(list, -2), 1);
 
     // A resource package without the test frame gives no frame rather than
@@ -133,7 +123,7 @@ TEST_F(FrameListTest, WithoutPackagesTheTestFrameIsOffered)
 TEST_F(FrameListTest, TheOtherEntries)
 {
     const QString own = dir.filePath(QStringLiteral("own-frame.png"));
-    ASSERT_TRUE(writeFile(own, png(Qt::magenta)));
+    ASSERT_TRUE(writeFile(own, test::solidPng(Qt::magenta)));
     const QString jpeg = dir.filePath(QStringLiteral("photo.jpg"));
     QImage(8, 8, QImage::Format_RGB32).save(jpeg, "JPG");
     const FramePackages packages;
@@ -165,7 +155,7 @@ TEST_F(FrameListTest, TheOtherEntries)
         EXPECT_EQ(s.openHelp, c.help);
     }
     // A small PNG is carried as it is.
-    EXPECT_EQ(OwnFrameBytes(own), png(Qt::magenta));
+    EXPECT_EQ(OwnFrameBytes(own), test::solidPng(Qt::magenta));
 }
 
 TEST_F(FrameListTest, RestoringAfterALoad)
@@ -173,7 +163,7 @@ TEST_F(FrameListTest, RestoringAfterALoad)
     writePackage(prog(QStringLiteral("2.frame")), {{QStringLiteral("甲"), Qt::blue}, {QStringLiteral("乙"), Qt::red}});
     writeResources(true);
     const QString own = dir.filePath(QStringLiteral("own-frame.png"));
-    ASSERT_TRUE(writeFile(own, png(Qt::magenta)));
+    ASSERT_TRUE(writeFile(own, test::solidPng(Qt::magenta)));
     const FramePackages packages = LoadFramePackages(ws);
     struct Case
     {
@@ -215,18 +205,18 @@ TEST_F(FrameListTest, TheSelectedFrameBytesForABuild)
     writePackage(prog(QStringLiteral("1.frame")), {{QStringLiteral("甲"), Qt::blue}});
     writeResources(true);
     const QString own = dir.filePath(QStringLiteral("own-frame.png"));
-    ASSERT_TRUE(writeFile(own, png(Qt::magenta)));
+    ASSERT_TRUE(writeFile(own, test::solidPng(Qt::magenta)));
     Settings s;
     EXPECT_TRUE(SelectedFrameBytes(s, ws).isEmpty());
     s.pictureFrameNum = 1;
-    EXPECT_EQ(SelectedFrameBytes(s, ws), png(Qt::blue));
+    EXPECT_EQ(SelectedFrameBytes(s, ws), test::solidPng(Qt::blue));
     s.pictureFrameNum = 2;
     EXPECT_TRUE(SelectedFrameBytes(s, ws).isEmpty());
     s.pictureFrameNum = -2;
-    EXPECT_EQ(SelectedFrameBytes(s, ws), png(Qt::red));
+    EXPECT_EQ(SelectedFrameBytes(s, ws), test::solidPng(Qt::red));
     s.pictureFrameNum = -1;
     s.pictureFrameImage = own;
-    EXPECT_EQ(SelectedFrameBytes(s, ws), png(Qt::magenta));
+    EXPECT_EQ(SelectedFrameBytes(s, ws), test::solidPng(Qt::magenta));
 }
 
 TEST_F(FrameListTest, AddingAFile)
@@ -242,12 +232,12 @@ TEST_F(FrameListTest, AddingAFile)
 
     // A PNG becomes the own frame.
     const QString own = dir.filePath(QStringLiteral("own-frame.PNG"));
-    ASSERT_TRUE(writeFile(own, png(Qt::magenta)));
+    ASSERT_TRUE(writeFile(own, test::solidPng(Qt::magenta)));
     out = AddFrameFile(own, ws);
     EXPECT_EQ(out.kind, AddFrameOutcome::OwnPng);
     EXPECT_EQ(out.image, own);
     EXPECT_EQ(out.choice.pictureFrameNum, -1);
-    EXPECT_EQ(out.choice.bytes, png(Qt::magenta));
+    EXPECT_EQ(out.choice.bytes, test::solidPng(Qt::magenta));
 
     // A package of another name takes the first free number; the notice shown
     // is the added package's, and the frame list grows.
@@ -298,7 +288,7 @@ TEST_F(FrameListTest, AReadOnlyProgramFolderKeepsAddedPackagesInTheWorkFolder)
     QFile::setPermissions(ws.programDir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(out.kind, AddFrameOutcome::Added) << out.message.toStdString();
     EXPECT_EQ(out.installedPath, QDir(ws.workDir()).filePath(QStringLiteral("4.frame")));
-    EXPECT_EQ(LoadFramePackages(ws).frameBytes(1), png(Qt::green));
+    EXPECT_EQ(LoadFramePackages(ws).frameBytes(1), test::solidPng(Qt::green));
 }
 
 TEST_F(FrameListTest, AProgramFolderThatCannotBeWrittenKeepsAddedPackagesInTheWorkFolder)
@@ -310,5 +300,5 @@ TEST_F(FrameListTest, AProgramFolderThatCannotBeWrittenKeepsAddedPackagesInTheWo
     const AddFrameOutcome out = AddFrameFile(incoming, ws);
     ASSERT_EQ(out.kind, AddFrameOutcome::Added) << out.message.toStdString();
     EXPECT_EQ(out.installedPath, QDir(ws.workDir()).filePath(QStringLiteral("1.frame")));
-    EXPECT_EQ(out.packages.frameBytes(1), png(Qt::green));
+    EXPECT_EQ(out.packages.frameBytes(1), test::solidPng(Qt::green));
 }

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "EditingView.h"
 #include "EditorContext.h"
+#include "FrameFixtures.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
 #include "StartUp.h"
@@ -8,7 +9,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -394,15 +394,7 @@ TEST(EditingViewTest, TheChosenFrameIsDrawnOverThePicture)
     photo.fill(QColor(0, 0, 200));
     const QString path = dir.filePath(QStringLiteral("photo.png"));
     ASSERT_TRUE(photo.save(path));
-    QImage frame(32, 18, QImage::Format_ARGB32);
-    frame.fill(Qt::transparent);
-    for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 32; ++x)
-            if (x < 4 || y < 4 || x >= 28 || y >= 14) frame.setPixel(x, y, qRgb(250, 200, 0));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    frame.save(&buffer, "PNG");
+    const QByteArray png = test::bandFramePng({32, 18}, 4, qRgb(250, 200, 0));
 
     EditingView view;
     view.resize(640, 360);

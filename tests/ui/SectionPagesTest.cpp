@@ -1,4 +1,5 @@
 #include "EditorContext.h"
+#include "FrameFixtures.h"
 #include "GuiPrompter.h"
 #include "PictureListCommands.h"
 #include "ProjectSession.h"
@@ -9,7 +10,6 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -541,20 +541,6 @@ TEST(SectionPages, ButtonsRunTheirCommands)
     EXPECT_EQ(p.songs.size(), 1u);
 }
 
-namespace {
-
-QByteArray pngOf(QColor colour)
-{
-    QImage image(16, 12, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
 
 TEST(SectionPages, TheFrameListChoosesTheFrameOfTheShow)
 {
@@ -562,7 +548,7 @@ TEST(SectionPages, TheFrameListChoosesTheFrameOfTheShow)
         QFile package(QDir(programDir).filePath(QStringLiteral("1.frame")));
         ASSERT_TRUE(package.open(QIODevice::WriteOnly));
         package.write(BuildPackage(PackageKind::Frames,
-                                   {{QStringLiteral("蓝边"), pngOf(Qt::blue)}, {QStringLiteral("红边"), pngOf(Qt::red)}}));
+                                   {{QStringLiteral("蓝边"), test::solidPng(Qt::blue)}, {QStringLiteral("红边"), test::solidPng(Qt::red)}}));
     });
     auto *list = editor.control<QListWidget>(3, QStringLiteral("ListPicFrame"));
     auto *chooser = editor.control<QToolButton>(3, QStringLiteral("PicBtn_44"));
@@ -578,7 +564,7 @@ TEST(SectionPages, TheFrameListChoosesTheFrameOfTheShow)
     // A package frame: one command, its picture in memory, undone as one.
     list->setCurrentRow(2);
     EXPECT_EQ(editor.project().settings.pictureFrameNum, 2);
-    EXPECT_EQ(editor.context->pictureFrameBytes(), pngOf(Qt::red));
+    EXPECT_EQ(editor.context->pictureFrameBytes(), test::solidPng(Qt::red));
     EXPECT_EQ(editor.undo.count(), 1);
     editor.undo.undo();
     EXPECT_EQ(editor.project().settings.pictureFrameNum, 0);

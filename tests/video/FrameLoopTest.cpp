@@ -1,9 +1,9 @@
 #include "FixedSeed.h"
+#include "FrameFixtures.h"
 #include "FrameLoop.h"
 #include "LyricOverlay.h"
 #include "Random.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -35,6 +35,15 @@ class LyricSoundtrack : public FakeSoundtrack
 {
 public:
     static constexpr int kLineFrames = 75;
+
+    // One song of 14 seconds in a soundtrack of 17, its lyric drawn.
+    LyricSoundtrack()
+    {
+        state.SongCount = 1;
+        state.SongDurations = {14};
+        state.SoundtrackLength = 17;
+        state.lyricsOn = true;
+    }
 
     // The line of frame f, -1 before the music.
     static int lineOf(int64_t f, int64_t musicStart) { return f <= musicStart ? -1 : int((f - musicStart - 1) / kLineFrames); }
@@ -349,11 +358,7 @@ TEST_F(FrameLoopTest, EveryFrameWhileTheSongPlaysCarriesItsLyric)
         SCOPED_TRACE(style);
         project.settings.lyricStyle = style;
         LyricSoundtrack song;
-        song.state.SongCount = 1;
-        song.state.SongDurations = {14};
-        song.state.SoundtrackLength = 17;
         song.state.ExtraSlideCount = 1;
-        song.state.lyricsOn = true;
         RecordingTimelineSink sink(true);
         FrameLoopResult r;
         {
@@ -390,25 +395,6 @@ TEST_F(FrameLoopTest, EveryFrameWhileTheSongPlaysCarriesItsLyric)
     }
 }
 
-namespace {
-
-// A frame picture: an opaque border of `colour` `band` pixels wide (at
-// 40 x 30) around a see-through middle.
-QByteArray borderFrame(QRgb colour, int band)
-{
-    QImage frame(40, 30, QImage::Format_ARGB32);
-    frame.fill(Qt::transparent);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            if (x < band || y < band || x >= 40 - band || y >= 30 - band) frame.setPixel(x, y, colour);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    frame.save(&buffer, "PNG");
-    return png;
-}
-
-} // namespace
 
 // The frame lies over every frame written (titles, transitions, held slides
 // and headline effects alike), stretched to the video, and the lyric over it.
@@ -428,18 +414,10 @@ TEST_F(FrameLoopTest, ThePictureFrameIsOnEveryFrameUnderTheLyric)
     project.settings.openingDurationTime = 3;
     project.songs = {{QStringLiteral("/m/a.mp3"), 14}};
     const QRgb magenta = qRgb(255, 0, 255);
-    settings.pictureFrame = borderFrame(magenta, 4); // 4 of 40: 32 of 320 pixels
+    settings.pictureFrame = test::bandFramePng({40, 30}, 4, magenta); // 4 of 40: 32 of 320 pixels
     LyricSoundtrack song;
-    song.state.SongCount = 1;
-    song.state.SongDurations = {14};
-    song.state.SoundtrackLength = 17;
-    song.state.lyricsOn = true;
     RecordingTimelineSink sink(true);
-    FrameLoopResult r;
-    {
-        FixedSeed seed(5);
-        r = render(sink, &song);
-    }
+    render(sink, &song);
     ASSERT_GT(sink.pictures().size(), 20u);
     int withLyric = 0;
     for (size_t k = 0; k < sink.pictures().size(); ++k) {

@@ -1,8 +1,8 @@
 #include "FakePrompter.h"
+#include "FrameFixtures.h"
 #include "ResourcePackage.h"
 #include "VideoExport.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -300,16 +300,8 @@ bool near(const QByteArray &raw, int width, int x, int y, QRgb want, int toleran
 TEST_F(ExportTest, TheChosenPictureFrameIsInTheDecodedVideo)
 {
     addPictures(2);
-    QImage frame(64, 48, QImage::Format_ARGB32);
-    frame.fill(Qt::transparent);
     const QRgb green = qRgb(0, 200, 60);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            if (x < 8 || y < 8 || x >= 56 || y >= 40) frame.setPixel(x, y, green);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    frame.save(&buffer, "PNG");
+    const QByteArray png = test::bandFramePng({64, 48}, 8, green);
     QFile package(QDir(ws.programDir()).filePath(QStringLiteral("2.frame")));
     ASSERT_TRUE(package.open(QIODevice::WriteOnly));
     package.write(BuildPackage(PackageKind::Frames, {{QStringLiteral("绿边"), png}}));

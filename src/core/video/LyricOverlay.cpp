@@ -1,11 +1,9 @@
 #include "LyricOverlay.h"
 
-#include <cstring>
-
 namespace pvsm {
 
 LyricOverlaySink::LyricOverlaySink(TimelineSink &inner, Soundtrack &soundtrack)
-    : m_inner(inner)
+    : OverlayTimelineSink(inner)
     , m_soundtrack(soundtrack)
 {
 }
@@ -33,13 +31,9 @@ bool LyricOverlaySink::WriteFrame(const QImage &frame, int count)
         if (shot.empty()) {
             ok = m_inner.WriteFrame(frame, run);
         } else {
-            // The canvas is overwritten in place: the sink copies what it keeps.
-            if (m_canvas.size() != frame.size() || m_canvas.format() != frame.format()
-                || m_canvas.bytesPerLine() != frame.bytesPerLine())
-                m_canvas = QImage(frame.size(), frame.format());
-            std::memcpy(m_canvas.bits(), frame.constBits(), size_t(frame.sizeInBytes()));
-            m_soundtrack.drawLyric(m_canvas, shot);
-            ok = m_inner.WriteFrame(m_canvas, run);
+            QImage &canvas = canvasOf(frame);
+            m_soundtrack.drawLyric(canvas, shot);
+            ok = m_inner.WriteFrame(canvas, run);
         }
         // A run that failed fails the whole write, as the inner sink's would.
         if (!ok) return false;

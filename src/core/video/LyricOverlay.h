@@ -17,7 +17,7 @@ namespace pvsm {
 // A write of `count` frames is cut where the lyric changes: a run of frames
 // with the same lyric goes on as one picture with its count (a held slide
 // stays a repeat), and each change starts a new picture.
-class LyricOverlaySink final : public TimelineSink
+class LyricOverlaySink final : public OverlayTimelineSink
 {
 public:
     LyricOverlaySink(TimelineSink &inner, Soundtrack &soundtrack);
@@ -28,18 +28,9 @@ public:
 
     bool WriteFrame(const QImage &frame, int count = 1) override;
 
-    int64_t FrameCounter() const override { return m_inner.FrameCounter(); }
-    void setFrameCounter(int64_t frames) override { m_inner.setFrameCounter(frames); }
-    void cancel() override { m_inner.cancel(); }
-    bool cancelled() const override { return m_inner.cancelled(); }
-    bool failed() const override { return m_inner.failed(); }
-    bool stopped() const override { return m_inner.stopped(); }
-
 private:
-    TimelineSink &m_inner;
     Soundtrack &m_soundtrack;
     int64_t m_musicStart = -1;
-    QImage m_canvas; // the frame with its lyric, reused from picture to picture
 };
 
 } // namespace pvsm

@@ -4,8 +4,6 @@
 
 #include <QPainter>
 
-#include <cstring>
-
 namespace pvsm {
 
 QImage PictureFrameOverlay(const QByteArray &frameBytes, QSize size)
@@ -26,7 +24,7 @@ void DrawPictureFrame(QImage &target, const QImage &overlay)
 }
 
 PictureFrameSink::PictureFrameSink(TimelineSink &inner, QImage overlay)
-    : m_inner(inner)
+    : OverlayTimelineSink(inner)
     , m_overlay(std::move(overlay))
 {
 }
@@ -34,12 +32,9 @@ PictureFrameSink::PictureFrameSink(TimelineSink &inner, QImage overlay)
 bool PictureFrameSink::WriteFrame(const QImage &frame, int count)
 {
     if (m_overlay.isNull() || count < 1 || stopped()) return m_inner.WriteFrame(frame, count);
-    if (m_canvas.size() != frame.size() || m_canvas.format() != frame.format()
-        || m_canvas.bytesPerLine() != frame.bytesPerLine())
-        m_canvas = QImage(frame.size(), frame.format());
-    std::memcpy(m_canvas.bits(), frame.constBits(), size_t(frame.sizeInBytes()));
-    DrawPictureFrame(m_canvas, m_overlay);
-    return m_inner.WriteFrame(m_canvas, count);
+    QImage &canvas = canvasOf(frame);
+    DrawPictureFrame(canvas, m_overlay);
+    return m_inner.WriteFrame(canvas, count);
 }
 
 } // namespace pvsm

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <cstring>
 
 namespace pvsm {
 
@@ -24,6 +25,38 @@ public:
 
     int64_t framesWritten() const override { return FrameCounter(); }
     bool stopped() const override { return failed() || cancelled(); }
+};
+
+// A sink in front of another that changes the pictures on their way (a
+// lyric, a picture frame): the timeline itself is the sink's behind it.
+class OverlayTimelineSink : public TimelineSink
+{
+public:
+    explicit OverlayTimelineSink(TimelineSink &inner) : m_inner(inner) {}
+
+    int64_t FrameCounter() const override { return m_inner.FrameCounter(); }
+    void setFrameCounter(int64_t frames) override { m_inner.setFrameCounter(frames); }
+    void cancel() override { m_inner.cancel(); }
+    bool cancelled() const override { return m_inner.cancelled(); }
+    bool failed() const override { return m_inner.failed(); }
+    bool stopped() const override { return m_inner.stopped(); }
+
+protected:
+    // A copy of `frame` to draw on, reused from picture to picture (the sink
+    // behind copies what it keeps).
+    QImage &canvasOf(const QImage &frame)
+    {
+        if (m_canvas.size() != frame.size() || m_canvas.format() != frame.format()
+            || m_canvas.bytesPerLine() != frame.bytesPerLine())
+            m_canvas = QImage(frame.size(), frame.format());
+        std::memcpy(m_canvas.bits(), frame.constBits(), size_t(frame.sizeInBytes()));
+        return m_canvas;
+    }
+
+    TimelineSink &m_inner;
+
+private:
+    QImage m_canvas;
 };
 
 // Records a timeline for tests: every call with its frame position and count.
