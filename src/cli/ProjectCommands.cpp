@@ -54,19 +54,20 @@ void noteChangedValue(ProjectSession &session, const KeyValue &kv)
 
 bool applySets(ProjectSession &session, const std::vector<KeyValue> &sets)
 {
+    // A frame is stored only when its picture can be had (the writer zeroes
+    // PictureFrameNum otherwise): look once every value is in, since the
+    // number and the own PNG's path may come in either order.
+    session.writeContext().framePictureLoaded = true;
     for (const KeyValue &kv : sets) {
         QString error;
-        // A frame is stored only when its picture can be had (the writer
-        // zeroes PictureFrameNum otherwise): look once the value is in.
-        session.writeContext().framePictureLoaded = true;
         if (!setProjectKey(session.project(), kv.key, kv.value, session.environment(), session.writeContext(), &error)) {
             err(error);
             return false;
         }
-        session.writeContext().framePictureLoaded =
-            !SelectedFrameBytes(session.project().settings, session.workspace()).isEmpty();
-        noteChangedValue(session, kv);
     }
+    session.writeContext().framePictureLoaded =
+        !SelectedFrameBytes(session.project().settings, session.workspace()).isEmpty();
+    for (const KeyValue &kv : sets) noteChangedValue(session, kv);
     return true;
 }
 

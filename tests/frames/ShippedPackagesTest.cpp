@@ -4,6 +4,7 @@
 #include "FrameList.h"
 
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -93,4 +94,38 @@ TEST(ShippedPackages, TheCliListsTheFramesAsTheEditorDoes)
     EXPECT_TRUE(lines[1].contains(QStringLiteral("\tPictureFrameNum=1\t1.frame\t")));
     EXPECT_EQ(lines.last(), QStringLiteral("更多相框下载..."));
     EXPECT_EQ(test::cli({QStringLiteral("frames"), QStringLiteral("list"), QStringLiteral("x")}).exitCode, 2);
+}
+
+// A frame is kept in the project file only when its picture can be had, and
+// the number and the own PNG's path may be given in either order.
+TEST(ShippedPackages, TheCliKeepsAFrameWhosePictureExists)
+{
+    QTemporaryDir dir;
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    const QString a = dir.filePath(QStringLiteral("a.png")), b = dir.filePath(QStringLiteral("b.png"));
+    ASSERT_TRUE(photo.save(a) && photo.save(b));
+    const QString own = dir.filePath(QStringLiteral("own-frame.png"));
+    ASSERT_TRUE(QImage(32, 24, QImage::Format_ARGB32).save(own));
+    const QString aps = dir.filePath(QStringLiteral("show.aps"));
+    auto frameNum = [&] {
+        const test::CliRun show = test::cli({QStringLiteral("project"), QStringLiteral("show"), aps});
+        for (const QString &line : show.out.split(QLatin1Char('\n')))
+            if (line.startsWith(QStringLiteral("PictureFrameNum: "))) return line.section(QLatin1Char(' '), 2).toInt();
+        return -100;
+    };
+    ASSERT_EQ(test::cli({QStringLiteral("project"), QStringLiteral("new"), aps, QStringLiteral("--picture"), a,
+                         QStringLiteral("--picture"), b, QStringLiteral("--set"), QStringLiteral("PictureFrameNum=3")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(frameNum(), 3);
+    const test::CliRun past = test::cli({QStringLiteral("project"), QStringLiteral("set"), aps,
+                                         QStringLiteral("PictureFrameNum=99")});
+    EXPECT_TRUE(past.err.contains(QStringLiteral("PictureFrameNum: 99 lowered to 0"))) << past.err.toStdString();
+    EXPECT_EQ(frameNum(), 0);
+    const test::CliRun ownFrame = test::cli({QStringLiteral("project"), QStringLiteral("set"), aps,
+                                             QStringLiteral("PictureFrameNum=-1"),
+                                             QStringLiteral("PictureFrameImage=") + own});
+    EXPECT_FALSE(ownFrame.err.contains(QStringLiteral("PictureFrameNum"))) << ownFrame.err.toStdString();
+    EXPECT_EQ(frameNum(), -1);
 }
