@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Display.h"
 #include "FileCheck.h"
+#include "Resources.h"
 #include "Version.h"
 #include "clsMemDC.h"
 
@@ -160,5 +161,7 @@ int main(int argc, char **argv)
         printUsage();
         return kUsage;
     }
+    // Text in the rainbow pattern is filled with the shipped texture.
+    pvsm::LoadTextTexture(cliWorkspace());
     return best->run(args.mid(best->words.size()));
 }

@@ -4,6 +4,7 @@
 #include "EditorContext.h"
 #include "MainWindow.h"
 #include "RecoveryPrompt.h"
+#include "Resources.h"
 #include "SettingsCommands.h"
 #include "StartUp.h"
 #include "Version.h"
@@ -35,6 +36,7 @@ int main(int argc, char **argv)
     options.display = pvsm::probeDisplay();
     auto core = pvsm::AppCore::start(options, prompter);
     if (!core) return 0; // another copy is running: end quietly
+    pvsm::LoadTextTexture(core->workspace());
 
     pvsm::ui::MainWindow window(*core, prompter);
     prompter.setParent(&window);

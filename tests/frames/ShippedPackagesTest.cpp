@@ -2,6 +2,8 @@
 // them: what the program folder of this build ships.
 #include "CliRun.h"
 #include "FrameList.h"
+#include "Resources.h"
+#include "TextTexture.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -128,4 +130,17 @@ TEST(ShippedPackages, TheCliKeepsAFrameWhosePictureExists)
                                              QStringLiteral("PictureFrameImage=") + own});
     EXPECT_FALSE(ownFrame.err.contains(QStringLiteral("PictureFrameNum"))) << ownFrame.err.toStdString();
     EXPECT_EQ(frameNum(), -1);
+}
+
+TEST(ShippedPackages, TheRainbowTextureComesFromTheResourcePackage)
+{
+    const QImage generated = rainbowTexture();
+    QTemporaryDir empty;
+    EXPECT_FALSE(LoadTextTexture(Workspace(empty.path() + QLatin1Char('/'), empty.path() + QLatin1Char('/'))));
+    EXPECT_EQ(rainbowTexture(), generated);
+    ASSERT_TRUE(LoadTextTexture(shipped()));
+    QImage shippedTexture;
+    ASSERT_TRUE(shippedTexture.loadFromData(ResourceEntryBytes(shipped(), QStringLiteral("RAINBOW.JPG"))));
+    EXPECT_EQ(rainbowTexture(), shippedTexture.convertToFormat(QImage::Format_RGB32));
+    setRainbowTexture({});
 }

@@ -4,6 +4,7 @@
 #include "FileCheck.h"
 #include "PictureEncode.h"
 #include "PictureInfo.h"
+#include "Resources.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,12 +110,7 @@ int FrameListRow(const std::vector<FrameListEntry> &list, int32_t pictureFrameNu
 
 QByteArray TestFrameBytes(const Workspace &workspace)
 {
-    const QString path = workspace.programFile(QStringLiteral("gmi.src"));
-    if (readProblem(path) != FileProblem::None) return {};
-    const std::optional<PackageIndex> index = ReadPackageIndex(path, PackageKind::Resources);
-    if (!index) return {};
-    const PackageEntry *entry = index->find(QStringLiteral("TESTFRAME.PNG"));
-    return entry ? ReadPackageEntry(path, *index, *entry) : QByteArray();
+    return ResourceEntryBytes(workspace, QStringLiteral("TESTFRAME.PNG"));
 }
 
 QByteArray OwnFrameBytes(const QString &path)
