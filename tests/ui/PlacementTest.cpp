@@ -4,6 +4,7 @@
 #include "EditingStill.h"
 #include "EditingView.h"
 #include "EditorContext.h"
+#include "EditorCore.h"
 #include "FrameLoop.h"
 #include "GuiPrompter.h"
 #include "MainWindow.h"
@@ -15,11 +16,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -38,12 +37,7 @@ public:
 
 void waitFor(EditingView &view)
 {
-    QElapsedTimer t;
-    t.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (view.composing()) QThread::msleep(2);
-    } while (view.composing() && t.elapsed() < 20000);
+    waitForComposition(view, 20000);
 }
 
 // A pure red caption on a dark blue picture: the caption's pixels are easy to tell.
@@ -55,11 +49,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        AppCore::Options options;
-        options.workspace = Workspace(dir.filePath(QStringLiteral("prog")), dir.filePath(QStringLiteral("prog")));
-        QDir().mkpath(options.workspace.workDir());
-        options.uiFont = QApplication::font().family();
-        core = AppCore::start(options, prompter);
+        core = test::startEditorCore(dir, prompter);
         ASSERT_TRUE(core);
         window = std::make_unique<MainWindow>(*core, prompter);
         Project &p = project();

@@ -6,27 +6,10 @@
 #include "Project.h"
 #include "SettingsCommands.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QUndoStack>
 
 namespace pvsm::ui {
-
-namespace {
-
-void settleView(EditingView &view)
-{
-    QElapsedTimer t;
-    t.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (view.composing()) QThread::msleep(5);
-    } while ((view.composing() || t.elapsed() < 100) && t.elapsed() < 10000);
-}
-
-} // namespace
 
 int savePlacementScreenshots(MainWindow &window, const QString &dir)
 {
@@ -36,7 +19,7 @@ int savePlacementScreenshots(MainWindow &window, const QString &dir)
     auto shoot = [&](int section) {
         window.selectSection(section);
         view.setFocus();
-        settleView(view);
+        waitForComposition(view, 10000);
         const QString file =
             QDir(dir).filePath(prefix + QStringLiteral("-section-%1.png").arg(section, 2, 10, QLatin1Char('0')));
         if (view.grab().save(file)) ++written;
@@ -51,7 +34,7 @@ int savePlacementScreenshots(MainWindow &window, const QString &dir)
     while (undo.index() > before)
         undo.undo();
     window.selectSection(1);
-    settleView(view);
+    waitForComposition(view, 10000);
     return written;
 }
 

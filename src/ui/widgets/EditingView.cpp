@@ -2,9 +2,12 @@
 
 #include "EditorRules.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThread>
 #include <QtConcurrent>
 
 namespace pvsm::ui {
@@ -219,15 +222,26 @@ void EditingView::paintEvent(QPaintEvent *)
     const QRect marker = markerRect();
     if (!marker.isEmpty()) {
         // A dashed box in two tones stays visible over light and dark pictures;
-        // a picture larger than the view shows the part of its box inside it.
-        p.setClipRect(area);
-        const QRect r = marker.adjusted(0, 0, -1, -1);
+        // a picture larger than the view is outlined where the view cuts it.
+        const QRect r = marker.intersected(area).adjusted(0, 0, -1, -1);
         p.setPen(QPen(Qt::black, 1));
         p.drawRect(r);
         QPen dash(QColor(255, 220, 0), 1, Qt::DashLine);
         p.setPen(dash);
         p.drawRect(r);
     }
+}
+
+bool waitForComposition(EditingView &view, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    // Events first: a resize or a section change may start a composition.
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (view.composing()) QThread::msleep(2);
+    } while (view.composing() && t.elapsed() < timeoutMs);
+    return !view.composing();
 }
 
 } // namespace pvsm::ui

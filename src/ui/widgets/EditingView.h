@@ -107,4 +107,8 @@ private:
     bool m_pending = false; // a composition is running or its result not yet shown
 };
 
+// Runs the event loop until `view` has its picture on screen, at most
+// `timeoutMs` (tools and tests that grab it). False on timeout.
+bool waitForComposition(EditingView &view, int timeoutMs);
+
 } // namespace pvsm::ui
