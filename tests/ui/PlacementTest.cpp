@@ -366,3 +366,19 @@ TEST(EditingStill, EachSectionDrawsItsOwnText)
     // The slide alone draws none of them.
     EXPECT_EQ(ComposeEditingStill(p, -1, EditingText::Slide, size, screen).image, firstOnly);
 }
+
+TEST_F(PlacementTest, ACaptionOrHeadlineWithoutTextHasNoBoxToPlace)
+{
+    for (const int section : {4, 5}) {
+        select(section);
+        Picture &p = project().pictures[0];
+        (section == 4 ? p.caption : p.headline).clear();
+        window->context().notifyProjectChanged();
+        EXPECT_FALSE(view().marker().has_value()) << section;
+        EXPECT_EQ(view().placementTarget(), PlacementTarget::None) << section;
+        // A press where the box was does nothing either.
+        const int commands = undo().index();
+        drag(view().pictureRect().center(), view().pictureRect().center() + QPoint(30, 30));
+        EXPECT_EQ(undo().index(), commands) << section;
+    }
+}
