@@ -57,11 +57,12 @@ protected:
         return i >= 0 && size_t(i) < pictures.size() ? &pictures[size_t(i)] : nullptr;
     }
 
-    // A text box of the current picture; none without a current picture.
-    std::optional<QRect> boxOfCurrent(TextBox Picture::*box) const
+    // A text box of the current picture; none without a current picture or
+    // while its text is empty (nothing to place).
+    std::optional<QRect> boxOfCurrent(TextBox Picture::*box, QString Picture::*text) const
     {
         const Picture *p = currentPicture();
-        return p ? std::optional(rectOf(p->*box)) : std::nullopt;
+        return p && !(p->*text).isEmpty() ? std::optional(rectOf(p->*box)) : std::nullopt;
     }
 
     void editPicture(const QString &undoText, const std::function<void(Picture &)> &change, const QString &key = {})
@@ -266,7 +267,7 @@ public:
         layout->addLayout(buttons);
     }
 
-    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::captionBox); }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::captionBox, &Picture::caption); }
 };
 
 class HeadlinePage : public PicturePage
@@ -301,7 +302,7 @@ public:
         layout->addLayout(buttonRow({style}));
     }
 
-    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::headlineBox); }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::headlineBox, &Picture::headline); }
 };
 
 class TransitionsPage : public BoundPage
