@@ -54,6 +54,7 @@ int main(int argc, char **argv)
         // Opened once: opening again would first save the open file over itself.
         if (core->session().currentPath().isEmpty()) window.openProject(project);
         written += pvsm::ui::saveMainWindowScreenshots(window, outDir, size);
+        written += pvsm::ui::saveMusicScreenshots(window, outDir, work.filePath(QStringLiteral("songs")));
         prompter.setParent(nullptr);
         window.hide();
     }
