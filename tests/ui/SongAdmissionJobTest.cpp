@@ -19,22 +19,18 @@ using pvsm::test::FakePrompter;
 
 namespace {
 
+// A session whose project already holds one song.
 struct SongSession
 {
     QTemporaryDir dir;
-    ProjectEnvironment env;
     FakePrompter prompter;
     std::unique_ptr<ProjectSession> session;
 
     SongSession()
     {
-        env.screenWidth = 640;
-        env.screenHeight = 480;
-        const QString prog = dir.filePath(QStringLiteral("prog"));
-        Workspace ws(prog, prog);
-        ws.prepare();
-        session = std::make_unique<ProjectSession>(ws, env, prompter);
-        session->project() = Project::makeDefault(env);
+        Workspace workspace(dir.path(), dir.path());
+        workspace.prepare();
+        session = std::make_unique<ProjectSession>(workspace, ProjectEnvironment{}, prompter);
         session->project().songs.push_back({QStringLiteral("/m/old.mp3"), 30});
     }
 };
