@@ -166,6 +166,27 @@ TEST(ProjectLists, SongAdmissionNeedsALengthAboveZeroAndReportsEachFile)
     EXPECT_EQ(percents, (std::vector<int>{25, 50, 75, 100}));
 }
 
+TEST(ProjectLists, APlanMadeAgainAfterTheListChangedProbesNothing)
+{
+    QTemporaryDir dir;
+    const QString a = touch(dir.filePath(QStringLiteral("a.mp3"))), b = touch(dir.filePath(QStringLiteral("b.mp3")));
+    const QString bad = touch(dir.filePath(QStringLiteral("bad.wav")));
+    const QString lyric = touch(dir.filePath(QStringLiteral("b.lrc")));
+    Project p = Project::makeDefault(env());
+    const SongAdditions probed = planSongAdditions(p, {a, bad, b}, [&](const QString &path) {
+        return path == bad ? -1.0f : (path == a ? 10.0f : 20.0f);
+    });
+    ASSERT_EQ(probed.songs.size(), 2u);
+    // Meanwhile a came into the list.
+    p.songs.push_back({a, 10});
+    const SongAdditions again = replanSongAdditions(p, {a, bad, b}, probed);
+    EXPECT_EQ(again.result.added, 1);
+    ASSERT_EQ(again.songs.size(), 1u);
+    EXPECT_EQ(again.songs[0], (Song{b, 20}));
+    EXPECT_EQ(again.lyricFiles, QStringList{lyric});
+    EXPECT_EQ(again.result.lastRefused, bad);
+}
+
 TEST(ProjectLists, MusicDialogFiltersAndDropRule)
 {
     const std::vector<FileFilter> filters = musicOpenFilters();

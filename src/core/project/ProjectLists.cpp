@@ -236,6 +236,18 @@ SongAdditions planSongAdditions(const Project &project, const QStringList &paths
     return plan;
 }
 
+SongAdditions replanSongAdditions(const Project &project, const QStringList &paths, const SongAdditions &probed)
+{
+    SongAdditions plan = planSongAdditions(project, paths, [&probed](const QString &path) {
+        for (const Song &s : probed.songs)
+            if (s.path == path) return s.durationSec;
+        return -1.0f;
+    });
+    plan.result.lastRefused = probed.result.lastRefused;
+    plan.result.cancelled = probed.result.cancelled;
+    return plan;
+}
+
 QString addingSongsCaption() { return QStringLiteral("正在添加音乐文件"); }
 
 int addLyricFiles(Project &project, const QStringList &paths)

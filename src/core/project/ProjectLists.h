@@ -108,6 +108,12 @@ struct SongAdditions
 SongAdditions planSongAdditions(const Project &project, const QStringList &paths, const SongAdmissionProbe &probe,
                                 const JobControl &control = {});
 
+// `probed` (a plan made against an earlier state of the lists) made again
+// against `project` without probing again: songs listed meanwhile are
+// skipped, the lyric files are looked up again, and the refused file stays
+// refused.
+SongAdditions replanSongAdditions(const Project &project, const QStringList &paths, const SongAdditions &probed);
+
 // The caption of the progress shown while songs are probed.
 QString addingSongsCaption();
 

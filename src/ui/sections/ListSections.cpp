@@ -286,25 +286,14 @@ public:
 
     // Adds the files as the add button does after its dialog: probed off the
     // window thread, one command for all of them, one message for the refused.
-    void addFiles(const QStringList &files) { addFiles(files, songLengthForList); }
-
-    void addFiles(const QStringList &files, const SongAdmissionProbe &probe)
+    void addFiles(const QStringList &files)
     {
         if (context().busy() || files.isEmpty()) return;
         const int undoIndex = context().undoStack().index();
-        SongAdditions plan = runSongAdmission(this, context().session(), context().prompter(), files, probe);
-        if (context().undoStack().index() != undoIndex) {
-            // The list changed under the probe (an undo meanwhile): admit the
-            // songs found again against today's list, without probing again.
-            std::vector<Song> found = plan.songs;
-            const AddSongsResult probed = plan.result;
-            plan = planSongAdditions(context().project(), files, [&found](const QString &path) {
-                for (const Song &s : found)
-                    if (s.path == path) return s.durationSec;
-                return -1.0f;
-            });
-            plan.result.lastRefused = probed.lastRefused;
-        }
+        SongAdditions plan =
+            runSongAdmission(this, context().session(), context().prompter(), files, songLengthForList);
+        // The lists changed under the probe (an undo meanwhile): today's lists decide.
+        if (context().undoStack().index() != undoIndex) plan = replanSongAdditions(context().project(), files, plan);
         if (plan.result.added > 0) context().push(new AppendSongsCommand(context(), plan));
         if (!plan.result.lastRefused.isEmpty())
             context().prompter().inform(songRefusedMessage(plan.result.lastRefused), PromptIcon::Information);
