@@ -13,10 +13,6 @@
 
 namespace pvsm::ui {
 
-namespace {
-
-// Lets layouts settle and the view's composition finish (bounded, so a
-// broken picture cannot hang the tool).
 void settle(MainWindow &window)
 {
     QElapsedTimer t;
@@ -26,8 +22,6 @@ void settle(MainWindow &window)
         if (window.editingView()->composing()) QThread::msleep(5);
     } while ((window.editingView()->composing() || t.elapsed() < 150) && t.elapsed() < 10000);
 }
-
-} // namespace
 
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size)
 {

@@ -56,6 +56,7 @@ int main(int argc, char **argv)
         if (core->session().currentPath().isEmpty()) window.openProject(project);
         written += pvsm::ui::saveMainWindowScreenshots(window, outDir, size);
         written += pvsm::ui::savePlacementScreenshots(window, outDir);
+        written += pvsm::ui::saveMusicScreenshots(window, outDir, work.filePath(QStringLiteral("songs")));
         prompter.setParent(nullptr);
         window.hide();
     }
