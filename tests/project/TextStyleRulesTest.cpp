@@ -95,7 +95,7 @@ Settings numberedStyles()
         TextStyle &t = s.textStyles[size_t(i)];
         t.fontName = QStringLiteral("Font%1").arg(i + 1);
         t.size = 24 + 8 * i;
-        t.pattern = 2 * i;
+        t.pattern = 4 * i;
         t.startColor = 0x10 + i;
     }
     s.lyricDynamicFontPattern = 14;
@@ -138,6 +138,19 @@ TEST(TextStyleRules, EachKindLoadsAndStoresItsOwnValues)
         } else {
             EXPECT_EQ(picture, untouched) << kind;
         }
+    }
+
+    // The pattern loads as the value of the entry it selects; a pattern outside the list is kept.
+    struct Load
+    {
+        int kind;
+        int32_t stored, loaded;
+    } loads[] = {{2, 2, 0}, {2, 6, 6}, {1, 2, 2}, {1, 7, 6}, {3, 40, 40}, {5, 2, 2}};
+    for (const Load &l : loads) {
+        Settings withPattern = start;
+        withPattern.textStyles[size_t(std::min(l.kind, 4) - 1)].pattern = l.stored;
+        withPattern.lyricDynamicFontPattern = l.stored;
+        EXPECT_EQ(loadStyleDialogValues(withPattern, l.kind).pattern, l.loaded) << l.kind << " " << l.stored;
     }
 
     // Without a selected picture the headline changes only style 2.

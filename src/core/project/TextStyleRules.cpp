@@ -90,11 +90,16 @@ StyleDialogControls styleDialogControls(int kind)
 
 TextStyle loadStyleDialogValues(const Settings &settings, int kind)
 {
-    if (kind != kStyleLyricHighlight) return styleOfKind(settings, kind);
-    TextStyle values = settings.textStyles[kStyleLyrics - 1];
-    values.pattern = settings.lyricDynamicFontPattern;
-    values.startColor = settings.lyricDynamicFontStartColor;
-    values.endColor = settings.lyricDynamicFontEndColor;
+    TextStyle values = styleOfKind(settings, kind == kStyleLyricHighlight ? int(kStyleLyrics) : kind);
+    if (kind == kStyleLyricHighlight) {
+        values.pattern = settings.lyricDynamicFontPattern;
+        values.startColor = settings.lyricDynamicFontStartColor;
+        values.endColor = settings.lyricDynamicFontEndColor;
+    }
+    // Selecting the pattern's entry sets the value the entry stands for: a
+    // headline's stored rainbow becomes the fixed colour.
+    if (const int entry = stylePatternIndex(kind, values.pattern); entry >= 0)
+        values.pattern = stylePatternValue(kind, entry);
     return values;
 }
 

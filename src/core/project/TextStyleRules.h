@@ -60,7 +60,10 @@ struct StyleDialogControls
 StyleDialogControls styleDialogControls(int kind);
 
 // The dialog's values when it opens: text style `kind` for kinds 1 to 4; for
-// the lyric highlight its pattern and two colours over text style 3.
+// the lyric highlight its pattern and two colours over text style 3. A pattern
+// that selects a list entry takes that entry's value (a headline's rainbow
+// loads as the fixed colour, an odd value as the even one below it); one
+// outside the list is kept, as are a size or font name the lists lack.
 TextStyle loadStyleDialogValues(const Settings &settings, int kind);
 
 // Stores the dialog's values on confirm. For the headline `current` (the
