@@ -1,7 +1,9 @@
 #include "EditorContext.h"
 #include "FakePrompter.h"
 #include "FrmFont.h"
+#include "EditingView.h"
 #include "GuiPrompter.h"
+#include "MainWindow.h"
 #include "ProjectSession.h"
 #include "ProjectText.h"
 #include "SectionPage.h"
@@ -362,4 +364,59 @@ TEST(FrmFont, ARedChosenInTheDialogIsRedInTheExportedVideo)
     EXPECT_GT(red, 300); // three large glyphs' worth of red
     EXPECT_EQ(blue, 0);
     EXPECT_EQ(redOutsideCaption, 0);
+}
+
+namespace {
+
+// Red pixels of the editing view as it shows itself once its picture is composed.
+int redPixelsOnView(MainWindow &window)
+{
+    EditingView *view = window.editingView();
+    EXPECT_TRUE(QTest::qWaitFor([view] { return !view->composing(); }, 20000));
+    const QImage shown = view->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            if (c.red() > 180 && c.green() < 70 && c.blue() < 70) ++red;
+        }
+    return red;
+}
+
+} // namespace
+
+// A confirmed style is drawn at once by the editing view, and undone there too.
+TEST(FrmFont, TheEditingViewRedrawsWithTheNewStyle)
+{
+    Editor editor;
+    MainWindow window(*editor.core, editor.prompter);
+    window.resize(1200, 800);
+    window.show();
+    EditorContext &context = window.context();
+    Project &p = context.project();
+    for (int i = 0; i < 2; ++i) {
+        QImage image(200, 150, QImage::Format_RGB32);
+        image.fill(QColor(128, 128, 128));
+        const QString path = editor.dir.filePath(QStringLiteral("v%1.png").arg(i));
+        ASSERT_TRUE(image.save(path));
+        p.pictures.push_back(p.newPicture(path, editor.core->session().environment()));
+        p.pictures.back().caption = QStringLiteral("红红红");
+    }
+    p.settings.enableCaption = true;
+    p.settings.imgDrawScale = 3;
+    p.settings.backGroundSet = QStringLiteral("1");
+    p.settings.solidColor = 0x808080;
+    context.setCurrentPicture(0);
+    context.notifyProjectChanged();
+    window.selectSection(4);
+    EXPECT_EQ(redPixelsOnView(window), 0);
+
+    TextStyle red = loadStyleDialogValues(p.settings, kStyleCaption);
+    red.startColor = red.endColor = bgrFromColor(Qt::red);
+    red.pattern = 0;
+    red.size = 112;
+    pushTextStyle(context, kStyleCaption, red);
+    EXPECT_GT(redPixelsOnView(window), 100);
+    context.undoStack().undo();
+    EXPECT_EQ(redPixelsOnView(window), 0);
 }

@@ -146,6 +146,13 @@ FrmFont::FrmFont(int kind, const Settings &settings, QWidget *parent, const QStr
     setTabOrder(m_swatches[BorderColour], m_confirm);
 }
 
+void FrmFont::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Only a laid-out list knows where its middle is.
+    if (QListWidgetItem *item = m_name->currentItem()) m_name->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+}
+
 QComboBox *FrmFont::list(const QString &name, const QStringList &items)
 {
     auto *box = new QComboBox(this);
@@ -194,7 +201,6 @@ void FrmFont::load(const QStringList &fonts)
     // Exact matches only: a font that is not installed selects nothing and is kept.
     const auto found = m_name->findItems(m_values.fontName, Qt::MatchExactly | Qt::MatchCaseSensitive);
     m_name->setCurrentItem(found.isEmpty() ? nullptr : found.first());
-    if (!found.isEmpty()) m_name->scrollToItem(found.first(), QAbstractItemView::PositionAtCenter);
     m_size->setCurrentIndex(styleSizeIndex(m_kind, m_values.size));
     m_align->setCurrentIndex(m_values.align >= 0 && m_values.align < m_align->count() ? m_values.align : -1);
     m_pattern->setCurrentIndex(stylePatternIndex(m_kind, m_values.pattern));

@@ -28,6 +28,9 @@ public:
     // The values as the user has set them so far.
     const TextStyle &values() const { return m_values; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     enum Swatch { StartColour, EndColour, BorderColour };
     QComboBox *list(const QString &name, const QStringList &items);
