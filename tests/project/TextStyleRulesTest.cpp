@@ -91,6 +91,9 @@ namespace {
 Settings numberedStyles()
 {
     Settings s;
+    s.lyricDynamicFontPattern = 14;
+    s.lyricDynamicFontStartColor = 0x0000FF;
+    s.lyricDynamicFontEndColor = 0x00FF00;
     for (int i = 0; i < kTextStyleCount; ++i) {
         TextStyle &t = s.textStyles[size_t(i)];
         t.fontName = QStringLiteral("Font%1").arg(i + 1);
@@ -98,9 +101,6 @@ Settings numberedStyles()
         t.pattern = 4 * i;
         t.startColor = 0x10 + i;
     }
-    s.lyricDynamicFontPattern = 14;
-    s.lyricDynamicFontStartColor = 0x0000FF;
-    s.lyricDynamicFontEndColor = 0x00FF00;
     return s;
 }
 
@@ -109,16 +109,7 @@ Settings numberedStyles()
 TEST(TextStyleRules, EachKindLoadsAndStoresItsOwnValues)
 {
     const Settings start = numberedStyles();
-    TextStyle chosen;
-    chosen.fontName = QStringLiteral("Chosen");
-    chosen.size = 40;
-    chosen.align = 3;
-    chosen.pattern = 8;
-    chosen.borderWidth = 4;
-    chosen.style = 3;
-    chosen.startColor = 0x0000FF;
-    chosen.endColor = 0x00FF00;
-    chosen.borderColor = 0xFF0000;
+    const TextStyle chosen{QStringLiteral("Chosen"), 40, 3, 8, 4, 3, 0x0000FF, 0x00FF00, 0xFF0000};
 
     for (int kind = 1; kind <= 4; ++kind) {
         EXPECT_EQ(loadStyleDialogValues(start, kind), start.textStyles[size_t(kind - 1)]) << kind;

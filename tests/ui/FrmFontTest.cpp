@@ -6,8 +6,6 @@
 #include "MainWindow.h"
 #include "ProjectSession.h"
 #include "ProjectText.h"
-#include "SectionPage.h"
-#include "Sections.h"
 #include "StartUp.h"
 #include "TextPath.h"
 #include "TextStyleRules.h"
@@ -75,14 +73,14 @@ W *child(QWidget *dialog, const char *name)
     return w;
 }
 
-// The core started in a folder of its own with a context over its session.
+// The editor's window over a core started in a folder of its own; the tests
+// click the style buttons where the user finds them.
 struct Editor
 {
     QTemporaryDir dir;
     GuiPrompter prompter;
     std::unique_ptr<AppCore> core;
-    QUndoStack undo;
-    std::unique_ptr<EditorContext> context;
+    std::unique_ptr<MainWindow> window;
 
     Editor()
     {
@@ -90,11 +88,13 @@ struct Editor
         o.workspace = Workspace(dir.path(), dir.path());
         o.display.screen = {640, 480};
         core = AppCore::start(o, prompter);
-        context = std::make_unique<EditorContext>(*core, prompter, undo);
+        window = std::make_unique<MainWindow>(*core, prompter);
     }
-    Project &project() { return context->project(); }
+    EditorContext &context() { return window->context(); }
+    QUndoStack &undo() { return context().undoStack(); }
+    Project &project() { return context().project(); }
 
-    void addPictures(int n, const QColor &fill)
+    void addPictures(int n, const QColor &fill, const QString &caption = {})
     {
         for (int i = 0; i < n; ++i) {
             QImage image(200, 150, QImage::Format_RGB32);
@@ -102,8 +102,10 @@ struct Editor
             const QString path = dir.filePath(QStringLiteral("p%1.png").arg(i));
             EXPECT_TRUE(image.save(path));
             project().pictures.push_back(project().newPicture(path, core->session().environment()));
+            project().pictures.back().caption = caption;
         }
-        context->setCurrentPicture(0);
+        context().setCurrentPicture(0);
+        context().notifyProjectChanged();
     }
 };
 
@@ -217,27 +219,21 @@ TEST(FrmFont, SectionButtonsConfirmOneCommandAndOtherClosesDiscard)
 {
     Editor editor;
     editor.addPictures(2, Qt::gray);
-    editor.context->notifyProjectChanged();
-    std::unique_ptr<SectionPage> pages[] = {std::unique_ptr<SectionPage>(makeCaptionPage(*editor.context)),
-                                            std::unique_ptr<SectionPage>(makeHeadlinePage(*editor.context)),
-                                            std::unique_ptr<SectionPage>(makeLyricsPage(*editor.context)),
-                                            std::unique_ptr<SectionPage>(makeTitlesPage(*editor.context))};
     struct Case
     {
-        int page;
         const char *button;
         int kind;
         const char *tip;
     } cases[] = {
-        {0, "PicBtn_31", kStyleCaption, "选择静态文字的大小、颜色等 "},
-        {1, "PicBtn_36", kStyleHeadline, "选择动态文字的大小、颜色等 "},
-        {2, "PicBtn_40", kStyleLyrics, "选择歌词文字的大小、颜色等 "},
-        {3, "PicBtn_41", kStyleTitles, "选择片头或片尾文字的大小、颜色等 "},
-        {2, "PicBtn_35", kStyleLyricHighlight, "设置动态歌词字体 "},
+        {"PicBtn_31", kStyleCaption, "选择静态文字的大小、颜色等 "},
+        {"PicBtn_36", kStyleHeadline, "选择动态文字的大小、颜色等 "},
+        {"PicBtn_40", kStyleLyrics, "选择歌词文字的大小、颜色等 "},
+        {"PicBtn_41", kStyleTitles, "选择片头或片尾文字的大小、颜色等 "},
+        {"PicBtn_35", kStyleLyricHighlight, "设置动态歌词字体 "},
     };
     Project &p = editor.project();
     for (const Case &c : cases) {
-        auto *button = child<QToolButton>(pages[c.page].get(), c.button);
+        auto *button = child<QToolButton>(editor.window.get(), c.button);
         ASSERT_NE(button, nullptr);
         EXPECT_TRUE(button->isEnabled()) << c.button;
         EXPECT_EQ(button->toolTip(), QString::fromUtf8(c.tip));
@@ -253,13 +249,13 @@ TEST(FrmFont, SectionButtonsConfirmOneCommandAndOtherClosesDiscard)
         });
         button->click();
         EXPECT_EQ(shownKind, c.kind);
-        EXPECT_EQ(editor.undo.count(), 0) << c.button;
+        EXPECT_EQ(editor.undo().count(), 0) << c.button;
         EXPECT_EQ(p, whole);
 
         // Confirm without a change: nothing to undo either.
         whenModal<FrmFont>([](FrmFont *dialog) { child<QPushButton>(dialog, "PicBtnText_0")->click(); });
         button->click();
-        EXPECT_EQ(editor.undo.count(), 0) << c.button;
+        EXPECT_EQ(editor.undo().count(), 0) << c.button;
 
         whenModal<FrmFont>([](FrmFont *dialog) {
             child<QComboBox>(dialog, "ListPattern")->setCurrentIndex(4);
@@ -268,7 +264,7 @@ TEST(FrmFont, SectionButtonsConfirmOneCommandAndOtherClosesDiscard)
             child<QPushButton>(dialog, "PicBtnText_0")->click();
         });
         button->click();
-        ASSERT_EQ(editor.undo.count(), 1) << c.button;
+        ASSERT_EQ(editor.undo().count(), 1) << c.button;
         const int32_t pattern = c.kind == kStyleHeadline ? 10 : 8;
         if (c.kind == kStyleLyricHighlight) {
             EXPECT_EQ(p.settings.lyricDynamicFontPattern, pattern);
@@ -285,12 +281,12 @@ TEST(FrmFont, SectionButtonsConfirmOneCommandAndOtherClosesDiscard)
         } else {
             EXPECT_EQ(p.pictures, whole.pictures) << c.button;
         }
-        editor.undo.undo();
+        editor.undo().undo();
         EXPECT_EQ(pvsm::test::projectText(p), before) << c.button;
-        editor.undo.redo();
+        editor.undo().redo();
         EXPECT_NE(pvsm::test::projectText(p), before) << c.button;
-        editor.undo.undo();
-        editor.undo.clear();
+        editor.undo().undo();
+        editor.undo().clear();
     }
 }
 
@@ -309,11 +305,8 @@ TEST(FrmFont, ARedChosenInTheDialogIsRedInTheExportedVideo)
     p.settings.timeInterval = 3.5;
     p.settings.enableTransition = false;
     p.settings.enableCaption = true;
-    editor.addPictures(2, QColor(128, 128, 128));
-    for (Picture &picture : p.pictures) {
-        picture.caption = QStringLiteral("红红红");
-        picture.captionBox = {40, 160, 560, 160};
-    }
+    editor.addPictures(2, QColor(128, 128, 128), QStringLiteral("红红红"));
+    for (Picture &picture : p.pictures) picture.captionBox = {40, 160, 560, 160};
     // A caption drawn in one colour, with no border of another colour.
     TextStyle &caption = p.settings.textStyles[0];
     caption.pattern = 0;
@@ -326,8 +319,8 @@ TEST(FrmFont, ARedChosenInTheDialogIsRedInTheExportedVideo)
         child<QToolButton>(dialog, "LblStartColor")->click();
         child<QPushButton>(dialog, "PicBtnText_0")->click();
     });
-    editTextStyle(*editor.context, kStyleCaption, nullptr);
-    ASSERT_EQ(editor.undo.count(), 1);
+    editTextStyle(editor.context(), kStyleCaption, editor.window.get());
+    ASSERT_EQ(editor.undo().count(), 1);
     ASSERT_EQ(caption.startColor, 0x0000FF);
 
     Workspace ws(editor.dir.filePath(QStringLiteral("prog")), editor.dir.filePath(QStringLiteral("prog")));
@@ -389,25 +382,15 @@ int redPixelsOnView(MainWindow &window)
 TEST(FrmFont, TheEditingViewRedrawsWithTheNewStyle)
 {
     Editor editor;
-    MainWindow window(*editor.core, editor.prompter);
+    MainWindow &window = *editor.window;
     window.resize(1200, 800);
     window.show();
-    EditorContext &context = window.context();
-    Project &p = context.project();
-    for (int i = 0; i < 2; ++i) {
-        QImage image(200, 150, QImage::Format_RGB32);
-        image.fill(QColor(128, 128, 128));
-        const QString path = editor.dir.filePath(QStringLiteral("v%1.png").arg(i));
-        ASSERT_TRUE(image.save(path));
-        p.pictures.push_back(p.newPicture(path, editor.core->session().environment()));
-        p.pictures.back().caption = QStringLiteral("红红红");
-    }
+    Project &p = editor.project();
     p.settings.enableCaption = true;
     p.settings.imgDrawScale = 3;
     p.settings.backGroundSet = QStringLiteral("1");
     p.settings.solidColor = 0x808080;
-    context.setCurrentPicture(0);
-    context.notifyProjectChanged();
+    editor.addPictures(2, QColor(128, 128, 128), QStringLiteral("红红红"));
     window.selectSection(4);
     EXPECT_EQ(redPixelsOnView(window), 0);
 
@@ -415,8 +398,8 @@ TEST(FrmFont, TheEditingViewRedrawsWithTheNewStyle)
     red.startColor = red.endColor = bgrFromColor(Qt::red);
     red.pattern = 0;
     red.size = 112;
-    pushTextStyle(context, kStyleCaption, red);
+    pushTextStyle(editor.context(), kStyleCaption, red);
     EXPECT_GT(redPixelsOnView(window), 100);
-    context.undoStack().undo();
+    editor.undo().undo();
     EXPECT_EQ(redPixelsOnView(window), 0);
 }
