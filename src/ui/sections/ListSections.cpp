@@ -2,6 +2,7 @@
 #include "BoundPage.h"
 #include "EditorContext.h"
 #include "FrmSetSlideTime.h"
+#include "FrmFont.h"
 #include "FullScreenPicture.h"
 #include "GuiPrompter.h"
 #include "NumberRules.h"
@@ -14,6 +15,7 @@
 #include "SongAdmissionJob.h"
 #include "SongLength.h"
 #include "SongListCommands.h"
+#include "TextStyleRules.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -405,8 +407,11 @@ public:
                                      QStringLiteral("修改歌词样式"));
         styleCaption->setBuddy(style);
         style->setMaximumHeight(style->sizeHintForRow(0) * (style->count() + 1));
-        auto *font = laterButton(40, QStringLiteral("歌词文字..."));
-        auto *animated = laterButton(35, QStringLiteral("动态歌词..."));
+        auto *font = tableButton(40, QStringLiteral("歌词文字(&Z)..."));
+        auto *animated = tableButton(35, QStringLiteral("动态歌词(&D)..."));
+        connect(font, &QToolButton::clicked, this, [this] { editTextStyle(this->context(), kStyleLyrics, this); });
+        connect(animated, &QToolButton::clicked, this,
+                [this] { editTextStyle(this->context(), kStyleLyricHighlight, this); });
 
         auto *folderRow = new QHBoxLayout;
         folderRow->addWidget(folder);

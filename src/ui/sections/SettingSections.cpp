@@ -3,11 +3,13 @@
 // other settings (10).
 #include "BoundPage.h"
 #include "EditorContext.h"
+#include "FrmFont.h"
 #include "GuiPrompter.h"
 #include "NumberRules.h"
 #include "PictureListCommands.h"
 #include "Sections.h"
 #include "SettingsCommands.h"
+#include "TextStyleRules.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -27,9 +29,6 @@
 namespace pvsm::ui {
 
 namespace {
-
-QColor fromBgr(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-int32_t toBgr(const QColor &c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
 
 QIcon swatch(const QColor &colour)
 {
@@ -127,6 +126,14 @@ protected:
         return button;
     }
 
+    // Button `index` opens the text style dialog for `kind`.
+    QToolButton *styleButton(int index, const QString &text, int kind)
+    {
+        QToolButton *button = tableButton(index, text);
+        connect(button, &QToolButton::clicked, this, [this, kind] { editTextStyle(context(), kind, this); });
+        return button;
+    }
+
     QToolButton *colourButton(const QString &name, const QString &tip, int32_t Settings::*field)
     {
         auto *button = new QToolButton(this);
@@ -134,10 +141,10 @@ protected:
         button->setToolTip(tip);
         button->setAccessibleName(tip);
         button->setIconSize(QSize(28, 16));
-        onRefresh([this, button, field] { button->setIcon(swatch(fromBgr(context().project().settings.*field))); });
+        onRefresh([this, button, field] { button->setIcon(swatch(colorFromBgr(context().project().settings.*field))); });
         connect(button, &QToolButton::clicked, this, [this, tip, field] {
-            const QColor chosen = QColorDialog::getColor(fromBgr(context().project().settings.*field), this, tip);
-            if (chosen.isValid()) edit(QStringLiteral("修改背景颜色"), [&](Settings &s) { s.*field = toBgr(chosen); });
+            const QColor chosen = QColorDialog::getColor(colorFromBgr(context().project().settings.*field), this, tip);
+            if (chosen.isValid()) edit(QStringLiteral("修改背景颜色"), [&](Settings &s) { s.*field = bgrFromColor(chosen); });
         });
         return button;
     }
@@ -249,7 +256,7 @@ public:
                                    &Settings::filenameAsCaption, QStringLiteral("修改用文件名作为静态文字"));
         auto *text = pictureText<QPlainTextEdit>(QStringLiteral("TxtCaption"), &Picture::caption,
                                                  QStringLiteral("修改静态文字"));
-        auto *style = laterButton(31, QStringLiteral("文字样式..."));
+        auto *style = styleButton(31, QStringLiteral("文字样式(&Y)..."), kStyleCaption);
         auto *all = tableButton(42, QStringLiteral("应用到所有图片(&A)"));
         connect(all, &QToolButton::clicked, this, [this] {
             if (this->context().busy() || !currentPicture()) return;
@@ -291,7 +298,7 @@ public:
         connect(effects, &QListWidget::currentRowChanged, this, [this](int row) {
             if (row >= 0) editPicture(QStringLiteral("修改动态文字特效"), [row](Picture &p) { p.headDynamicStyle = row; });
         });
-        auto *style = laterButton(36, QStringLiteral("文字样式..."));
+        auto *style = styleButton(36, QStringLiteral("文字样式(&Y)..."), kStyleHeadline);
 
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(enable);
@@ -422,7 +429,7 @@ public:
         styleColumn->addWidget(buddyLabel(QStringLiteral("片头片尾效果(&Y)"), style));
         styleColumn->addWidget(style);
         styleRow->addLayout(styleColumn, 1);
-        styleRow->addWidget(laterButton(41, QStringLiteral("文字样式...")), 0, Qt::AlignBottom);
+        styleRow->addWidget(styleButton(41, QStringLiteral("文字样式(&Z)..."), kStyleTitles), 0, Qt::AlignBottom);
         layout->addLayout(styleRow);
     }
 
