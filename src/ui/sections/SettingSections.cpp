@@ -4,8 +4,11 @@
 #include "BoundPage.h"
 #include "EditorContext.h"
 #include "GuiPrompter.h"
+#include "IconChoice.h"
+#include "IconChooser.h"
 #include "NumberRules.h"
 #include "PictureListCommands.h"
+#include "ProjectSession.h"
 #include "Sections.h"
 #include "SettingsCommands.h"
 
@@ -500,11 +503,24 @@ public:
                                           [](Settings &s, const QString &path) { s.logoImage = path; }),
                             0, 0);
         lookGrid->addWidget(pathLabel(QStringLiteral("LblLogoImage"), [](const Settings &s) { return s.logoImage; }), 0, 1);
-        lookGrid->addWidget(laterButton(50, QStringLiteral("图标...")), 1, 0);
+        auto *chooseIcon = tableButton(50, QStringLiteral("图标(&I)..."));
+        lookGrid->addWidget(chooseIcon, 1, 0);
         auto *icon = new QLabel(this);
         icon->setObjectName(QStringLiteral("PicIcon"));
-        icon->setPixmap(windowIcon().pixmap(32, 32));
+        icon->setToolTip(QStringLiteral("图片幻灯文件的图标"));
         lookGrid->addWidget(icon, 1, 1);
+        // The chosen icon lives in Temp/, outside the project: read it again on
+        // every refresh, since clearing the pictures drops it.
+        const auto showIcon = [this, icon] {
+            const QImage chosen = IconFileImage(ChosenIcon(this->context().session().workspace()));
+            icon->setPixmap(chosen.isNull() ? windowIcon().pixmap(32, 32) : QPixmap::fromImage(chosen));
+        };
+        onRefresh(showIcon);
+        connect(chooseIcon, &QToolButton::clicked, this, [this, showIcon] {
+            if (heldByJob()) return;
+            chooseSlideshowIcon(this->context().session().workspace(), this);
+            showIcon();
+        });
         lookGrid->setColumnStretch(1, 1);
 
         auto *layout = new QVBoxLayout(this);
