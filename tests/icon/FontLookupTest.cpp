@@ -13,15 +13,6 @@ using pvsm::fixtures::NameRecord;
 
 namespace {
 
-QString writeFont(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
-}
-
 // A face whose family and full name are `family` and `full`.
 QByteArray face(const QString &family, const QString &full = {})
 {
@@ -38,7 +29,7 @@ TEST(FontNames, FamilyFromUtf16AndMacintoshRecords)
 {
     QTemporaryDir dir;
     // The Windows English name wins over a Macintosh one and over other languages.
-    const QString ranked = writeFont(dir, "ranked.ttf",
+    const QString ranked = fixtures::writeBytes(dir, "ranked.ttf",
                                      fontFace({{1, 0, 0, 1, QStringLiteral("Mac Name")},
                                                {3, 1, 0x0804, 1, QStringLiteral("思源黑体")},
                                                {3, 1, 0x0409, 1, QStringLiteral("Source Han Sans")},
@@ -51,11 +42,11 @@ TEST(FontNames, FamilyFromUtf16AndMacintoshRecords)
                                             QStringLiteral("Source Han Sans"), QStringLiteral("Source Han")}));
     EXPECT_EQ(names->fullNames, QStringList{QStringLiteral("Source Han Sans Bold")});
     // A Chinese-only family is read as Chinese, not as bytes.
-    EXPECT_EQ(FontFamilyName(writeFont(dir, "zh.ttf", fontFace({{3, 1, 0x0804, 1, QStringLiteral("楷体")}}))),
+    EXPECT_EQ(FontFamilyName(fixtures::writeBytes(dir, "zh.ttf", fontFace({{3, 1, 0x0804, 1, QStringLiteral("楷体")}}))),
               QStringLiteral("楷体"));
-    EXPECT_EQ(FontFamilyName(writeFont(dir, "mac.ttf", fontFace({{1, 0, 0, 1, QStringLiteral("Geneva")}}))),
+    EXPECT_EQ(FontFamilyName(fixtures::writeBytes(dir, "mac.ttf", fontFace({{1, 0, 0, 1, QStringLiteral("Geneva")}}))),
               QStringLiteral("Geneva"));
-    EXPECT_EQ(FontFamilyName(writeFont(dir, "cff.otf", fontFace({{0, 3, 0, 1, QStringLiteral("Otto")}}, 0x4F54544F))),
+    EXPECT_EQ(FontFamilyName(fixtures::writeBytes(dir, "cff.otf", fontFace({{0, 3, 0, 1, QStringLiteral("Otto")}}, 0x4F54544F))),
               QStringLiteral("Otto"));
 }
 
@@ -63,7 +54,7 @@ TEST(FontNames, CollectionsByFaceAndDamagedFilesRefused)
 {
     QTemporaryDir dir;
     const QString ttc =
-        writeFont(dir, "set.ttc", fixtures::fontCollection({QStringLiteral("First"), QStringLiteral("Second")}));
+        fixtures::writeBytes(dir, "set.ttc", fixtures::fontCollection({QStringLiteral("First"), QStringLiteral("Second")}));
     EXPECT_EQ(FontFamilyName(ttc, 0), QStringLiteral("First"));
     EXPECT_EQ(FontFamilyName(ttc, 1), QStringLiteral("Second"));
     EXPECT_EQ(FontFamilyName(ttc, 2), QString());
@@ -78,18 +69,18 @@ TEST(FontNames, CollectionsByFaceAndDamagedFilesRefused)
     const struct { const char *name; QByteArray bytes; } bad[] = {
         {"version", version}, {"table", tableLength}, {"record", recordLength}, {"cut", good.left(20)},
         {"empty", QByteArray()}};
-    for (const auto &b : bad) EXPECT_EQ(FontFamilyName(writeFont(dir, b.name, b.bytes)), QString()) << b.name;
-    EXPECT_EQ(FontFamilyName(writeFont(dir, "good", good)), QStringLiteral("Good"));
+    for (const auto &b : bad) EXPECT_EQ(FontFamilyName(fixtures::writeBytes(dir, b.name, b.bytes)), QString()) << b.name;
+    EXPECT_EQ(FontFamilyName(fixtures::writeBytes(dir, "good", good)), QStringLiteral("Good"));
 }
 
 TEST(FontLookup, ExactFamilyNotPrefixAndTheFallbacks)
 {
     QTemporaryDir dir;
     // The wider family comes first in the list: a prefix match would take it.
-    const QString black = writeFont(dir, "a-black.ttf", face(QStringLiteral("Arial Black")));
-    const QString bold = writeFont(dir, "b-bold.ttf", face(QStringLiteral("Arial"), QStringLiteral("Arial Bold")));
-    const QString regular = writeFont(dir, "c-regular.ttf", face(QStringLiteral("Arial")));
-    const QString ttc = writeFont(dir, "d.ttc", fixtures::fontCollection({QStringLiteral("Kai"), QStringLiteral("宋体")}));
+    const QString black = fixtures::writeBytes(dir, "a-black.ttf", face(QStringLiteral("Arial Black")));
+    const QString bold = fixtures::writeBytes(dir, "b-bold.ttf", face(QStringLiteral("Arial"), QStringLiteral("Arial Bold")));
+    const QString regular = fixtures::writeBytes(dir, "c-regular.ttf", face(QStringLiteral("Arial")));
+    const QString ttc = fixtures::writeBytes(dir, "d.ttc", fixtures::fontCollection({QStringLiteral("Kai"), QStringLiteral("宋体")}));
     const std::vector<InstalledFace> faces{
         {black, 0, 80, 0}, {bold, 0, 200, 0}, {regular, 0, 80, 0}, {ttc, 0, 80, 0}, {ttc, 1, 80, 0}};
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 using namespace pvsm;
@@ -13,12 +12,7 @@ TEST(IconCli, ScanAndExtractAnIconLibrary)
 {
     QTemporaryDir dir;
     const QByteArray first = fixtures::iconImage(48, 24), second = fixtures::iconImage(32, 8, '\x21');
-    const QString path = dir.filePath("set.icl");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(100, '\1') + first + second);
-    }
+    const QString path = fixtures::writeBytes(dir, "set.icl", QByteArray(100, '\1') + first + second);
     const test::CliRun scan = cli({QStringLiteral("icon"), QStringLiteral("scan"), path});
     EXPECT_EQ(scan.exitCode, 0) << scan.err.toStdString();
     EXPECT_EQ(scan.out, QStringLiteral("Icon: 图标 - 001  48*48  24位\t100\t7336\n"
@@ -27,9 +21,7 @@ TEST(IconCli, ScanAndExtractAnIconLibrary)
     const QString out = dir.filePath("two.ico");
     const test::CliRun extract = cli({QStringLiteral("icon"), QStringLiteral("extract"), path, QStringLiteral("2"), out});
     EXPECT_EQ(extract.exitCode, 0) << extract.err.toStdString();
-    QFile ico(out);
-    ASSERT_TRUE(ico.open(QIODevice::ReadOnly));
-    const QByteArray bytes = ico.readAll();
+    const QByteArray bytes = fixtures::fileBytes(out);
     EXPECT_EQ(bytes.size(), 22 + 2216);
     EXPECT_EQ(bytes.mid(22), second);
 

@@ -14,18 +14,9 @@ using pvsm::fixtures::iconImage;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using fixtures::fileBytes;
 
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+void write(const QString &path, const QByteArray &bytes) { ASSERT_FALSE(fixtures::writeBytes(path, bytes).isEmpty()); }
 
 // A copy of the probe program, which carries the slot as the player does.
 QString probeCopy(const QTemporaryDir &dir)
@@ -66,11 +57,11 @@ TEST(IconSlot, ReplacedIconIsWhatThePlayerReads)
     EXPECT_EQ(runProbe(program), QStringLiteral("0\n\n"));
 
     // The largest image offered fills the slot; only the slot's bytes change.
-    const QByteArray before = readAll(program);
+    const QByteArray before = fileBytes(program);
     const QByteArray ico = SingleImageIcon(iconImage(48, 32, '\x33'), 48, 32);
     write(dir.filePath("icofinal.ico"), ico);
     ASSERT_TRUE(ReplaceIcon(dir.filePath("icofinal.ico"), program));
-    const QByteArray after = readAll(program);
+    const QByteArray after = fileBytes(program);
     ASSERT_EQ(after.size(), before.size());
     const ElfFile::Range slot = *FindIconSlot(program);
     EXPECT_EQ(after.left(slot.offset), before.left(slot.offset));
@@ -83,7 +74,7 @@ TEST(IconSlot, ReplacedIconIsWhatThePlayerReads)
     write(dir.filePath("small.ico"), small);
     ASSERT_TRUE(ReplaceIcon(dir.filePath("small.ico"), program));
     EXPECT_EQ(ReadIconSlot(program), small);
-    EXPECT_EQ(readAll(program).mid(slot.offset + kIconSlotHeader + small.size(), 64), QByteArray(64, '\0'));
+    EXPECT_EQ(fileBytes(program).mid(slot.offset + kIconSlotHeader + small.size(), 64), QByteArray(64, '\0'));
 }
 
 TEST(IconSlot, FirstImageOfAManyImageIconFileIsTaken)
@@ -112,7 +103,7 @@ TEST(IconSlot, RefusalsLeaveTheProgramUnchanged)
 {
     QTemporaryDir dir;
     const QString program = probeCopy(dir);
-    const QByteArray before = readAll(program);
+    const QByteArray before = fileBytes(program);
     const QByteArray good = SingleImageIcon(iconImage(32, 8), 32, 8);
 
     // An image larger than the slot, a truncated icon file, a cursor file, no file.
@@ -125,7 +116,7 @@ TEST(IconSlot, RefusalsLeaveTheProgramUnchanged)
         EXPECT_FALSE(ReplaceIcon(dir.filePath(icon.name), program)) << icon.name;
     }
     EXPECT_FALSE(ReplaceIcon(dir.filePath("none.ico"), program));
-    EXPECT_EQ(readAll(program), before);
+    EXPECT_EQ(fileBytes(program), before);
 
     // Programs without a slot we recognise.
     write(dir.filePath("good.ico"), good);
@@ -144,7 +135,7 @@ TEST(IconSlot, RefusalsLeaveTheProgramUnchanged)
         write(dir.filePath(p.name), p.bytes);
         EXPECT_FALSE(FindIconSlot(dir.filePath(p.name))) << p.name;
         EXPECT_FALSE(ReplaceIcon(dir.filePath("good.ico"), dir.filePath(p.name))) << p.name;
-        EXPECT_EQ(readAll(dir.filePath(p.name)), p.bytes) << p.name;
+        EXPECT_EQ(fileBytes(dir.filePath(p.name)), p.bytes) << p.name;
     }
     // The crafted file with a proper slot is accepted, so the refusals above are the damage's doing.
     write(dir.filePath("crafted"), fixtures::elfWithSection(kIconSlotSection, emptySlot()));

@@ -14,15 +14,6 @@ using pvsm::fixtures::iconImage;
 
 namespace {
 
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
-}
-
 QImage decodeIco(const QByteArray &ico)
 {
     QBuffer buffer;
@@ -95,7 +86,7 @@ TEST(IconScan, HeaderFieldsAreCheckedWhole)
 TEST(IconScan, FileRulesForSizeAndPrograms)
 {
     QTemporaryDir dir;
-    EXPECT_EQ(ScanIconFile(writeFile(dir, "small.ico", QByteArray(20, '\0'))).problem, IconScanProblem::TooSmall);
+    EXPECT_EQ(ScanIconFile(fixtures::writeBytes(dir, "small.ico", QByteArray(20, '\0'))).problem, IconScanProblem::TooSmall);
     EXPECT_EQ(ScanIconFile(dir.filePath("missing.ico")).problem, IconScanProblem::Unreadable);
 
     // A 5 MB program is scanned in its first 2,000,000 bytes only; a library
@@ -104,33 +95,33 @@ TEST(IconScan, FileRulesForSizeAndPrograms)
     const QByteArray image = iconImage(32, 32);
     big.replace(1000, image.size(), image);
     big.replace(3000000, image.size(), image);
-    const IconScan program = ScanIconFile(writeFile(dir, "big.EXE", big));
+    const IconScan program = ScanIconFile(fixtures::writeBytes(dir, "big.EXE", big));
     EXPECT_TRUE(program.program);
     ASSERT_EQ(program.hits.size(), 1u);
     EXPECT_EQ(program.hits[0].offset, 1000);
     QByteArray library(kScanFileLimit + 1, '\0');
     library.replace(1000, image.size(), image);
-    EXPECT_EQ(ScanIconFile(writeFile(dir, "big.dll", library)).problem, IconScanProblem::TooLarge);
+    EXPECT_EQ(ScanIconFile(fixtures::writeBytes(dir, "big.dll", library)).problem, IconScanProblem::TooLarge);
     library.chop(1);
-    EXPECT_EQ(ScanIconFile(writeFile(dir, "edge.dll", library)).hits.size(), 1u);
+    EXPECT_EQ(ScanIconFile(fixtures::writeBytes(dir, "edge.dll", library)).hits.size(), 1u);
 
     // An ELF executable counts as a program whatever its name; a library does not.
     QByteArray elf = fixtures::elfWithSection(".data", QByteArray(64, '\0'), 2 /* ET_EXEC */);
     elf.append(QByteArray(kScanFileLimit, '\0'));
     elf.replace(1000, image.size(), image);
-    const IconScan elfProgram = ScanIconFile(writeFile(dir, "player", elf));
+    const IconScan elfProgram = ScanIconFile(fixtures::writeBytes(dir, "player", elf));
     EXPECT_TRUE(elfProgram.program);
     EXPECT_EQ(elfProgram.hits.size(), 1u);
     EXPECT_TRUE(IsElfProgram(dir.filePath("player")));
     const QByteArray lib = fixtures::elfWithSection(".data", QByteArray(64, '\0'), 3 /* ET_DYN, no interpreter */);
-    EXPECT_FALSE(IsElfProgram(writeFile(dir, "libx.so", lib)));
+    EXPECT_FALSE(IsElfProgram(fixtures::writeBytes(dir, "libx.so", lib)));
 }
 
 TEST(IconScan, ExtractionMakesASingleImageIconFile)
 {
     QTemporaryDir dir;
     const QByteArray image = iconImage(48, 24);
-    const QString path = writeFile(dir, "icons.icl", QByteArray(123, '\7') + image + QByteArray(10, '\0'));
+    const QString path = fixtures::writeBytes(dir, "icons.icl", QByteArray(123, '\7') + image + QByteArray(10, '\0'));
     const IconScan scan = ScanIconFile(path);
     ASSERT_EQ(scan.hits.size(), 1u);
     const QByteArray ico = ExtractIcon(path, scan.hits[0]);
@@ -147,7 +138,7 @@ TEST(IconScan, ExtractionMakesASingleImageIconFile)
     EXPECT_EQ(decodeIco(ico).size(), QSize(48, 48));
 
     // The file changed since it was scanned: nothing is made of other bytes.
-    writeFile(dir, "icons.icl", QByteArray(8000, '\0'));
+    fixtures::writeBytes(dir, "icons.icl", QByteArray(8000, '\0'));
     EXPECT_TRUE(ExtractIcon(path, scan.hits[0]).isEmpty());
 }
 
@@ -173,7 +164,7 @@ TEST(IconScan, PngBecomesOne48PixelIconWithAlpha)
     EXPECT_EQ(qAlpha(icon.pixel(2, 2)), 0);
     EXPECT_EQ(icon.pixel(45, 45), qRgba(200, 30, 40, 255));
 
-    writeFile(dir, "broken.png", QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(40, 'z'));
+    fixtures::writeBytes(dir, "broken.png", QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(40, 'z'));
     EXPECT_EQ(ScanIconFile(dir.filePath("broken.png")).problem, IconScanProblem::NotAPicture);
 }
 

@@ -10,7 +10,8 @@ add_dependencies(icon_tests pvsm-cli icon_slot_probe)
 
 # A program that carries the player's icon slot and prints what its slot
 # holds, as the player reads it.
-add_executable(icon_slot_probe ${CMAKE_CURRENT_LIST_DIR}/IconSlotProbe.cpp $<TARGET_OBJECTS:pvsm_icon_slot>)
-target_include_directories(icon_slot_probe PRIVATE $<TARGET_PROPERTY:pvsm_icon_slot,INTERFACE_INCLUDE_DIRECTORIES>)
+# The player links the slot the same way.
+add_executable(icon_slot_probe ${CMAKE_CURRENT_LIST_DIR}/IconSlotProbe.cpp)
+target_link_libraries(icon_slot_probe PRIVATE pvsm_icon_slot)
 set_target_properties(icon_slot_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 target_compile_definitions(icon_tests PRIVATE ICON_SLOT_PROBE="$<TARGET_FILE:icon_slot_probe>")

@@ -5,12 +5,33 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <vector>
 
 namespace pvsm::fixtures {
+
+// The whole file; empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes `bytes` as the whole file and returns its path (empty on failure).
+inline QString writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) return {};
+    return path;
+}
+inline QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    return writeBytes(dir.filePath(name), bytes);
+}
 
 inline void putLE(QByteArray &b, uint64_t v, int bytes)
 {

@@ -1,3 +1,4 @@
+#include "CoreOptions.h"
 #include "EditorContext.h"
 #include "GuiPrompter.h"
 #include "IconChoice.h"
@@ -20,20 +21,15 @@
 using namespace pvsm;
 using namespace pvsm::ui;
 
+using fixtures::fileBytes;
+using fixtures::writeBytes;
+
 namespace {
 
-QByteArray readAll(const QString &path)
+// An editor core working in `dir`, without its window.
+std::unique_ptr<AppCore> startCore(const QTemporaryDir &dir, Prompter &prompter)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
+    return AppCore::start(test::coreOptionsFor(dir.path()), prompter);
 }
 
 } // namespace
@@ -44,7 +40,7 @@ TEST(IconChooser, ListsTheIconsOfTheFileUnderTheCursorAndExtractsTheSelection)
     const Workspace workspace(dir.path(), dir.path());
     ASSERT_TRUE(workspace.prepare());
     const QByteArray first = fixtures::iconImage(48, 24), second = fixtures::iconImage(32, 32, '\x44');
-    const QString icons = writeFile(dir.filePath("set.icl"), QByteArray(50, '\0') + first + second);
+    const QString icons = writeBytes(dir.filePath("set.icl"), QByteArray(50, '\0') + first + second);
 
     IconChooser chooser(workspace);
     EXPECT_EQ(chooser.windowTitle(), QStringLiteral("加入图标文件"));
@@ -56,16 +52,16 @@ TEST(IconChooser, ListsTheIconsOfTheFileUnderTheCursorAndExtractsTheSelection)
     EXPECT_EQ(list->item(0)->text(), QStringLiteral("图标 - 001  48*48  24位"));
     EXPECT_EQ(list->item(1)->text(), QStringLiteral("图标 - 002  32*32  32位"));
     EXPECT_EQ(list->currentRow(), 0);
-    EXPECT_EQ(readAll(workspace.tempIconPath()), SingleImageIcon(first, 48, 24));
+    EXPECT_EQ(fileBytes(workspace.tempIconPath()), SingleImageIcon(first, 48, 24));
     auto *preview = chooser.findChild<QLabel *>(QStringLiteral("PicIconPreview"));
     ASSERT_NE(preview, nullptr);
     EXPECT_FALSE(preview->pixmap().isNull());
 
     list->setCurrentRow(1);
-    EXPECT_EQ(readAll(workspace.tempIconPath()), SingleImageIcon(second, 32, 32));
+    EXPECT_EQ(fileBytes(workspace.tempIconPath()), SingleImageIcon(second, 32, 32));
 
     // A file without icons empties the list, the preview and the extracted image.
-    chooser.showIconsOf(writeFile(dir.filePath("notes.txt"), QByteArray(400, 'n')));
+    chooser.showIconsOf(writeBytes(dir.filePath("notes.txt"), QByteArray(400, 'n')));
     EXPECT_EQ(list->count(), 0);
     EXPECT_TRUE(preview->pixmap().isNull());
     EXPECT_FALSE(QFile::exists(workspace.tempIconPath()));
@@ -77,10 +73,7 @@ TEST(IconChooser, SectionShowsTheChosenIconAndClearingAllPicturesDropsIt)
 {
     QTemporaryDir dir;
     GuiPrompter prompter;
-    AppCore::Options o;
-    o.workspace = Workspace(dir.path(), dir.path());
-    o.display.screen = {1920, 1080};
-    std::unique_ptr<AppCore> core = AppCore::start(o, prompter);
+    std::unique_ptr<AppCore> core = startCore(dir, prompter);
     QUndoStack undo;
     EditorContext context(*core, prompter, undo);
     ASSERT_TRUE(core->session().open(QStringLiteral(PVSM_DEMO_PROJECT)));
@@ -94,6 +87,7 @@ TEST(IconChooser, SectionShowsTheChosenIconAndClearingAllPicturesDropsIt)
     auto *icon = other.findChild<QLabel *>(QStringLiteral("PicIcon"));
     ASSERT_NE(icon, nullptr);
     const QImage standard = icon->pixmap().toImage();
+    const QString standardText = icon->text();
 
     // An icon confirmed in the chooser: a red 32-pixel square.
     const Workspace &workspace = core->session().workspace();
@@ -113,18 +107,16 @@ TEST(IconChooser, SectionShowsTheChosenIconAndClearingAllPicturesDropsIt)
     EXPECT_FALSE(QFile::exists(workspace.chosenIconPath()));
     EXPECT_EQ(ChosenIcon(workspace), QString());
     EXPECT_EQ(icon->pixmap().toImage(), standard);
+    EXPECT_EQ(icon->text(), standardText);
 }
 
 TEST(IconChooser, NewProjectDropsTheChosenIcon)
 {
     QTemporaryDir dir;
     GuiPrompter prompter;
-    AppCore::Options o;
-    o.workspace = Workspace(dir.path(), dir.path());
-    o.display.screen = {1920, 1080};
-    std::unique_ptr<AppCore> core = AppCore::start(o, prompter);
+    std::unique_ptr<AppCore> core = startCore(dir, prompter);
     const Workspace &workspace = core->session().workspace();
-    writeFile(workspace.chosenIconPath(), SingleImageIcon(fixtures::iconImage(32, 8), 32, 8));
+    writeBytes(workspace.chosenIconPath(), SingleImageIcon(fixtures::iconImage(32, 8), 32, 8));
     core->session().newProject();
     EXPECT_FALSE(QFile::exists(workspace.chosenIconPath()));
 }
