@@ -513,7 +513,13 @@ public:
         // every refresh, since clearing the pictures drops it.
         const auto showIcon = [this, icon] {
             const QImage chosen = IconFileImage(ChosenIcon(this->context().session().workspace()));
-            icon->setPixmap(chosen.isNull() ? windowIcon().pixmap(32, 32) : QPixmap::fromImage(chosen));
+            const QPixmap standard = windowIcon().pixmap(32, 32);
+            if (!chosen.isNull())
+                icon->setPixmap(QPixmap::fromImage(chosen));
+            else if (!standard.isNull())
+                icon->setPixmap(standard);
+            else
+                icon->setText(QStringLiteral("（默认图标）"));
         };
         onRefresh(showIcon);
         connect(chooseIcon, &QToolButton::clicked, this, [this, showIcon] {
