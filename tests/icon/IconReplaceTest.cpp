@@ -163,6 +163,10 @@ TEST(IconSlot, SectionTablesPointingOutsideTheFileAreRefused)
         if (!parsed) continue;
         EXPECT_FALSE(parsed->findSection(kIconSlotSection, read(bad))) << d.at;
     }
+    QByteArray entrySize = good;
+    entrySize[58] = char(0xFF); // section header entries of 65535 bytes
+    entrySize[59] = char(0xFF);
+    EXPECT_FALSE(ElfFile::parse(entrySize, entrySize.size()));
     QByteArray table = good;
     table[40] = char(0xF0); // section header table offset beyond the file
     table[44] = char(0x7F);

@@ -181,4 +181,11 @@ TEST(IconScan, DamagedIconFilesAreRefused)
     offset[18] = char(0xF0);
     offset[21] = char(0x7F);
     EXPECT_FALSE(ParseIconFile(offset));
+    // The image may not start inside the directory: two entries end at 38.
+    QByteArray inside = ico.left(22) + QByteArray(16, '\0') + ico.mid(22);
+    inside[4] = 2;
+    inside[18] = 30;
+    EXPECT_FALSE(ParseIconFile(inside));
+    inside[18] = 38;
+    EXPECT_TRUE(ParseIconFile(inside));
 }

@@ -11,6 +11,9 @@ constexpr quint32 kProgramInterp = 3;  // PT_INTERP
 constexpr quint32 kExtendedIndex = 0xFFFF; // SHN_XINDEX
 // Section names are short; a name table beyond this is damage, not a program.
 constexpr qint64 kMaxNameTable = 16 << 20;
+// Table entries are 32 to 64 bytes; allowing some growth keeps either table
+// below 65535 x 128 bytes, however large the file.
+constexpr quint32 kMaxEntrySize = 128;
 
 } // namespace
 
@@ -48,8 +51,8 @@ std::optional<ElfFile> ElfFile::parse(QByteArrayView head, qint64 fileSize)
     elf.m_shnum = quint32(elf.word(head, rest + 6, 2));
     elf.m_shstrndx = quint32(elf.word(head, rest + 8, 2));
     const quint32 minPh = elf.m_is64 ? 56 : 32, minSh = elf.m_is64 ? 64 : 40;
-    if (elf.m_phnum > 0 && elf.m_phentsize < minPh) return std::nullopt;
-    if (elf.m_shnum > 0 && elf.m_shentsize < minSh) return std::nullopt;
+    if (elf.m_phnum > 0 && (elf.m_phentsize < minPh || elf.m_phentsize > kMaxEntrySize)) return std::nullopt;
+    if (elf.m_shnum > 0 && (elf.m_shentsize < minSh || elf.m_shentsize > kMaxEntrySize)) return std::nullopt;
     if (!elf.programHeaderRange().fitsIn(fileSize)) elf.m_phnum = 0;
     return elf;
 }

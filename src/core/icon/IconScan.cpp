@@ -3,7 +3,6 @@
 #include "ElfFile.h"
 #include "FileBytes.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 
@@ -236,7 +235,7 @@ std::optional<IconFileImage> ParseIconFile(QByteArrayView ico)
 {
     if (ico.size() < 22 || u16le(ico, 0) != 0 || u16le(ico, 2) != 1 || u16le(ico, 4) < 1) return std::nullopt;
     const quint32 length = u32le(ico, 14), offset = u32le(ico, 18);
-    if (offset < 6 + 16 * quint32(u16le(ico, 4)) && offset < 22) return std::nullopt;
+    if (offset < 6 + 16 * quint32(u16le(ico, 4))) return std::nullopt; // inside the directory
     if (length == 0 || offset > quint64(ico.size()) || length > quint64(ico.size()) - offset) return std::nullopt;
     IconFileImage result;
     result.edge = uchar(ico[6]) == 0 ? 256 : uchar(ico[6]);
