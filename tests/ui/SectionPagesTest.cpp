@@ -67,7 +67,7 @@ TEST(SectionPages, EveryControlIsThereUnderItsNameWithItsTip)
         {8, 37, "选择一张需要在片头显示的图片 ", true},
         {8, 41, "选择片头或片尾文字的大小、颜色等 ", true},
         {10, 38, "选择一张图片在打开图片幻灯时显示的Logo图片 ", true},
-        {10, 50, "为完整图片幻灯文件自定义一个图标 ", false},
+        {10, 50, "为完整图片幻灯文件自定义一个图标 ", true},
     };
     for (const Button &b : buttons) {
         auto *button = editor.control<QToolButton>(b.section, QStringLiteral("PicBtn_%1").arg(b.index));

@@ -5,8 +5,11 @@
 #include "EditorContext.h"
 #include "FrmFont.h"
 #include "GuiPrompter.h"
+#include "IconChoice.h"
+#include "IconChooser.h"
 #include "NumberRules.h"
 #include "PictureListCommands.h"
+#include "ProjectSession.h"
 #include "Sections.h"
 #include "SettingsCommands.h"
 #include "TextStyleRules.h"
@@ -508,11 +511,30 @@ public:
                                           [](Settings &s, const QString &path) { s.logoImage = path; }),
                             0, 0);
         lookGrid->addWidget(pathLabel(QStringLiteral("LblLogoImage"), [](const Settings &s) { return s.logoImage; }), 0, 1);
-        lookGrid->addWidget(laterButton(50, QStringLiteral("图标...")), 1, 0);
+        auto *chooseIcon = tableButton(50, QStringLiteral("图标(&I)..."));
+        lookGrid->addWidget(chooseIcon, 1, 0);
         auto *icon = new QLabel(this);
         icon->setObjectName(QStringLiteral("PicIcon"));
-        icon->setPixmap(windowIcon().pixmap(32, 32));
+        icon->setToolTip(QStringLiteral("图片幻灯文件的图标"));
         lookGrid->addWidget(icon, 1, 1);
+        // The chosen icon lives in Temp/, outside the project: read it again on
+        // every refresh, since clearing the pictures drops it.
+        const auto showIcon = [this, icon] {
+            const QImage chosen = IconFileImage(ChosenIcon(this->context().session().workspace()));
+            const QPixmap standard = windowIcon().pixmap(32, 32);
+            if (!chosen.isNull())
+                icon->setPixmap(QPixmap::fromImage(chosen));
+            else if (!standard.isNull())
+                icon->setPixmap(standard);
+            else
+                icon->setText(QStringLiteral("（默认图标）"));
+        };
+        onRefresh(showIcon);
+        connect(chooseIcon, &QToolButton::clicked, this, [this, showIcon] {
+            if (heldByJob()) return;
+            chooseSlideshowIcon(this->context().session().workspace(), this);
+            showIcon();
+        });
         lookGrid->setColumnStretch(1, 1);
 
         auto *layout = new QVBoxLayout(this);
