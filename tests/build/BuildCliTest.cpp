@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@
 using pvsm::test::cli;
 using pvsm::test::CliRun;
 
+using pvsm::test::readAll;
+
 namespace {
 
 QString picture(const QTemporaryDir &dir, const QString &name, int w, int h)
@@ -20,12 +23,6 @@ QString picture(const QTemporaryDir &dir, const QString &name, int w, int h)
     const QString path = dir.filePath(name);
     img.save(path);
     return path;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QStringList resourceLines(const QString &out)

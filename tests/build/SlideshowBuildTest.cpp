@@ -5,6 +5,7 @@
 #include "Scramble.h"
 #include "SlideshowBuild.h"
 #include "SlideshowPackage.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,19 +21,10 @@
 using namespace pvsm;
 using pvsm::test::FakePrompter;
 
+using pvsm::test::readAll;
+using pvsm::test::writeAll;
+
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QByteArray pictureBytes(int w, int h, const char *format, int quality = 90)
 {
@@ -349,4 +341,17 @@ TEST(SlideshowBuild, FinishTextCutsTheSizeToHundredths)
         EXPECT_EQ(text, QStringLiteral("幻灯名称： 名\r\n图片总数： 3\r\n音乐总数： 1\r\n文件大小： ") + QLatin1String(c.size)
                             + QStringLiteral(" MB\r\n保存路径： /o/show"));
     }
+}
+
+TEST(SlideshowBuild, StartingASlideshowRunsTheFileItselfOrSaysWhyNot)
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("prog with space"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/true"), program));
+    QString error;
+    EXPECT_TRUE(StartSlideshow(program, &error)) << error.toStdString(); // no shell splits the name
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    writeAll(plain, "not a program");
+    EXPECT_FALSE(StartSlideshow(plain, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("plain"))) << error.toStdString();
 }

@@ -10,13 +10,7 @@ using namespace pvsm;
 
 namespace {
 
-ProjectEnvironment env()
-{
-    ProjectEnvironment e;
-    e.screenWidth = 1600;
-    e.screenHeight = 900;
-    return e;
-}
+const ProjectEnvironment kEnv;
 
 QString touch(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes = "x")
 {
@@ -29,9 +23,9 @@ QString touch(const QTemporaryDir &dir, const QString &name, const QByteArray &b
 
 Project twoPictures(const QTemporaryDir &dir)
 {
-    Project p = Project::makeDefault(env());
-    p.pictures.push_back(p.newPicture(touch(dir, QStringLiteral("a.jpg")), env()));
-    p.pictures.push_back(p.newPicture(touch(dir, QStringLiteral("b.jpg")), env()));
+    Project p = Project::makeDefault(kEnv);
+    p.pictures.push_back(p.newPicture(touch(dir, QStringLiteral("a.jpg")), kEnv));
+    p.pictures.push_back(p.newPicture(touch(dir, QStringLiteral("b.jpg")), kEnv));
     return p;
 }
 
