@@ -17,6 +17,8 @@ class QTimer;
 namespace pvsm {
 class AppCore;
 struct Project;
+enum class EditingText;
+enum class PlacementTarget;
 } // namespace pvsm
 
 namespace pvsm::ui {
@@ -67,6 +69,8 @@ public:
 signals:
     // The build command passed its checks: the build dialog opens.
     void buildRequested();
+    // The Preview button or menu entry (no job running).
+    void previewRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -97,8 +101,12 @@ private:
 
     void onProjectChanged();
     void updateTitle();
+    // The picture, the section's text and its marker on the editing view.
     void updateView();
     void updateMarker();
+    PlacementTarget placementTarget(bool markerShown) const;
+    EditingText editingText() const;
+    QSize editingScreen() const;
     void firstActivation();
 
     AppCore &m_core;

@@ -4,6 +4,7 @@
 #include "FrameFixtures.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
+#include "EditorCore.h"
 #include "StartUp.h"
 
 #include <QAbstractButton>
@@ -84,11 +85,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        AppCore::Options options;
-        options.workspace = Workspace(dir.filePath(QStringLiteral("prog")), dir.filePath(QStringLiteral("prog")));
-        QDir().mkpath(options.workspace.workDir());
-        options.uiFont = QApplication::font().family();
-        core = AppCore::start(options, prompter);
+        core = test::startEditorCore(dir, prompter);
         ASSERT_TRUE(core);
         window = std::make_unique<MainWindow>(*core, prompter);
     }
@@ -172,7 +169,7 @@ TEST_F(WindowTest, EveryButtonHasItsNameCaptionAndExactToolTip)
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(r.tip)) << r.index;
         EXPECT_EQ(b->isCheckable(), r.index >= 1 && r.index <= 10) << r.index;
     }
-    EXPECT_FALSE(button(11)->isEnabled()); // the preview comes later; its tip stays
+    EXPECT_TRUE(button(11)->isEnabled());
 }
 
 TEST_F(WindowTest, SectionButtonsAndMenuEntriesShowTheirPage)
@@ -197,8 +194,9 @@ TEST_F(WindowTest, SectionButtonsAndMenuEntriesShowTheirPage)
 TEST_F(WindowTest, ClicksAreIgnoredWhileAJobRuns)
 {
     addPictures(2);
-    int builds = 0;
+    int builds = 0, previews = 0;
     QObject::connect(window.get(), &MainWindow::buildRequested, [&] { ++builds; });
+    QObject::connect(window.get(), &MainWindow::previewRequested, [&] { ++previews; });
     core->session().setBusy(true);
     button(3)->click();
     EXPECT_EQ(window->currentSection(), 1);
@@ -208,13 +206,19 @@ TEST_F(WindowTest, ClicksAreIgnoredWhileAJobRuns)
     button(0)->click();
     window->findChild<QAction *>(QStringLiteral("mnuBuild"))->trigger();
     window->findChild<QAction *>(QStringLiteral("mnuSection_6"))->trigger();
+    button(11)->click();
+    window->findChild<QAction *>(QStringLiteral("mnuPreview"))->trigger();
     EXPECT_EQ(builds, 0);
+    EXPECT_EQ(previews, 0);
     EXPECT_EQ(window->currentSection(), 1);
     core->session().setBusy(false);
     button(0)->click();
     EXPECT_EQ(builds, 1);
     window->findChild<QAction *>(QStringLiteral("mnuBuild"))->trigger();
     EXPECT_EQ(builds, 2);
+    button(11)->click();
+    window->findChild<QAction *>(QStringLiteral("mnuPreview"))->trigger();
+    EXPECT_EQ(previews, 2);
 }
 
 TEST_F(WindowTest, BuildNeedsTwoPicturesAndAClickDuringACommandIsIgnored)
@@ -403,7 +407,7 @@ TEST(EditingViewTest, TheChosenFrameIsDrawnOverThePicture)
     project.settings.imgDrawScale = 4; // stretched: the picture fills the view
     project.pictures.push_back(project.newPicture(path, env));
     auto shown = [&](const QByteArray &bytes) {
-        view.showPicture(project, 0, QSize(1920, 1080), bytes);
+        view.showPicture(project, 0, QSize(1920, 1080), EditingText::Slide, bytes);
         while (view.composing())
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         return view.grab().toImage();

@@ -58,6 +58,7 @@ RemovePictureCommand::RemovePictureCommand(EditorContext &context, int index)
 ClearPicturesCommand::ClearPicturesCommand(EditorContext &context)
     : ListEditCommand(context, QStringLiteral("清空图片"), [](EditorContext &c) {
           clearPictures(c.project());
+          c.session().workspace().dropChosenIcon();
           c.setCurrentPicture(-1);
       })
 {

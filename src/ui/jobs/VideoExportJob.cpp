@@ -1,51 +1,9 @@
 #include "VideoExportJob.h"
 
-#include "JobRunner.h"
-#include "ProgressWindow.h"
+#include "ProgressJob.h"
 #include "Soundtrack.h"
 
-#include <QEventLoop>
-#include <QWidget>
-
 namespace pvsm::ui {
-
-namespace {
-
-// The busy flag and the hourglass for as long as a job runs, however it ends.
-class BusyScope
-{
-public:
-    BusyScope(ProjectSession &session, QWidget *window)
-        : m_session(session)
-        , m_window(window)
-    {
-        m_session.setBusy(true);
-        if (m_window) {
-            m_hadCursor = m_window->testAttribute(Qt::WA_SetCursor);
-            m_cursor = m_window->cursor();
-            m_window->setCursor(Qt::BusyCursor);
-        }
-    }
-    ~BusyScope()
-    {
-        m_session.setBusy(false);
-        if (!m_window) return;
-        if (m_hadCursor)
-            m_window->setCursor(m_cursor);
-        else
-            m_window->unsetCursor();
-    }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    ProjectSession &m_session;
-    QWidget *m_window;
-    bool m_hadCursor = false;
-    QCursor m_cursor;
-};
-
-} // namespace
 
 ExportOutcome runVideoExport(QWidget *parent, ProjectSession &session, Prompter &windowPrompter,
                              const ExportOptions &options,
@@ -54,29 +12,14 @@ ExportOutcome runVideoExport(QWidget *parent, ProjectSession &session, Prompter 
     // The job reads its own copy: the window draws from the session's while it runs.
     const Project project = session.project();
     const Workspace workspace = session.workspace();
-    BusyScope busy(session, parent);
-
-    ProgressWindow progress(parent, project.settings.isShowTip);
-    progress.hide();
-    if (onProgressWindow) onProgressWindow(progress);
-
     ExportOutcome outcome;
-    JobRunner runner(windowPrompter);
-    QEventLoop loop;
-    QObject::connect(&runner, &JobRunner::progressChanged, &progress, [&progress](int percent, const QString &caption) {
-        progress.setProgress(percent, caption);
-        if (!progress.isVisible()) {
-            progress.show();
-            progress.raise();
-        }
-    });
-    QObject::connect(&progress, &ProgressWindow::cancelRequested, &runner, &JobRunner::cancel);
-    QObject::connect(&runner, &JobRunner::finished, &loop, &QEventLoop::quit);
-    runner.start([&outcome, &project, &workspace, &options](const JobControl &control, Prompter &prompter) {
-        outcome = ExportAvi(project, workspace, options, prompter, control,
-                            makeProjectSoundtrackFactory(workspace, prompter));
-    });
-    loop.exec();
+    runWithProgress(
+        parent, session, windowPrompter,
+        [&outcome, &project, &workspace, &options](const JobControl &control, Prompter &prompter) {
+            outcome = ExportAvi(project, workspace, options, prompter, control,
+                                makeProjectSoundtrackFactory(workspace, prompter));
+        },
+        onProgressWindow);
     return outcome;
 }
 

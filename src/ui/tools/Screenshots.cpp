@@ -1,8 +1,11 @@
 #include "Screenshots.h"
 
 #include "EditingView.h"
+#include "EditorContext.h"
+#include "FrmFont.h"
 #include "HelpWindow.h"
 #include "MainWindow.h"
+#include "TextStyleRules.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,10 +16,6 @@
 
 namespace pvsm::ui {
 
-namespace {
-
-// Lets layouts settle and the view's composition finish (bounded, so a
-// broken picture cannot hang the tool).
 void settle(MainWindow &window)
 {
     QElapsedTimer t;
@@ -26,8 +25,6 @@ void settle(MainWindow &window)
         if (window.editingView()->composing()) QThread::msleep(5);
     } while ((window.editingView()->composing() || t.elapsed() < 150) && t.elapsed() < 10000);
 }
-
-} // namespace
 
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size)
 {
@@ -53,6 +50,18 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
         settle(window);
         if (menu->grab().save(QDir(dir).filePath(prefix + QStringLiteral("-menu-%1.png").arg(++menuNumber)))) ++written;
         menu->hide();
+    }
+    // The text style dialog of each kind, over the window as the style buttons open it.
+    for (int kind = kStyleCaption; kind <= kStyleLyricHighlight; ++kind) {
+        FrmFont dialog(kind, window.context().project().settings, &window);
+        dialog.show();
+        settle(window);
+        if (dialog.grab().save(QDir(dir).filePath(prefix + QStringLiteral("-style-%1.png").arg(kind)))) ++written;
+        if (kind != kStyleCaption) continue;
+        // Enlarged by the user: the lists take the room.
+        dialog.resize(dialog.size() * 3 / 2);
+        settle(window);
+        if (dialog.grab().save(QDir(dir).filePath(prefix + QStringLiteral("-style-1-larger.png")))) ++written;
     }
     window.selectSection(1);
     window.showHelp(QStringLiteral("add-music"));
