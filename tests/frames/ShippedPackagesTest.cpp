@@ -5,6 +5,7 @@
 #include "Resources.h"
 #include "TextTexture.h"
 
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -143,4 +144,30 @@ TEST(ShippedPackages, TheRainbowTextureComesFromTheResourcePackage)
     ASSERT_TRUE(shippedTexture.loadFromData(ResourceEntryBytes(shipped(), QStringLiteral("RAINBOW.JPG"))));
     EXPECT_EQ(rainbowTexture(), shippedTexture.convertToFormat(QImage::Format_RGB32));
     setRainbowTexture({});
+}
+
+// The builder packs the project's frame: the picture of its frame number.
+TEST(ShippedPackages, ABuiltSlideshowCarriesTheChosenFrame)
+{
+    QTemporaryDir dir;
+    QImage photo(64, 48, QImage::Format_RGB32);
+    photo.fill(Qt::darkGreen);
+    const QString a = dir.filePath(QStringLiteral("a.png")), b = dir.filePath(QStringLiteral("b.png"));
+    ASSERT_TRUE(photo.save(a) && photo.save(b));
+    const QString aps = dir.filePath(QStringLiteral("show.aps"));
+    ASSERT_EQ(test::cli({QStringLiteral("project"), QStringLiteral("new"), aps, QStringLiteral("--picture"), a,
+                         QStringLiteral("--picture"), b, QStringLiteral("--set"), QStringLiteral("PictureFrameNum=2")})
+                  .exitCode,
+              0);
+    const QString show = dir.filePath(QStringLiteral("show"));
+    const test::CliRun built = test::cli({QStringLiteral("build"), aps, show});
+    ASSERT_EQ(built.exitCode, 0) << built.err.toStdString();
+    const QString frame = dir.filePath(QStringLiteral("frame.png"));
+    ASSERT_EQ(test::cli({QStringLiteral("package"), QStringLiteral("extract"), show, QStringLiteral("PictureFrameData"),
+                         frame})
+                  .exitCode,
+              0);
+    QFile extracted(frame);
+    ASSERT_TRUE(extracted.open(QIODevice::ReadOnly));
+    EXPECT_EQ(extracted.readAll(), LoadFramePackages(shipped()).frameBytes(2));
 }
