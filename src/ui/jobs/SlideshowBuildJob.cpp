@@ -1,5 +1,6 @@
 #include "SlideshowBuildJob.h"
 
+#include "IconChoice.h"
 #include "ProgressJob.h"
 #include "Version.h"
 
@@ -27,6 +28,7 @@ BuildRequest editorBuildRequest(const ProjectSession &session, SlideshowKind kin
     request.kind = kind;
     request.editingScreen = QSize(session.environment().screenWidth, session.environment().screenHeight);
     request.appVersion = versionText();
+    if (kind != SlideshowKind::Preview) request.iconFile = ChosenIcon(session.workspace());
     return request;
 }
 
