@@ -21,12 +21,12 @@ const std::vector<PictureFilter> &pictureFilters()
 {
     static const std::vector<PictureFilter> filters = {
         {"Windows位图文件(*.Bmp)", {QStringLiteral("bmp")}},
-        {"JPEG图片格式(*.Jpg;*.Jpeg)", {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
+        {"JPEG图片格式(*.Jpg)", {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
         {"Gif图片格式(*.Gif)", {QStringLiteral("gif")}},
         {"PNG图片格式(*.Png)", {QStringLiteral("png")}},
         {"PCX图片格式(*.Pcx)", {QStringLiteral("pcx")}},
         {"TGA图片格式(*.Tga)", {QStringLiteral("tga")}},
-        {"TIFF图片格式(*.Tif;*.Tiff)", {QStringLiteral("tif"), QStringLiteral("tiff")}},
+        {"TIFF图片格式(*.Tif)", {QStringLiteral("tif"), QStringLiteral("tiff")}},
     };
     return filters;
 }
@@ -87,6 +87,18 @@ QStringList pictureFilesInFolder(const QString &folder)
     QStringList files;
     for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) files << info.absoluteFilePath();
     return pictureFilesByName(files);
+}
+
+QStringList picturesFromDrop(const QStringList &paths)
+{
+    QStringList files;
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isDir())
+            files << pictureFilesInFolder(path);
+        else if (hasSupportedPictureExtension(path))
+            files << path;
+    }
+    return files;
 }
 
 const QStringList &supportedMusicExtensions()

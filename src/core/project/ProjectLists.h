@@ -46,6 +46,11 @@ QStringList pictureFilesByName(const QStringList &paths);
 // takes them: files with a supported extension, by name (letter case ignored).
 QStringList pictureFilesInFolder(const QString &folder);
 
+// What a drop onto the picture list adds, in the order dropped: a dropped
+// file when it has a supported picture extension, a dropped folder as its
+// pictures (pictureFilesInFolder: not its subfolders, by name).
+QStringList picturesFromDrop(const QStringList &paths);
+
 // Decides whether a file with a supported extension really is a picture:
 // empty when it is, else why not, as words that follow its path in a message
 // ("is not a picture of a supported format", "does not exist").
