@@ -4,6 +4,7 @@
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
 #include "StartUp.h"
+#include "ThumbnailStrip.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QToolTip>
 #include <QUndoStack>
@@ -384,14 +386,20 @@ TEST(EditingViewTest, TheMarkerIsDrawnWhereTheStoredBoxFallsOnTheView)
     EXPECT_EQ(view.grab().toImage().pixelColor(96, 84), inside);
 }
 
-TEST_F(WindowTest, APictureChosenInTheListBecomesCurrentAndIsDrawn)
+TEST_F(WindowTest, APictureClickedInTheStripBecomesCurrentAndIsDrawn)
 {
     addPictures(3);
     EXPECT_EQ(window->context().currentPicture(), 0);
-    auto *list = window->findChild<QListView *>(QStringLiteral("PicList"));
-    ASSERT_EQ(list->model()->rowCount(), 3);
-    list->setCurrentIndex(list->model()->index(2, 0));
+    auto *strip = window->findChild<ThumbnailStrip *>();
+    ASSERT_NE(strip, nullptr);
+    ASSERT_EQ(strip->pictureInCell(2), 2);
+    EXPECT_EQ(strip->pictureInCell(3), -1);
+    QTest::mouseClick(window->findChild<QWidget *>(QStringLiteral("PicList_2")), Qt::LeftButton);
     EXPECT_EQ(window->context().currentPicture(), 2);
+    // The picture section's list follows, with only that entry selected.
+    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("ImgList"));
+    EXPECT_EQ(list->currentIndex().row(), 2);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(window->editingView()->composing());
     // A theme change composes the picture again.
     while (window->editingView()->composing())
