@@ -3,6 +3,7 @@
 #include "EditingView.h"
 #include "HelpWindow.h"
 #include "MainWindow.h"
+#include "ThumbnailStrip.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,13 +22,17 @@ void settle(MainWindow &window)
 {
     QElapsedTimer t;
     t.start();
+    const ThumbnailStrip *strip = window.findChild<ThumbnailStrip *>();
+    auto busy = [&] { return window.editingView()->composing() || (strip && strip->cellsWaiting() > 0); };
     do {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (window.editingView()->composing()) QThread::msleep(5);
-    } while ((window.editingView()->composing() || t.elapsed() < 150) && t.elapsed() < 10000);
+        if (busy()) QThread::msleep(5);
+    } while ((busy() || t.elapsed() < 150) && t.elapsed() < 10000);
 }
 
 } // namespace
+
+void settleWindow(MainWindow &window) { settle(window); }
 
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size)
 {
@@ -54,6 +59,7 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
         if (menu->grab().save(QDir(dir).filePath(prefix + QStringLiteral("-menu-%1.png").arg(++menuNumber)))) ++written;
         menu->hide();
     }
+    written += savePictureSectionScreenshots(window, dir, prefix);
     window.selectSection(1);
     window.showHelp(QStringLiteral("add-music"));
     settle(window);

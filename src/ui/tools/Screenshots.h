@@ -13,4 +13,12 @@ class MainWindow;
 // each picture, so every file shows the section's final state.
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size);
 
+// Lets layouts settle, the view compose and the shown thumbnails arrive (bounded).
+void settleWindow(MainWindow &window);
+
+// The picture section in use: several pictures selected, the strip scrolled
+// into a longer list and focused, a picture gone from disk shown by its
+// placeholder. Files prefix-pictures-*.png; the project is put back after.
+int savePictureSectionScreenshots(MainWindow &window, const QString &dir, const QString &prefix);
+
 } // namespace pvsm::ui
