@@ -54,6 +54,13 @@ TEST(ProjectLists, PicturesAreAddedOnceWithSupportedExtensions)
     EXPECT_EQ(r.refused[3].path, QStringLiteral("/x/hjpg"));
     const QString message = refusedPicturesMessage(r);
     EXPECT_TRUE(message.startsWith(QStringLiteral("4 picture(s) skipped:\n  /x/a.jpg is listed twice\n  /x/c.txt has")));
+    // Many refusals: the first twenty named, then how many more.
+    AddPicturesResult many;
+    for (int k = 0; k < 25; ++k) many.refused.push_back({QStringLiteral("/y/%1.jpg").arg(k), QStringLiteral("is bad")});
+    const QStringList lines = refusedPicturesMessage(many).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines[20], QStringLiteral("  /y/19.jpg is bad"));
+    EXPECT_EQ(lines[21], QStringLiteral("  … and 5 more"));
     const Picture &pic = p.pictures[0];
     EXPECT_EQ(pic.captionBox, (TextBox{50, 25, 900, 450}));
     EXPECT_EQ(pic.headlineBox, (TextBox{450, 225, 100, 50}));

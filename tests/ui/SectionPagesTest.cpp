@@ -661,11 +661,24 @@ TEST(SectionPages, DroppedFilesAndFoldersAreOneAddInNameOrder)
     broken.close();
     const QString notes = editor.dir.filePath(QStringLiteral("notes.txt"));
     QFile(notes).open(QIODevice::WriteOnly);
+    // A photo whose copy stopped halfway: its header is whole, its picture is not.
+    QImage photo(200, 150, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x) photo.setPixel(x, y, qRgb(x, y, (x * y) % 256));
+    const QString whole = editor.dir.filePath(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(photo.save(whole, "JPEG", 90));
+    QFile wholeFile(whole);
+    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = wholeFile.readAll();
+    QFile cut(editor.dir.filePath(QStringLiteral("cut.jpg")));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
 
     auto *list = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
     QString told;
     answerNextBox(QMessageBox::Ok, &told);
-    sendDrop(list->viewport(), {single, broken.fileName(), album, notes});
+    sendDrop(list->viewport(), {single, broken.fileName(), cut.fileName(), album, notes});
     QStringList names;
     for (const Picture &pic : p.pictures) names << QFileInfo(pic.path).fileName();
     EXPECT_EQ(names, (QStringList{QStringLiteral("single00.png"), QStringLiteral("a00.png"), QStringLiteral("a01.png"),
@@ -673,6 +686,7 @@ TEST(SectionPages, DroppedFilesAndFoldersAreOneAddInNameOrder)
     EXPECT_EQ(editor.undo.count(), 1);
     // The picture that is none is named; the rest of the drop went in.
     EXPECT_TRUE(told.contains(broken.fileName())) << told.toStdString();
+    EXPECT_TRUE(told.contains(cut.fileName() + QStringLiteral(" is cut short"))) << told.toStdString();
     editor.undo.undo();
     EXPECT_TRUE(p.pictures.empty());
 

@@ -150,8 +150,13 @@ AddPicturesResult addPictures(Project &project, const QStringList &paths, const 
 QString refusedPicturesMessage(const AddPicturesResult &result)
 {
     if (result.refused.empty()) return {};
+    // A folder of a thousand files that are no pictures must not make a
+    // message taller than the screen.
+    constexpr size_t kNamed = 20;
     QString text = QStringLiteral("%1 picture(s) skipped:").arg(result.refused.size());
-    for (const RefusedPicture &r : result.refused) text += QStringLiteral("\n  ") + r.path + QLatin1Char(' ') + r.reason;
+    for (size_t k = 0; k < result.refused.size() && k < kNamed; ++k)
+        text += QStringLiteral("\n  ") + result.refused[k].path + QLatin1Char(' ') + result.refused[k].reason;
+    if (result.refused.size() > kNamed) text += QStringLiteral("\n  … and %1 more").arg(result.refused.size() - kNamed);
     return text;
 }
 

@@ -85,8 +85,8 @@ struct AddSongsResult
     QString lastRefused; // path of the last file refused, empty when none
 };
 
-// "2 picture(s) skipped:" and one line per refused file with its reason;
-// empty when none was refused.
+// "2 picture(s) skipped:" and one line per refused file with its reason (the
+// first 20, then how many more); empty when none was refused.
 QString refusedPicturesMessage(const AddPicturesResult &result);
 
 // The message shown for refused songs, followed by a line break and the path.

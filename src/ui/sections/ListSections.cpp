@@ -6,6 +6,7 @@
 #include "GuiPrompter.h"
 #include "NumberRules.h"
 #include "PathListModel.h"
+#include "PictureAdd.h"
 #include "PictureListCommands.h"
 #include "PictureLoad.h"
 #include "ProjectSession.h"
@@ -196,10 +197,8 @@ public:
     void addFiles(const QStringList &files)
     {
         if (context().busy() || files.isEmpty()) return;
-        auto command = std::make_unique<AppendPicturesCommand>(
-            context(), files, [](const QString &path) { return pictureProblemText(CheckPictureFile(path)); });
-        const AddPicturesResult result = command->result();
-        if (result.added > 0) context().push(command.release());
+        AddPicturesResult result;
+        if (auto command = planPictureAdd(context(), files, &result)) context().push(command.release());
         if (!result.refused.empty()) context().prompter().inform(refusedPicturesMessage(result), PromptIcon::Information);
     }
 
