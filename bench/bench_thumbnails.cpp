@@ -9,14 +9,15 @@
 // such a photo at the cell size, on one thread, and the watchdog on an idle
 // window for 2 s.
 //
-// The photos: a few distinct ones encoded once (photo-like detail and grain,
-// about the size a camera writes), the 1000 files hard links to them under
+// The photos: a few distinct ones encoded once (the tests' photo-like detail
+// and grain, about the size a camera writes), the 1000 files hard links to them under
 // other names (the cache keys on the path, so each is decoded; the file
 // system's cache holds them, as it does for photos just copied or viewed).
 //
 //   build/bench/bench_thumbnails [COUNT] [DISTINCT]     (offscreen unless a display is set)
 #include "EditorContext.h"
 #include "GuiPrompter.h"
+#include "ImageFixtures.h"
 #include "PictureDraw.h"
 #include "PictureAdd.h"
 #include "PictureLoad.h"
@@ -29,7 +30,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QPainter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -38,7 +38,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -46,39 +45,6 @@ using namespace pvsm;
 using namespace pvsm::ui;
 
 namespace {
-
-// Shapes of every size, soft gradients and sensor grain: a JPEG about as
-// large (and as slow to decode) as a camera's at this size.
-QImage photoLike(QSize size, unsigned seed)
-{
-    QImage image(size, QImage::Format_RGB32);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(0, 1);
-    QPainter p(&image);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, QColor::fromHsv(int(u(rng) * 360), 120, 230));
-    sky.setColorAt(1, QColor::fromHsv(int(u(rng) * 360), 160, 60));
-    p.fillRect(image.rect(), sky);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 6000; ++i) {
-        const double r = 4 + std::pow(u(rng), 3) * size.width() / 10;
-        p.setBrush(QColor::fromHsv(int(u(rng) * 360), int(u(rng) * 200), int(40 + u(rng) * 200), 200));
-        p.drawEllipse(QPointF(u(rng) * size.width(), u(rng) * size.height()), r, r);
-    }
-    p.end();
-    std::normal_distribution<double> grain(0, 5);
-    for (int y = 0; y < size.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int d = int(grain(rng));
-            const QRgb c = line[x];
-            line[x] = qRgb(std::clamp(qRed(c) + d, 0, 255), std::clamp(qGreen(c) + d, 0, 255),
-                           std::clamp(qBlue(c) + d, 0, 255));
-        }
-    }
-    return image;
-}
 
 // The longest gap between two firings of a 5 ms timer on the window thread.
 struct Watchdog
@@ -148,7 +114,7 @@ int main(int argc, char **argv)
     qint64 bytes = 0;
     for (int k = 0; k < distinct; ++k) {
         const QString path = work.filePath(QStringLiteral("original-%1.jpg").arg(k));
-        if (!photoLike(QSize(4000, 3000), 1000u + unsigned(k)).save(path, "JPEG", 90)) {
+        if (!fixtures::detailedPhoto(QSize(4000, 3000), 1000u + unsigned(k)).save(path, "JPEG", 90)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }

@@ -224,9 +224,6 @@ void ThumbnailStrip::showCells()
         cell->setPicture(index, path, m_cache.get(path, cellSize()), index == current);
         m_numbers[size_t(k)]->setNum(index + 1);
     }
-    const bool complete = cellsWaiting() == 0;
-    if (complete && !m_complete) emit cellsComplete();
-    m_complete = complete;
 }
 
 void ThumbnailStrip::thumbnailsArrived()

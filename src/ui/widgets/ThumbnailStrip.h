@@ -41,10 +41,6 @@ public:
     // Cells showing a picture whose thumbnail is not there yet.
     int cellsWaiting() const;
 
-signals:
-    // Every cell that shows a picture shows its thumbnail (or its placeholder).
-    void cellsComplete();
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -64,7 +60,6 @@ private:
     std::array<QLabel *, 7> m_numbers{};
     QStringList m_paths;
     std::atomic<bool> m_arrivalPosted = false;
-    bool m_complete = false;
 };
 
 } // namespace pvsm::ui
