@@ -7,6 +7,7 @@
 #include "ThumbnailStrip.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -394,11 +395,15 @@ TEST_F(WindowTest, APictureClickedInTheStripBecomesCurrentAndIsDrawn)
     ASSERT_NE(strip, nullptr);
     ASSERT_EQ(strip->pictureInCell(2), 2);
     EXPECT_EQ(strip->pictureInCell(3), -1);
+    // Two entries of the picture section's list selected; a click on a cell
+    // leaves only its picture selected there.
+    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("ImgList"));
+    list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
+    ASSERT_EQ(list->selectionModel()->selectedRows().size(), 2);
     QTest::mouseClick(window->findChild<QWidget *>(QStringLiteral("PicList_2")), Qt::LeftButton);
     EXPECT_EQ(window->context().currentPicture(), 2);
-    // The picture section's list follows, with only that entry selected.
-    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("ImgList"));
     EXPECT_EQ(list->currentIndex().row(), 2);
+    EXPECT_EQ(list->selectionModel()->selectedRows().first().row(), 2);
     EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(window->editingView()->composing());
     // A theme change composes the picture again.

@@ -5,6 +5,7 @@
 #include "SectionPage.h"
 #include "SongListCommands.h"
 #include "StartUp.h"
+#include "PictureAdd.h"
 #include "PictureStrip.h"
 #include "ProjectText.h"
 #include "ThumbnailCache.h"
@@ -808,4 +809,33 @@ TEST(SectionPages, With120PicturesRemovingThe50thKeepsEveryThumbnailWithItsPictu
         }
     }
     EXPECT_EQ(cache.decodes(), 120);
+}
+
+TEST(SectionPages, AManyFileAddChecksEveryFileAndKeepsItsOrder)
+{
+    Editor editor(false);
+    QStringList files = writePictures(editor.dir.path(), 30);
+    QFile text(editor.dir.filePath(QStringLiteral("words.png")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("no picture here");
+    text.close();
+    files.insert(10, text.fileName());
+    files.insert(20, files[3]); // the same file twice
+    AddPicturesResult result;
+    auto command = planPictureAdd(*editor.context, files, &result);
+    ASSERT_NE(command, nullptr);
+    EXPECT_FALSE(editor.context->busy());
+    EXPECT_EQ(result.added, 30);
+    ASSERT_EQ(result.refused.size(), 2u);
+    EXPECT_EQ(result.refused[0].path, text.fileName());
+    EXPECT_EQ(result.refused[0].reason, QStringLiteral("is not a picture of a supported format"));
+    EXPECT_EQ(result.refused[1].reason, QStringLiteral("is listed twice"));
+    editor.context->push(command.release());
+    const auto &pictures = editor.project().pictures;
+    ASSERT_EQ(pictures.size(), 30u);
+    for (size_t k = 0; k < pictures.size(); ++k)
+        EXPECT_EQ(QFileInfo(pictures[k].path).fileName(), QStringLiteral("p%1.png").arg(k, 2, 10, QLatin1Char('0')));
+    // Nothing new: no command.
+    EXPECT_EQ(planPictureAdd(*editor.context, files.mid(0, 20), &result), nullptr);
+    EXPECT_EQ(result.added, 0);
 }
