@@ -7,6 +7,7 @@
 #include "FileCheck.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
+#include "PlacementCommands.h"
 #include "SectionPage.h"
 #include "SettingsCommands.h"
 #include "StartUp.h"
@@ -112,7 +113,18 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(6);
     m_view = new EditingView(centre);
-    m_view->setToolTip(QStringLiteral("当前图片在幻灯中的效果"));
+    m_view->setToolTip(QStringLiteral("当前图片在幻灯中的效果：拖动虚线框移动，拖动框边改变大小；"
+                                      "方向键移动 1 像素，Shift+方向键移动 10 像素"));
+    m_view->setPlacementAllowed([this] { return !m_context->busy() && !m_context->project().pictures.empty(); });
+    connect(m_view, &EditingView::placed, this, [this](PlacementTarget target, const QRect &rect) {
+        pushPlacement(*m_context, target, rect, m_view->pictureRect().size(), editingScreen());
+    });
+    connect(m_view, &EditingView::nudged, this, [this](PlacementTarget target, QPoint direction, int step) {
+        // A picture at a random place moves on from where the view shows it.
+        const QRect shown = m_view->markerRect().translated(-m_view->pictureRect().topLeft());
+        pushNudge(*m_context, target, direction, step,
+                  storedPicturePosition(shown.topLeft(), m_view->pictureRect().size(), editingScreen()));
+    });
     centreLayout->addWidget(m_view, 1);
     auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
     m_thumbnails = std::make_unique<ThumbnailCache>();
@@ -425,8 +437,8 @@ void MainWindow::showSection(int section)
     m_stack->setCurrentIndex(section - 1);
     QToolTip::hideText();
     m_pages[size_t(section - 1)]->refresh();
-    // The picture is the same in every section; only the marker differs.
-    updateMarker();
+    // Each section shows its own text over the picture, and its own marker.
+    updateView();
 }
 
 void MainWindow::updateMarker()
@@ -446,13 +458,49 @@ void MainWindow::updateMarker()
         }
     }
     m_view->setMarker(box);
+    m_view->setPlacementTarget(placementTarget(box.has_value()));
+}
+
+PlacementTarget MainWindow::placementTarget(bool markerShown) const
+{
+    const bool picture = m_context->currentPicture() >= 0;
+    switch (m_section) {
+    case 1: return picture && m_context->project().settings.imgDrawScale == 1 ? PlacementTarget::Picture : PlacementTarget::None;
+    case 4: return markerShown ? PlacementTarget::Caption : PlacementTarget::None;
+    case 5: return markerShown ? PlacementTarget::Headline : PlacementTarget::None;
+    case 7: return markerShown ? PlacementTarget::Lyric : PlacementTarget::None;
+    case 8: return markerShown ? PlacementTarget::Title : PlacementTarget::None;
+    default: return PlacementTarget::None;
+    }
+}
+
+EditingText MainWindow::editingText() const
+{
+    switch (m_view->placementTarget()) {
+    case PlacementTarget::Caption: return EditingText::Caption;
+    case PlacementTarget::Headline: return EditingText::Headline;
+    case PlacementTarget::Lyric: return EditingText::LyricSample;
+    case PlacementTarget::Title: {
+        // The opening while it is shown with text, else the ending.
+        const Settings &s = m_context->project().settings;
+        return s.enableOpening && !s.titleText[0].isEmpty() ? EditingText::OpeningTitle : EditingText::EndingTitle;
+    }
+    case PlacementTarget::Picture:
+    case PlacementTarget::None: break;
+    }
+    return EditingText::Slide;
+}
+
+QSize MainWindow::editingScreen() const
+{
+    const ProjectEnvironment &env = m_context->session().environment();
+    return QSize(env.screenWidth, env.screenHeight);
 }
 
 void MainWindow::updateView()
 {
-    const Project &project = m_context->project();
-    const ProjectEnvironment &env = m_context->session().environment();
-    m_view->showPicture(project, m_context->currentPicture(), QSize(env.screenWidth, env.screenHeight));
+    updateMarker();
+    m_view->showPicture(m_context->project(), m_context->currentPicture(), editingScreen(), editingText());
 }
 
 void MainWindow::onProjectChanged()

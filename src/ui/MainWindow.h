@@ -18,6 +18,8 @@ namespace pvsm {
 class AppCore;
 class ThumbnailCache;
 struct Project;
+enum class EditingText;
+enum class PlacementTarget;
 } // namespace pvsm
 
 namespace pvsm::ui {
@@ -98,8 +100,12 @@ private:
 
     void onProjectChanged();
     void updateTitle();
+    // The picture, the section's text and its marker on the editing view.
     void updateView();
     void updateMarker();
+    PlacementTarget placementTarget(bool markerShown) const;
+    EditingText editingText() const;
+    QSize editingScreen() const;
     void firstActivation();
 
     AppCore &m_core;

@@ -14,6 +14,9 @@ TEST(NumberRules, TimeBox)
     for (const auto &[in, want] : cases)
         EXPECT_EQ(ruleTimeIntervalText(QString::fromUtf8(in)), QString::fromUtf8(want)) << in;
     EXPECT_FLOAT_EQ(timeIntervalFromText(QStringLiteral("2")), 3.5f);
+    // A stored time shows as typed, not as the digits of its double.
+    EXPECT_EQ(numberText(timeIntervalFromText(QStringLiteral("4.3"))), QStringLiteral("4.3"));
+    EXPECT_EQ(numberText(61.2f), QStringLiteral("61.2"));
 }
 
 TEST(NumberRules, TransitionSpeedBox)

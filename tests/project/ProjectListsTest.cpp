@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -133,6 +134,94 @@ TEST(ProjectLists, MusicExtensions)
     EXPECT_TRUE(hasSupportedMusicExtension(QStringLiteral("/a/b.WMA")));
     EXPECT_FALSE(hasSupportedMusicExtension(QStringLiteral("/a/b.txt")));
     EXPECT_FALSE(hasSupportedMusicExtension(QStringLiteral("/a/bmp3")));
+}
+
+TEST(ProjectLists, SongAdmissionNeedsALengthAboveZeroAndReportsEachFile)
+{
+    QTemporaryDir dir;
+    QStringList files;
+    for (const char *name : {"a.mp3", "silent.wav", "b.wma", "c.mp3"}) files << touch(dir.filePath(QString::fromLatin1(name)));
+    const auto probe = [](const QString &path) { return path.endsWith(QStringLiteral("silent.wav")) ? 0.0f : 42.0f; };
+
+    std::vector<int> percents;
+    QStringList captions;
+    std::atomic<bool> stop{false};
+    JobControl control;
+    control.cancel = &stop;
+    control.progress = [&](int percent, const QString &caption) {
+        percents.push_back(percent);
+        captions << caption;
+        if (percents.size() == 3) stop = true; // the user cancels after the third file
+    };
+    Project p = Project::makeDefault(env());
+    const Project before = p;
+    const SongAdditions plan = planSongAdditions(p, files, probe, control);
+    EXPECT_TRUE(p == before); // a plan changes nothing
+    // A song of length 0 is refused like an unplayable one.
+    EXPECT_EQ(plan.result.added, 2);
+    EXPECT_EQ(plan.result.lastRefused, files[1]);
+    EXPECT_TRUE(plan.result.cancelled);
+    ASSERT_EQ(plan.songs.size(), 2u);
+    EXPECT_EQ(plan.songs[1], (Song{files[2], 42.0f}));
+    EXPECT_EQ(percents, (std::vector<int>{25, 50, 75}));
+    EXPECT_EQ(captions.first(), addingSongsCaption());
+
+    // Uncancelled, every file counts, to 100 percent.
+    percents.clear();
+    stop = false;
+    control.progress = [&](int percent, const QString &) { percents.push_back(percent); };
+    const AddSongsResult all = addSongs(p, files, probe, control);
+    EXPECT_EQ(all.added, 3);
+    EXPECT_FALSE(all.cancelled);
+    EXPECT_EQ(percents, (std::vector<int>{25, 50, 75, 100}));
+}
+
+TEST(ProjectLists, APlanMadeAgainAfterTheListChangedProbesNothing)
+{
+    QTemporaryDir dir;
+    const QString a = touch(dir.filePath(QStringLiteral("a.mp3"))), b = touch(dir.filePath(QStringLiteral("b.mp3")));
+    const QString bad = touch(dir.filePath(QStringLiteral("bad.wav")));
+    const QString lyric = touch(dir.filePath(QStringLiteral("b.lrc")));
+    Project p = Project::makeDefault(env());
+    const SongAdditions probed = planSongAdditions(p, {a, bad, b}, [&](const QString &path) {
+        return path == bad ? -1.0f : (path == a ? 10.0f : 20.0f);
+    });
+    ASSERT_EQ(probed.songs.size(), 2u);
+    // Meanwhile a came into the list.
+    p.songs.push_back({a, 10});
+    const SongAdditions again = replanSongAdditions(p, {a, bad, b}, probed);
+    EXPECT_EQ(again.result.added, 1);
+    ASSERT_EQ(again.songs.size(), 1u);
+    EXPECT_EQ(again.songs[0], (Song{b, 20}));
+    EXPECT_EQ(again.lyricFiles, QStringList{lyric});
+    EXPECT_EQ(again.result.lastRefused, bad);
+}
+
+TEST(ProjectLists, MusicDialogFiltersAndDropRule)
+{
+    const std::vector<FileFilter> filters = musicOpenFilters();
+    QStringList names;
+    for (const FileFilter &f : filters) names << f.name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("所有可支持格式"), QStringLiteral("Mpeg音频文件(*.Mp3)"),
+                                  QStringLiteral("Windows Media 音频文件(*.Wma)"), QStringLiteral("波形文件(*.Wav)"),
+                                  QStringLiteral("MIDI文件(*.Mid)")}));
+    auto matches = [](const FileFilter &f, const QString &name) {
+        return std::any_of(f.patterns.begin(), f.patterns.end(), [&](const QString &p) {
+            return QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch();
+        });
+    };
+    for (const char *name : {"a.mid", "b.WAV", "c.Mp3", "d.wMa"}) EXPECT_TRUE(matches(filters[0], QString::fromLatin1(name))) << name;
+    EXPECT_FALSE(matches(filters[0], QStringLiteral("e.ogg")));
+    EXPECT_TRUE(matches(filters[1], QStringLiteral("f.MP3")));
+    EXPECT_FALSE(matches(filters[1], QStringLiteral("f.wma")));
+    EXPECT_TRUE(dialogFilterText(filters).startsWith(QStringLiteral("所有可支持格式 (*.[mM][iI][dD] *.[wW][aA][vV]")));
+
+    // A drop takes the four extensions in any case, and nothing else.
+    EXPECT_EQ(musicFilesByName({QStringLiteral("/a/b.Mp3"), QStringLiteral("/a/notes.txt"), QStringLiteral("/a/c.WMA"),
+                                QStringLiteral("/a/d.mid"), QStringLiteral("/a/e.wav"), QStringLiteral("/a/bmp3"),
+                                QStringLiteral("/a/f.mp3.txt"), QStringLiteral(".MP3")}),
+              (QStringList{QStringLiteral("/a/b.Mp3"), QStringLiteral("/a/c.WMA"), QStringLiteral("/a/d.mid"),
+                           QStringLiteral("/a/e.wav")}));
 }
 
 namespace {

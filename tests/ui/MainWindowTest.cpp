@@ -3,6 +3,7 @@
 #include "EditorContext.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
+#include "EditorCore.h"
 #include "StartUp.h"
 #include "ThumbnailStrip.h"
 
@@ -86,11 +87,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        AppCore::Options options;
-        options.workspace = Workspace(dir.filePath(QStringLiteral("prog")), dir.filePath(QStringLiteral("prog")));
-        QDir().mkpath(options.workspace.workDir());
-        options.uiFont = QApplication::font().family();
-        core = AppCore::start(options, prompter);
+        core = test::startEditorCore(dir, prompter);
         ASSERT_TRUE(core);
         window = std::make_unique<MainWindow>(*core, prompter);
     }

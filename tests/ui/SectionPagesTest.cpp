@@ -1,10 +1,6 @@
-#include "EditorContext.h"
-#include "GuiPrompter.h"
 #include "PictureListCommands.h"
-#include "ProjectSession.h"
-#include "SectionPage.h"
+#include "SectionFixture.h"
 #include "SongListCommands.h"
-#include "StartUp.h"
 #include "PictureAdd.h"
 #include "PictureStrip.h"
 #include "ProjectText.h"
@@ -40,87 +36,7 @@
 
 using namespace pvsm;
 using namespace pvsm::ui;
-
-namespace {
-
-// An editor without its window: the core started in a folder of its own, the
-// context and the ten pages, optionally with the demo show open.
-struct Editor
-{
-    QTemporaryDir dir;
-    GuiPrompter prompter;
-    std::unique_ptr<AppCore> core;
-    QUndoStack undo;
-    std::unique_ptr<EditorContext> context;
-    std::vector<std::unique_ptr<SectionPage>> pages;
-
-    explicit Editor(bool demo = true)
-    {
-        AppCore::Options o;
-        o.workspace = Workspace(dir.path(), dir.path());
-        o.display.screen = {1920, 1080};
-        core = AppCore::start(o, prompter);
-        context = std::make_unique<EditorContext>(*core, prompter, undo);
-        if (demo) {
-            EXPECT_TRUE(core->session().open(QStringLiteral(PVSM_DEMO_PROJECT)));
-            EXPECT_GE(project().pictures.size(), 2u);
-        }
-        for (SectionPage *page : makeSectionPages(*context)) pages.emplace_back(page);
-        context->setCurrentPicture(0);
-        context->setCurrentSong(0);
-        context->notifyProjectChanged();
-    }
-
-    Project &project() { return context->project(); }
-    SectionPage &page(int section) { return *pages[size_t(section - 1)]; }
-
-    template <typename W = QWidget>
-    W *control(int section, const QString &name)
-    {
-        W *w = page(section).findChild<W *>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString() << " in section " << section;
-        return w;
-    }
-};
-
-void leave(QWidget *box)
-{
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(box, &out);
-}
-
-void type(QLineEdit *box, const QString &text)
-{
-    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
-    QApplication::sendEvent(box, &in);
-    box->selectAll();
-    QTest::keyClicks(box, text);
-}
-
-QString writePicture(const QString &dir, const QString &name)
-{
-    QImage image(8, 6, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    const QString path = QDir(dir).filePath(name);
-    EXPECT_TRUE(image.save(path));
-    return path;
-}
-
-// Answers the next message box with `button` once it is up, noting its text.
-void answerNextBox(QMessageBox::StandardButton button, QString *text = nullptr)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, button, text] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) return;
-        if (text) *text = box->text();
-        box->button(button)->click();
-        poll->deleteLater();
-    });
-    poll->start(10);
-}
-
-} // namespace
+using namespace pvsm::ui::test;
 
 TEST(SectionPages, EveryControlIsThereUnderItsNameWithItsTip)
 {
@@ -145,22 +61,22 @@ TEST(SectionPages, EveryControlIsThereUnderItsNameWithItsTip)
         {2, 25, "添加背景音乐(.mp3, .wma, .wav, .mid)到图片幻灯中 ", true},
         {2, 26, "从列表中删除当前选中的音乐文件 ", true},
         {2, 29, "从列表中清除所有音乐文件 ", true},
-        {2, 43, "为每张图片设置不同的持续/间隔时间 ", false},
+        {2, 43, "为每张图片设置不同的持续/间隔时间 ", true},
         {3, 30, "选择一张图片作为图片幻灯的背景 ", true},
         {3, 44, "选择透明PNG图片作为相框；或添加一个*.frame相框包到程序中 ", false},
-        {4, 31, "选择静态文字的大小、颜色等 ", false},
+        {4, 31, "选择静态文字的大小、颜色等 ", true},
         {4, 42, "把静态文字和位置应用到所有已存在的图片 ", true},
-        {5, 36, "选择动态文字的大小、颜色等 ", false},
+        {5, 36, "选择动态文字的大小、颜色等 ", true},
         {6, 32, "选中所有图片切换特效 ", true},
         {6, 33, "不选中任何图片切换特效 ", true},
-        {7, 35, "设置动态歌词字体 ", false},
+        {7, 35, "设置动态歌词字体 ", true},
         {7, 39, "指定一個目录让程序自动寻找对应的歌词文件 ", true},
-        {7, 40, "选择歌词文字的大小、颜色等 ", false},
+        {7, 40, "选择歌词文字的大小、颜色等 ", true},
         {8, 34, "选择一张需要在片尾显示的图片 ", true},
         {8, 37, "选择一张需要在片头显示的图片 ", true},
-        {8, 41, "选择片头或片尾文字的大小、颜色等 ", false},
+        {8, 41, "选择片头或片尾文字的大小、颜色等 ", true},
         {10, 38, "选择一张图片在打开图片幻灯时显示的Logo图片 ", true},
-        {10, 50, "为完整图片幻灯文件自定义一个图标 ", false},
+        {10, 50, "为完整图片幻灯文件自定义一个图标 ", true},
     };
     for (const Button &b : buttons) {
         auto *button = editor.control<QToolButton>(b.section, QStringLiteral("PicBtn_%1").arg(b.index));

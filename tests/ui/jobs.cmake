@@ -2,6 +2,7 @@
 # Widgets need a QApplication, so this suite has its own entry.
 find_package(Qt6 6.4 REQUIRED COMPONENTS Test DBus)
 add_executable(ui_job_tests ${CMAKE_CURRENT_LIST_DIR}/JobRunnerTest.cpp ${CMAKE_CURRENT_LIST_DIR}/JobDialogsTest.cpp
+                            ${CMAKE_CURRENT_LIST_DIR}/SongAdmissionJobTest.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/ShowInFolderTest.cpp
                             ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp)
 target_include_directories(ui_job_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../support)

@@ -135,6 +135,12 @@ QString Workspace::outputDir() const { return m_workDir + QStringLiteral("Output
 QString Workspace::iniPath() const { return m_workDir + QStringLiteral("Pvsm.ini"); }
 QString Workspace::firstRunMarkerPath() const { return m_workDir + QStringLiteral("plehwohs.ini"); }
 QString Workspace::autoSavePath() const { return projectDir() + QStringLiteral("AutoSave.aps"); }
+QString Workspace::tempIconPath() const { return tempDir() + QStringLiteral("tempicon.ico"); }
+QString Workspace::chosenIconPath() const { return tempDir() + QStringLiteral("icofinal.ico"); }
+void Workspace::dropChosenIcon() const
+{
+    if (!m_workDir.isEmpty()) QFile::remove(chosenIconPath());
+}
 
 QString Workspace::programFile(const QString &name) const
 {

@@ -33,6 +33,10 @@ public:
     QString iniPath() const;      // Pvsm.ini
     QString firstRunMarkerPath() const; // plehwohs.ini
     QString autoSavePath() const; // Project/AutoSave.aps
+    QString tempIconPath() const;   // Temp/tempicon.ico: the chooser's current image
+    QString chosenIconPath() const; // Temp/icofinal.ico: the icon the builders apply
+    // Drops the chosen slideshow icon (clearing the project, clearing all pictures).
+    void dropChosenIcon() const;
     QString programFile(const QString &name) const; // a shipped file, found case-insensitively
 
     // True when `path` names the automatic-save file, whatever the letter case.

@@ -1,4 +1,5 @@
 #include "PropertyBag.h"
+#include "Scramble.h"
 
 #include "AtomicFile.h"
 #include "FileBytes.h"
@@ -47,26 +48,10 @@ uint16_t readU16(const uint8_t *p)
     return uint16_t(p[0] | (p[1] << 8));
 }
 
-// ---- CRC-32 (IEEE 802.3), guards project files against silent damage ------
-
-constexpr std::array<uint32_t, 256> makeCrcTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-        table[i] = c;
-    }
-    return table;
-}
-
-constexpr auto kCrcTable = makeCrcTable();
-
+// CRC-32 (IEEE 802.3) guards project files against silent damage.
 uint32_t crc32(const uint8_t *data, size_t size)
 {
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) c = kCrcTable[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return Crc32(data, size);
 }
 
 std::optional<QString> decodeUtf8Strict(QByteArrayView bytes)

@@ -26,9 +26,8 @@ double valueOf(const QString &checkedText)
     return checkedText.toDouble();
 }
 
-} // namespace
-
-QString numberText(double v)
+template <typename T>
+QString shortestText(T v)
 {
     if (v == 0) return QStringLiteral("0");
     char buf[64];
@@ -36,9 +35,15 @@ QString numberText(double v)
     return QString::fromLatin1(buf, int(res.ptr - buf));
 }
 
+} // namespace
+
+QString numberText(double v) { return shortestText(v); }
+
+QString numberText(float v) { return shortestText(v); }
+
 // Rounds to thousandths with halves to even on the decimal digits of `v`, so
 // that "5.1235" is a true half even though its binary value lies just below.
-static double roundThousandths(double v)
+double roundThousandths(double v)
 {
     if (!(std::fabs(v) < 1e12)) return v;
     char buf[128];

@@ -34,5 +34,11 @@ bool isTimeBoxKeystroke(QChar c);
 
 // Shortest decimal text that reads back to `v` ("3.5", "10", "1.75").
 QString numberText(double v);
+// The same for a stored single-precision value: 3.3f reads "3.3", not the
+// digits of its double.
+QString numberText(float v);
+
+// `v` in thousandths, halves to even on its decimal digits.
+double roundThousandths(double v);
 
 } // namespace pvsm

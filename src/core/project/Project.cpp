@@ -63,11 +63,12 @@ TextBox Project::defaultHeadlineBox(const ProjectEnvironment &env)
     return scaledBox(env, 0.45, 0.45, 0.1, 0.1);
 }
 
-HeadlineStyle Project::headlineStyleFromStyle2() const
+HeadlineStyle headlineStyleOf(const TextStyle &s)
 {
-    const TextStyle &s = settings.textStyles[1];
     return {s.size, s.pattern, s.borderWidth, s.style, s.startColor, s.endColor, s.borderColor};
 }
+
+HeadlineStyle Project::headlineStyleFromStyle2() const { return headlineStyleOf(settings.textStyles[1]); }
 
 Project Project::makeDefault(const ProjectEnvironment &env)
 {

@@ -141,6 +141,9 @@ struct ProjectEnvironment
     int32_t lyricSampleLineHeight = 0;
 };
 
+// A text style as a picture's headline keeps it.
+HeadlineStyle headlineStyleOf(const TextStyle &style);
+
 // Default text style i (1 .. 4).
 TextStyle defaultTextStyle(int index, const QString &fontName);
 // Height in pixels of the sample lyric line drawn in `style`.

@@ -66,12 +66,34 @@ std::vector<FileFilter> pictureOpenFilters()
     return filters;
 }
 
-QString pictureDialogFilter()
+QString dialogFilterText(const std::vector<FileFilter> &filters)
 {
     QStringList parts;
-    for (const FileFilter &f : pictureOpenFilters())
+    for (const FileFilter &f : filters)
         parts << f.name + QStringLiteral(" (") + f.patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     return parts.join(QStringLiteral(";;"));
+}
+
+QString pictureDialogFilter() { return dialogFilterText(pictureOpenFilters()); }
+
+std::vector<FileFilter> musicOpenFilters()
+{
+    auto filter = [](const char *name, std::initializer_list<const char *> extensions) {
+        QStringList list;
+        for (const char *e : extensions) list << QString::fromLatin1(e);
+        return FileFilter{QString::fromUtf8(name), anyCasePatterns(list)};
+    };
+    return {filter("所有可支持格式", {"mid", "wav", "mp3", "wma"}), filter("Mpeg音频文件(*.Mp3)", {"mp3"}),
+            filter("Windows Media 音频文件(*.Wma)", {"wma"}), filter("波形文件(*.Wav)", {"wav"}),
+            filter("MIDI文件(*.Mid)", {"mid"})};
+}
+
+QStringList musicFilesByName(const QStringList &paths)
+{
+    QStringList kept;
+    for (const QString &path : paths)
+        if (hasSupportedMusicExtension(path)) kept << path;
+    return kept;
 }
 
 QStringList pictureFilesByName(const QStringList &paths)
@@ -179,28 +201,71 @@ QString FindLyricFile(const QString &songPath, const QString &lyricFolder)
     return {};
 }
 
-AddSongsResult addSongs(Project &project, const QStringList &paths, const SongAdmissionProbe &probe)
+namespace {
+
+void admitSong(Project &project, const QString &path, const SongAdmissionProbe &probe, AddSongsResult &result)
+{
+    if (path.size() <= 6) return;
+    const bool listed = std::any_of(project.songs.begin(), project.songs.end(),
+                                    [&](const Song &s) { return s.path.compare(path, Qt::CaseInsensitive) == 0; });
+    if (listed) return;
+    const float length = probe ? probe(path) : -1.0f;
+    // A length of 0 is no song either: nothing would play for it.
+    if (length > 0) {
+        project.songs.push_back({path, length});
+        const QString lyric = FindLyricFile(path, project.settings.lyricFolder);
+        if (!lyric.isEmpty()) project.lyricFiles.append(lyric);
+        ++result.added;
+        return;
+    }
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) result.lastRefused = path;
+}
+
+} // namespace
+
+AddSongsResult addSongs(Project &project, const QStringList &paths, const SongAdmissionProbe &probe,
+                        const JobControl &control)
 {
     AddSongsResult result;
-    for (const QString &path : paths) {
-        if (path.size() <= 6) continue;
-        const bool listed = std::any_of(project.songs.begin(), project.songs.end(), [&](const Song &s) {
-            return s.path.compare(path, Qt::CaseInsensitive) == 0;
-        });
-        if (listed) continue;
-        const QFileInfo info(path);
-        const float length = probe ? probe(path) : -1.0f;
-        if (length >= 0) {
-            project.songs.push_back({path, length});
-            const QString lyric = FindLyricFile(path, project.settings.lyricFolder);
-            if (!lyric.isEmpty()) project.lyricFiles.append(lyric);
-            ++result.added;
-        } else if (info.exists() && !info.isDir()) {
-            result.lastRefused = path;
+    for (qsizetype n = 0; n < paths.size(); ++n) {
+        if (control.cancelled()) {
+            result.cancelled = true;
+            break;
         }
+        admitSong(project, paths[n], probe, result);
+        control.report(int((n + 1) * 100 / paths.size()), addingSongsCaption());
     }
     return result;
 }
+
+SongAdditions planSongAdditions(const Project &project, const QStringList &paths, const SongAdmissionProbe &probe,
+                                const JobControl &control)
+{
+    Project trial;
+    trial.settings = project.settings;
+    trial.songs = project.songs;
+    trial.lyricFiles = project.lyricFiles;
+    SongAdditions plan;
+    plan.result = addSongs(trial, paths, probe, control);
+    plan.songs.assign(trial.songs.begin() + qsizetype(project.songs.size()), trial.songs.end());
+    plan.lyricFiles = trial.lyricFiles.mid(project.lyricFiles.size());
+    return plan;
+}
+
+SongAdditions replanSongAdditions(const Project &project, const QStringList &paths, const SongAdditions &probed)
+{
+    SongAdditions plan = planSongAdditions(project, paths, [&probed](const QString &path) {
+        for (const Song &s : probed.songs)
+            if (s.path == path) return s.durationSec;
+        return -1.0f;
+    });
+    plan.result.lastRefused = probed.result.lastRefused;
+    plan.result.cancelled = probed.result.cancelled;
+    return plan;
+}
+
+QString addingSongsCaption() { return QStringLiteral("正在添加音乐文件"); }
 
 int addLyricFiles(Project &project, const QStringList &paths)
 {

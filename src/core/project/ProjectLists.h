@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Job.h"
 #include "Project.h"
 
 #include <QString>
@@ -83,6 +84,7 @@ struct AddSongsResult
 {
     int added = 0;
     QString lastRefused; // path of the last file refused, empty when none
+    bool cancelled = false; // stopped before the last file; what was added stays
 };
 
 // "2 picture(s) skipped:" and one line per refused file with its reason (the
@@ -92,10 +94,44 @@ QString refusedPicturesMessage(const AddPicturesResult &result);
 // The message shown for refused songs, followed by a line break and the path.
 QString songRefusedMessage(const QString &lastRefused);
 
-// Appends songs: a path already in the list (letter case ignored) is skipped;
-// a song the probe refuses is reported when the file exists.
+// Appends songs: a path already in the list (letter case ignored) is skipped,
+// so is a path of 6 characters or fewer; a song needs a length above 0 from
+// the probe, and one refused is reported when the file exists.
 // The lyric file found beside the song (or in LyricFolder) joins the lyric list.
-AddSongsResult addSongs(Project &project, const QStringList &paths, const SongAdmissionProbe &probe);
+// `control` hears the percentage after each file and may stop the rest.
+AddSongsResult addSongs(Project &project, const QStringList &paths, const SongAdmissionProbe &probe,
+                        const JobControl &control = {});
+
+// What an add of songs would append to `project`, worked out without changing
+// it (the probe is slow: the editor runs this off the window thread).
+struct SongAdditions
+{
+    AddSongsResult result;
+    std::vector<Song> songs;
+    QStringList lyricFiles;
+};
+SongAdditions planSongAdditions(const Project &project, const QStringList &paths, const SongAdmissionProbe &probe,
+                                const JobControl &control = {});
+
+// `probed` (a plan made against an earlier state of the lists) made again
+// against `project` without probing again: songs listed meanwhile are
+// skipped, the lyric files are looked up again, and the refused file stays
+// refused.
+SongAdditions replanSongAdditions(const Project &project, const QStringList &paths, const SongAdditions &probed);
+
+// The caption of the progress shown while songs are probed.
+QString addingSongsCaption();
+
+// The filters of the "添加音乐文件" dialog, in order: every supported format,
+// then MP3, WMA, WAV and MIDI.
+std::vector<FileFilter> musicOpenFilters();
+
+// Filters as one filter text of a file dialog ("name (patterns);;…").
+QString dialogFilterText(const std::vector<FileFilter> &filters);
+
+// The files the editor takes from a drop onto the music list: those whose
+// last four characters are ".MP3", ".WAV", ".MID" or ".WMA" in any case.
+QStringList musicFilesByName(const QStringList &paths);
 
 // The lyric file of a song: the song path with its last three characters
 // replaced by "lrc", else the song's title + ".lrc" inside LyricFolder when

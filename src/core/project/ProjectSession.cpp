@@ -223,14 +223,17 @@ void ProjectSession::newProject()
     if (hasCurrentFile() || m_project.pictures.size() < 2) {
         if (!saveCurrentBeforeLeaving()) return;
         clearProjectLists();
+        m_workspace.dropChosenIcon();
         return;
     }
     const Answer a =
         m_prompter.ask(savePromptText(), PromptButtons::YesNoCancel, PromptIcon::Information, QStringLiteral("Info"));
     if (a == Answer::Yes)
         save();
-    else if (a == Answer::No)
+    else if (a == Answer::No) {
         clearProjectLists();
+        m_workspace.dropChosenIcon();
+    }
 }
 
 bool ProjectSession::autoSaveTick()

@@ -130,8 +130,9 @@ void FrameLoop::DrawBackground(QImage &target) const
     }
 }
 
-QImage FrameLoop::ComposeSlide(int index) const
+QImage FrameLoop::ComposeSlide(int index, QRect *pictureRect) const
 {
+    if (pictureRect) *pictureRect = QRect();
     const QSize size = d->settings.videoSize;
     QImage target(size, QImage::Format_RGB32);
     target.fill(Qt::black);
@@ -147,12 +148,14 @@ QImage FrameLoop::ComposeSlide(int index) const
             position = QPoint(Nearest(pic.posX * m_scaleX), Nearest(pic.posY * m_scaleY));
             if (position.isNull()) position = QPoint(pic.posX != 0 ? 1 : 0, pic.posY != 0 ? 1 : 0);
         }
+        QRect drawn;
         if (s.imgDrawScale == 1 && position.isNull()) {
             std::lock_guard lock(d->composeMutex);
-            DrawImageFile(target, pic.path, s.imgDrawScale, position, d->composeRandom);
+            drawn = DrawImageFile(target, pic.path, s.imgDrawScale, position, d->composeRandom);
         } else {
-            DrawImageFile(target, pic.path, s.imgDrawScale, position);
+            drawn = DrawImageFile(target, pic.path, s.imgDrawScale, position);
         }
+        if (pictureRect) *pictureRect = drawn;
     }
     if (s.enableCaption && !pic.caption.isEmpty()) {
         const TextStyle &t = s.textStyles[0];
@@ -161,6 +164,38 @@ QImage FrameLoop::ComposeSlide(int index) const
                                  t.endColor, t.borderColor, m_fontScale));
     }
     return target;
+}
+
+void FrameLoop::DrawHeadline(QImage &target, int index) const
+{
+    if (index < 1 || index > int(d->project.pictures.size())) return;
+    const Picture &pic = d->project.pictures[size_t(index - 1)];
+    if (pic.headline.isEmpty()) return;
+    DrawTextPath(target, pic.headline, headlineRect(index), headlineStyle(index));
+}
+
+TextPathStyle FrameLoop::headlineStyle(int index) const
+{
+    const HeadlineStyle &h = d->project.pictures[size_t(index - 1)].headStyle;
+    const TextStyle &style2 = d->project.settings.textStyles[1];
+    return renderStyle(style2.fontName, h.size, h.style, style2.align, h.pattern, h.border, h.startColor, h.endColor,
+                       h.borderColor, m_fontScale);
+}
+
+void FrameLoop::DrawTitleBackground(QImage &target, bool opening) const
+{
+    DrawBackground(target);
+    const QString image = opening ? d->project.settings.openingImage : d->project.settings.endingImage;
+    if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image))
+        DrawImageFile(target, image, kDrawCentred);
+}
+
+void FrameLoop::DrawTitleText(QImage &target, const QString &text) const
+{
+    const TextStyle &t = d->project.settings.textStyles[3];
+    DrawTextPath(target, text, titleRect(),
+                 renderStyle(t.fontName, t.size, t.style, t.align, t.pattern, t.borderWidth, t.startColor, t.endColor,
+                             t.borderColor, m_fontScale));
 }
 
 FrameLoopResult FrameLoop::RenderVideo()
@@ -218,12 +253,9 @@ FrameLoopResult FrameLoop::RenderVideo()
     // Titles
     auto showTitle = [&](bool opening) {
         const QString text = s.titleText[opening ? 0 : 1];
-        const QString image = opening ? s.openingImage : s.endingImage;
         const double endTime = opening ? 0 : sink.FrameCounter() / kFps + s.endingDurationTime;
         dst.Clear();
-        DrawBackground(dst.image());
-        if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image))
-            DrawImageFile(dst.image(), image, kDrawCentred);
+        DrawTitleBackground(dst.image(), opening);
         const QImage bare = dst.image().copy(); // PicTmp
         sink.WriteFrame(dst.image(), 30);
         if (!text.isEmpty()) {
@@ -239,10 +271,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                     d->pollCancel();
                 }
             } else {
-                DrawTextPath(dst.image(), text, titleRect(),
-                             renderStyle(style4.fontName, style4.size, style4.style, style4.align, style4.pattern,
-                                         style4.borderWidth, style4.startColor, style4.endColor, style4.borderColor,
-                                         m_fontScale));
+                DrawTitleText(dst.image(), text);
             }
         }
         const double n = opening ? s.openingDurationTime * kFps - sink.FrameCounter()
@@ -310,9 +339,7 @@ FrameLoopResult FrameLoop::RenderVideo()
 
             const Picture &pic = project.pictures[size_t(i - 1)];
             if (s.enableHeadlineEffect && !pic.headline.isEmpty()) {
-                const HeadlineStyle &h = pic.headStyle;
-                TextEffectContext ectx{sink, renderStyle(style2.fontName, h.size, h.style, style2.align, h.pattern,
-                                                         h.border, h.startColor, h.endColor, h.borderColor, m_fontScale)};
+                TextEffectContext ectx{sink, headlineStyle(i)};
                 RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
             }
             sink.WriteFrame(dst.image(), 14);

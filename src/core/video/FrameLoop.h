@@ -113,10 +113,19 @@ public:
     double DefaultSlideTime() const { return m_defaultSlideTime; }
 
     // `ComposeSlide`: picture i (1-based) with background and caption.
-    // Reentrant: may run on another thread than the loop.
-    QImage ComposeSlide(int index) const;
+    // Reentrant: may run on another thread than the loop. `pictureRect`, when
+    // given, receives where the picture was drawn (empty when it was not).
+    QImage ComposeSlide(int index, QRect *pictureRect = nullptr) const;
     // `DrawBackground`: the background kind of the project over `target`.
     void DrawBackground(QImage &target) const;
+    // The headline of picture i (1-based) in its box and its own style, as
+    // its effect leaves it on the slide.
+    void DrawHeadline(QImage &target, int index) const;
+    // The background of the opening (or ending) title: the project's
+    // background with the title's picture centred on it, when there is one.
+    void DrawTitleBackground(QImage &target, bool opening) const;
+    // `text` in the title box in text style 4, without an effect.
+    void DrawTitleText(QImage &target, const QString &text) const;
 
     // The rectangles of the texts in output pixels.
     QRectF titleRect() const;
@@ -124,6 +133,8 @@ public:
     QRectF captionRect(int index) const;
 
 private:
+    TextPathStyle headlineStyle(int index) const;
+
     struct Impl;
     std::unique_ptr<Impl> d;
     double m_scaleX = 1, m_scaleY = 1, m_fontScale = 1;

@@ -657,10 +657,8 @@ LyricShot ProjectSoundtrack::LyricLinesDue(int k, int64_t frameCounter, int64_t 
 {
     if (k < 1 || k != m_tableSong || m_table.count() == 0) return {};
     const Settings &s = m_project.settings;
-    const OutputScales sc = outputScales(m_videoSize, m_editingScreen);
-    const TextBox &b = s.lyricBox;
-    const QRectF row1(b.x * sc.x, b.y * sc.y, b.w * sc.x, b.h * sc.y);
-    const QRectF row2(b.x * sc.x, (b.y + b.h) * sc.y, b.w * sc.x, b.h * sc.y);
+    const LyricRows rows = lyricRows(s, m_videoSize, m_editingScreen);
+    const QRectF row1 = rows.first, row2 = rows.second;
 
     const int n = m_table.count();
     const double v = Nearest(double(frameCounter) / kFps * 100.0);
@@ -766,23 +764,42 @@ LyricShot ProjectSoundtrack::lyricShot(int64_t frameCounter, int64_t musicStartF
 
 void ProjectSoundtrack::drawLyric(QImage &frame, const LyricShot &shot)
 {
-    const Settings &s = m_project.settings;
-    const OutputScales sc = outputScales(m_videoSize, m_editingScreen);
+    const double fontScale = outputScales(m_videoSize, m_editingScreen).font;
+    for (const LyricText &t : shot)
+        DrawLyricText(frame, m_project.settings, fontScale, t);
+}
+
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen)
+{
+    const OutputScales sc = outputScales(videoSize, editingScreen);
+    const TextBox &b = settings.lyricBox;
+    return {QRectF(b.x * sc.x, b.y * sc.y, b.w * sc.x, b.h * sc.y),
+            QRectF(b.x * sc.x, (b.y + b.h) * sc.y, b.w * sc.x, b.h * sc.y)};
+}
+
+void DrawLyricText(QImage &frame, const Settings &s, double fontScale, const LyricText &t)
+{
     const TextStyle &st = s.textStyles[2];
-    for (const LyricText &t : shot) {
-        TextPathStyle p;
-        p.fontName = st.fontName;
-        p.sizePx = Nearest(st.size * sc.font);
-        p.fontStyle = st.style;
-        p.alignment = t.alignment;
-        p.pattern = t.sung ? s.lyricDynamicFontPattern : st.pattern;
-        p.borderWidthPx = Nearest(st.borderWidth * sc.font);
-        p.startArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontStartColor : st.startColor), 255);
-        p.endArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontEndColor : st.endColor), 255);
-        p.borderArgb = ToArgb(uint32_t(st.borderColor), 170);
-        if (t.clip.isNull()) DrawTextPath(frame, t.text, t.row, p);
-        else DrawTextPathClipped(frame, t.text, t.row, p, t.clip);
-    }
+    TextPathStyle p;
+    p.fontName = st.fontName;
+    p.sizePx = Nearest(st.size * fontScale);
+    p.fontStyle = st.style;
+    p.alignment = t.alignment;
+    p.pattern = t.sung ? s.lyricDynamicFontPattern : st.pattern;
+    p.borderWidthPx = Nearest(st.borderWidth * fontScale);
+    p.startArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontStartColor : st.startColor), 255);
+    p.endArgb = ToArgb(uint32_t(t.sung ? s.lyricDynamicFontEndColor : st.endColor), 255);
+    p.borderArgb = ToArgb(uint32_t(st.borderColor), 170);
+    if (t.clip.isNull()) DrawTextPath(frame, t.text, t.row, p);
+    else DrawTextPathClipped(frame, t.text, t.row, p, t.clip);
+}
+
+LyricShot sampleLyricShot(const Settings &settings, QSize videoSize, QSize editingScreen, const QString &line)
+{
+    const LyricRows rows = lyricRows(settings, videoSize, editingScreen);
+    if (settings.lyricStyle == 1 || settings.lyricStyle == 3)
+        return {{line, rows.first, 3, false, {}}, {line, rows.second, 5, false, {}}};
+    return {{line, rows.first, 4, false, {}}};
 }
 
 std::function<std::unique_ptr<Soundtrack>(const Project &, const ExportOptions &, const QString &)>

@@ -19,6 +19,22 @@ namespace pvsm {
 
 struct ExportOptions;
 
+// The two rows of the lyric box on an output of `videoSize`: the stored box,
+// and one of the same size right under it (the even lines of the two-line
+// styles).
+struct LyricRows
+{
+    QRectF first, second;
+};
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen);
+// Draws one text of a lyric shot in the lyric text style, the sung part in
+// the moving lyric's colours and pattern.
+void DrawLyricText(QImage &frame, const Settings &settings, double fontScale, const LyricText &text);
+// The sample line the editor shows in the lyric box, where a song's lines
+// stand in the project's lyric style: once centred, or for the two-line
+// styles (LyricStyle 1 and 3) once in each row, left and right aligned.
+LyricShot sampleLyricShot(const Settings &settings, QSize videoSize, QSize editingScreen, const QString &line);
+
 // Work files of the soundtrack, all inside the export's own job folder.
 namespace soundtrackFiles {
 inline constexpr const char *kJoinedWav = "TmpWav.wav";

@@ -60,6 +60,7 @@ RemovePicturesCommand::RemovePicturesCommand(EditorContext &context, std::vector
 ClearPicturesCommand::ClearPicturesCommand(EditorContext &context)
     : ListEditCommand(context, QStringLiteral("清空图片"), [](EditorContext &c) {
           clearPictures(c.project());
+          c.session().workspace().dropChosenIcon();
           c.setCurrentPicture(-1);
       })
 {

@@ -4,29 +4,13 @@
 
 namespace pvsm::ui {
 
-AppendSongsCommand::Plan AppendSongsCommand::plan(EditorContext &context, const QStringList &paths,
-                                                  const SongAdmissionProbe &probe)
-{
-    Project trial;
-    trial.settings = context.project().settings;
-    trial.songs = context.project().songs;
-    trial.lyricFiles = context.project().lyricFiles;
-    const size_t songsBefore = trial.songs.size();
-    const qsizetype lyricsBefore = trial.lyricFiles.size();
-    Plan p;
-    p.result = addSongs(trial, paths, probe);
-    p.songs.assign(trial.songs.begin() + qsizetype(songsBefore), trial.songs.end());
-    p.lyricFiles = trial.lyricFiles.mid(lyricsBefore);
-    return p;
-}
-
 AppendSongsCommand::AppendSongsCommand(EditorContext &context, const QStringList &paths,
                                        const SongAdmissionProbe &probe)
-    : AppendSongsCommand(context, plan(context, paths, probe))
+    : AppendSongsCommand(context, planSongAdditions(context.project(), paths, probe))
 {
 }
 
-AppendSongsCommand::AppendSongsCommand(EditorContext &context, Plan p)
+AppendSongsCommand::AppendSongsCommand(EditorContext &context, const SongAdditions &p)
     : ListEditCommand(context, QStringLiteral("添加音乐"),
                       [songs = p.songs, lyrics = p.lyricFiles](EditorContext &c) {
                           Project &project = c.project();

@@ -6,23 +6,17 @@
 namespace pvsm::ui {
 
 // Adds songs as addSongs() does (with the lyric files found beside them). The
-// songs are probed when the command is built; redo after undo appends the
-// same songs without probing again. Nothing added: push nothing.
+// songs are probed before the command is built (planSongAdditions(), on a
+// worker when the editor adds them); redo after undo appends the same songs
+// without probing again. Nothing added: push nothing.
 class AppendSongsCommand : public ListEditCommand
 {
 public:
     AppendSongsCommand(EditorContext &context, const QStringList &paths, const SongAdmissionProbe &probe);
+    AppendSongsCommand(EditorContext &context, const SongAdditions &plan);
     const AddSongsResult &result() const { return m_result; }
 
 private:
-    struct Plan
-    {
-        AddSongsResult result;
-        std::vector<Song> songs;
-        QStringList lyricFiles;
-    };
-    AppendSongsCommand(EditorContext &context, Plan plan);
-    static Plan plan(EditorContext &context, const QStringList &paths, const SongAdmissionProbe &probe);
     AddSongsResult m_result;
 };
 

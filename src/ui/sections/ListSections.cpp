@@ -2,6 +2,8 @@
 #include "BoundPage.h"
 #include "EditorContext.h"
 #include "FileDrop.h"
+#include "FrmSetSlideTime.h"
+#include "FrmFont.h"
 #include "FullScreenPicture.h"
 #include "GuiPrompter.h"
 #include "NumberRules.h"
@@ -12,22 +14,27 @@
 #include "ProjectSession.h"
 #include "Sections.h"
 #include "SettingsCommands.h"
+#include "SongAdmissionJob.h"
 #include "SongLength.h"
 #include "SongListCommands.h"
+#include "TextStyleRules.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -272,16 +279,16 @@ public:
                            [](Settings &s, const QString &t) { s.timeInterval = timeIntervalFromText(t); },
                            QStringLiteral("修改切换时间"));
         m_time->setToolTip(QStringLiteral("最少3.5秒"));
-        auto *perPicture = laterButton(43, QStringLiteral("每张图片的时间(&P)..."));
+        m_perPicture = tableButton(43, QStringLiteral("每张图片的时间(&P)..."));
         auto *timingLayout = new QGridLayout(timing);
         timingLayout->addWidget(fixed, 0, 0, 1, 3);
         // The time box sits under its option, indented like the option's text.
         timingLayout->setColumnMinimumWidth(0, 20);
         timingLayout->addWidget(m_time, 1, 1);
-        timingLayout->addWidget(perPicture, 1, 2);
+        timingLayout->addWidget(m_perPicture, 1, 2);
         timingLayout->addWidget(sync, 2, 0, 1, 4);
         timingLayout->setColumnStretch(3, 1);
-        chainTabOrder({fixed, m_time, perPicture, sync});
+        chainTabOrder({fixed, m_time, m_perPicture, sync});
 
         auto *mute = boolCheck(QStringLiteral("ChkMuteSound"), QStringLiteral("静音播放(&M)"), &Settings::muteSound,
                                QStringLiteral("修改静音"));
@@ -296,18 +303,57 @@ public:
         chainTabOrder({view(), add, m_remove, m_up, m_down, m_clear});
 
         connect(add, &QToolButton::clicked, this, &MusicPage::chooseFiles);
+        connect(m_perPicture, &QToolButton::clicked, this, &MusicPage::setSlideTimes);
+
+        // Songs dropped from a file manager join the list as one add.
+        view()->viewport()->setAcceptDrops(true);
+        view()->viewport()->installEventFilter(this);
     }
 
+    // Adds the files as the add button does after its dialog: probed off the
+    // window thread, one command for all of them, one message for the refused.
     void addFiles(const QStringList &files)
     {
         if (context().busy() || files.isEmpty()) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto command = std::make_unique<AppendSongsCommand>(context(), files, songLengthForList);
-        QApplication::restoreOverrideCursor();
-        const AddSongsResult result = command->result();
-        if (result.added > 0) context().push(command.release());
-        if (!result.lastRefused.isEmpty())
-            context().prompter().inform(songRefusedMessage(result.lastRefused), PromptIcon::Information);
+        const int undoIndex = context().undoStack().index();
+        SongAdditions plan =
+            runSongAdmission(this, context().session(), context().prompter(), files, songLengthForList);
+        // The lists changed under the probe (an undo meanwhile): today's lists decide.
+        if (context().undoStack().index() != undoIndex) plan = replanSongAdditions(context().project(), files, plan);
+        if (plan.result.added > 0) context().push(new AppendSongsCommand(context(), plan));
+        if (!plan.result.lastRefused.isEmpty())
+            context().prompter().inform(songRefusedMessage(plan.result.lastRefused), PromptIcon::Information);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != view()->viewport()) return ListPage::eventFilter(watched, event);
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (droppedSongs(drag->mimeData()).isEmpty() || context().busy()) {
+                drag->ignore();
+            } else {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            const QStringList files = droppedSongs(drop->mimeData());
+            if (files.isEmpty()) return true;
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            // After the drop returns: the file manager is not kept waiting for the probe.
+            QTimer::singleShot(0, this, [this, files] { addFiles(files); });
+            return true;
+        }
+        default:
+            return ListPage::eventFilter(watched, event);
+        }
     }
 
 protected:
@@ -326,24 +372,47 @@ protected:
         ListPage::refreshOwn();
         // The slide time comes from the music while synchronised.
         m_time->setEnabled(!editor().project().settings.enableSync);
+        m_perPicture->setEnabled(!editor().project().pictures.empty());
     }
 
 private:
+    // Local files only, and of those the four music extensions.
+    static QStringList droppedSongs(const QMimeData *data)
+    {
+        if (!data || !data->hasUrls()) return {};
+        QStringList files;
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile()) files << url.toLocalFile();
+        return musicFilesByName(files);
+    }
+
     void chooseFiles()
     {
-        const QString filters = QStringLiteral(
-            "所有可支持格式 (*.mid *.wav *.mp3 *.wma *.MID *.WAV *.MP3 *.WMA);;Mpeg音频文件(*.Mp3) (*.mp3 *.MP3);;"
-            "Windows Media 音频文件(*.Wma) (*.wma *.WMA);;波形文件(*.Wav) (*.wav *.WAV);;MIDI文件(*.Mid) (*.mid *.MID)");
         QSettings ui;
         const QString key = QStringLiteral("sections/lastMusicFolder");
-        const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("添加音乐文件"),
-                                                                ui.value(key).toString(), filters);
+        const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("添加音乐文件"), ui.value(key).toString(),
+                                                                dialogFilterText(musicOpenFilters()));
         if (files.isEmpty()) return;
         ui.setValue(key, QFileInfo(files.last()).absolutePath());
         addFiles(files);
     }
 
+    // The per-picture times: the dialog edits a copy; Save stores it as one command.
+    void setSlideTimes()
+    {
+        if (context().busy() || context().project().pictures.empty()) return;
+        FrmSetSlideTime dialog(context().project(), numberText(context().project().settings.timeInterval), this);
+        connect(&dialog, &FrmSetSlideTime::pictureChosen, this, [this](int index) { context().setCurrentPicture(index); });
+        if (dialog.exec() != QDialog::Accepted || context().busy()) return;
+        Project trial = context().project();
+        if (!storeSlideTimes(trial, dialog.times())) return;
+        context().push(new ListEditCommand(context(), QStringLiteral("设置图片时间"), [times = dialog.times()](EditorContext &c) {
+            storeSlideTimes(c.project(), times);
+        }));
+    }
+
     NumberBox *m_time;
+    QToolButton *m_perPicture;
 };
 
 class LyricsPage : public BoundPage
@@ -365,8 +434,11 @@ public:
                                      QStringLiteral("修改歌词样式"));
         styleCaption->setBuddy(style);
         style->setMaximumHeight(style->sizeHintForRow(0) * (style->count() + 1));
-        auto *font = laterButton(40, QStringLiteral("歌词文字..."));
-        auto *animated = laterButton(35, QStringLiteral("动态歌词..."));
+        auto *font = tableButton(40, QStringLiteral("歌词文字(&Z)..."));
+        auto *animated = tableButton(35, QStringLiteral("动态歌词(&D)..."));
+        connect(font, &QToolButton::clicked, this, [this] { editTextStyle(this->context(), kStyleLyrics, this); });
+        connect(animated, &QToolButton::clicked, this,
+                [this] { editTextStyle(this->context(), kStyleLyricHighlight, this); });
 
         auto *folderRow = new QHBoxLayout;
         folderRow->addWidget(folder);

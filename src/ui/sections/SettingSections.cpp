@@ -3,11 +3,16 @@
 // other settings (10).
 #include "BoundPage.h"
 #include "EditorContext.h"
+#include "FrmFont.h"
 #include "GuiPrompter.h"
+#include "IconChoice.h"
+#include "IconChooser.h"
 #include "NumberRules.h"
 #include "PictureListCommands.h"
+#include "ProjectSession.h"
 #include "Sections.h"
 #include "SettingsCommands.h"
+#include "TextStyleRules.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -27,9 +32,6 @@
 namespace pvsm::ui {
 
 namespace {
-
-QColor fromBgr(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-int32_t toBgr(const QColor &c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
 
 QIcon swatch(const QColor &colour)
 {
@@ -57,11 +59,12 @@ protected:
         return i >= 0 && size_t(i) < pictures.size() ? &pictures[size_t(i)] : nullptr;
     }
 
-    // A text box of the current picture; none without a current picture.
-    std::optional<QRect> boxOfCurrent(TextBox Picture::*box) const
+    // A text box of the current picture; none without a current picture or
+    // while its text is empty (nothing to place).
+    std::optional<QRect> boxOfCurrent(TextBox Picture::*box, QString Picture::*text) const
     {
         const Picture *p = currentPicture();
-        return p ? std::optional(rectOf(p->*box)) : std::nullopt;
+        return p && !(p->*text).isEmpty() ? std::optional(rectOf(p->*box)) : std::nullopt;
     }
 
     void editPicture(const QString &undoText, const std::function<void(Picture &)> &change, const QString &key = {})
@@ -126,6 +129,14 @@ protected:
         return button;
     }
 
+    // Button `index` opens the text style dialog for `kind`.
+    QToolButton *styleButton(int index, const QString &text, int kind)
+    {
+        QToolButton *button = tableButton(index, text);
+        connect(button, &QToolButton::clicked, this, [this, kind] { editTextStyle(context(), kind, this); });
+        return button;
+    }
+
     QToolButton *colourButton(const QString &name, const QString &tip, int32_t Settings::*field)
     {
         auto *button = new QToolButton(this);
@@ -133,10 +144,10 @@ protected:
         button->setToolTip(tip);
         button->setAccessibleName(tip);
         button->setIconSize(QSize(28, 16));
-        onRefresh([this, button, field] { button->setIcon(swatch(fromBgr(context().project().settings.*field))); });
+        onRefresh([this, button, field] { button->setIcon(swatch(colorFromBgr(context().project().settings.*field))); });
         connect(button, &QToolButton::clicked, this, [this, tip, field] {
-            const QColor chosen = QColorDialog::getColor(fromBgr(context().project().settings.*field), this, tip);
-            if (chosen.isValid()) edit(QStringLiteral("修改背景颜色"), [&](Settings &s) { s.*field = toBgr(chosen); });
+            const QColor chosen = QColorDialog::getColor(colorFromBgr(context().project().settings.*field), this, tip);
+            if (chosen.isValid()) edit(QStringLiteral("修改背景颜色"), [&](Settings &s) { s.*field = bgrFromColor(chosen); });
         });
         return button;
     }
@@ -248,7 +259,7 @@ public:
                                    &Settings::filenameAsCaption, QStringLiteral("修改用文件名作为静态文字"));
         auto *text = pictureText<QPlainTextEdit>(QStringLiteral("TxtCaption"), &Picture::caption,
                                                  QStringLiteral("修改静态文字"));
-        auto *style = laterButton(31, QStringLiteral("文字样式..."));
+        auto *style = styleButton(31, QStringLiteral("文字样式(&Y)..."), kStyleCaption);
         auto *all = tableButton(42, QStringLiteral("应用到所有图片(&A)"));
         connect(all, &QToolButton::clicked, this, [this] {
             if (this->context().busy() || !currentPicture()) return;
@@ -266,7 +277,7 @@ public:
         layout->addLayout(buttons);
     }
 
-    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::captionBox); }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::captionBox, &Picture::caption); }
 };
 
 class HeadlinePage : public PicturePage
@@ -290,7 +301,7 @@ public:
         connect(effects, &QListWidget::currentRowChanged, this, [this](int row) {
             if (row >= 0) editPicture(QStringLiteral("修改动态文字特效"), [row](Picture &p) { p.headDynamicStyle = row; });
         });
-        auto *style = laterButton(36, QStringLiteral("文字样式..."));
+        auto *style = styleButton(36, QStringLiteral("文字样式(&Y)..."), kStyleHeadline);
 
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(enable);
@@ -301,7 +312,7 @@ public:
         layout->addLayout(buttonRow({style}));
     }
 
-    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::headlineBox); }
+    std::optional<QRect> markerBox() const override { return boxOfCurrent(&Picture::headlineBox, &Picture::headline); }
 };
 
 class TransitionsPage : public BoundPage
@@ -421,7 +432,7 @@ public:
         styleColumn->addWidget(buddyLabel(QStringLiteral("片头片尾效果(&Y)"), style));
         styleColumn->addWidget(style);
         styleRow->addLayout(styleColumn, 1);
-        styleRow->addWidget(laterButton(41, QStringLiteral("文字样式...")), 0, Qt::AlignBottom);
+        styleRow->addWidget(styleButton(41, QStringLiteral("文字样式(&Z)..."), kStyleTitles), 0, Qt::AlignBottom);
         layout->addLayout(styleRow);
     }
 
@@ -500,11 +511,30 @@ public:
                                           [](Settings &s, const QString &path) { s.logoImage = path; }),
                             0, 0);
         lookGrid->addWidget(pathLabel(QStringLiteral("LblLogoImage"), [](const Settings &s) { return s.logoImage; }), 0, 1);
-        lookGrid->addWidget(laterButton(50, QStringLiteral("图标...")), 1, 0);
+        auto *chooseIcon = tableButton(50, QStringLiteral("图标(&I)..."));
+        lookGrid->addWidget(chooseIcon, 1, 0);
         auto *icon = new QLabel(this);
         icon->setObjectName(QStringLiteral("PicIcon"));
-        icon->setPixmap(windowIcon().pixmap(32, 32));
+        icon->setToolTip(QStringLiteral("图片幻灯文件的图标"));
         lookGrid->addWidget(icon, 1, 1);
+        // The chosen icon lives in Temp/, outside the project: read it again on
+        // every refresh, since clearing the pictures drops it.
+        const auto showIcon = [this, icon] {
+            const QImage chosen = IconFileImage(ChosenIcon(this->context().session().workspace()));
+            const QPixmap standard = windowIcon().pixmap(32, 32);
+            if (!chosen.isNull())
+                icon->setPixmap(QPixmap::fromImage(chosen));
+            else if (!standard.isNull())
+                icon->setPixmap(standard);
+            else
+                icon->setText(QStringLiteral("（默认图标）"));
+        };
+        onRefresh(showIcon);
+        connect(chooseIcon, &QToolButton::clicked, this, [this, showIcon] {
+            if (heldByJob()) return;
+            chooseSlideshowIcon(this->context().session().workspace(), this);
+            showIcon();
+        });
         lookGrid->setColumnStretch(1, 1);
 
         auto *layout = new QVBoxLayout(this);

@@ -1,8 +1,11 @@
 #include "Screenshots.h"
 
 #include "EditingView.h"
+#include "EditorContext.h"
+#include "FrmFont.h"
 #include "HelpWindow.h"
 #include "MainWindow.h"
+#include "TextStyleRules.h"
 #include "ThumbnailStrip.h"
 
 #include <QApplication>
@@ -14,10 +17,6 @@
 
 namespace pvsm::ui {
 
-namespace {
-
-// Lets layouts settle and the view's composition finish (bounded, so a
-// broken picture cannot hang the tool).
 void settle(MainWindow &window)
 {
     QElapsedTimer t;
@@ -29,10 +28,6 @@ void settle(MainWindow &window)
         if (busy()) QThread::msleep(5);
     } while ((busy() || t.elapsed() < 150) && t.elapsed() < 10000);
 }
-
-} // namespace
-
-void settleWindow(MainWindow &window) { settle(window); }
 
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size)
 {
@@ -60,6 +55,18 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
         menu->hide();
     }
     written += savePictureSectionScreenshots(window, dir, prefix);
+    // The text style dialog of each kind, over the window as the style buttons open it.
+    for (int kind = kStyleCaption; kind <= kStyleLyricHighlight; ++kind) {
+        FrmFont dialog(kind, window.context().project().settings, &window);
+        dialog.show();
+        settle(window);
+        if (dialog.grab().save(QDir(dir).filePath(prefix + QStringLiteral("-style-%1.png").arg(kind)))) ++written;
+        if (kind != kStyleCaption) continue;
+        // Enlarged by the user: the lists take the room.
+        dialog.resize(dialog.size() * 3 / 2);
+        settle(window);
+        if (dialog.grab().save(QDir(dir).filePath(prefix + QStringLiteral("-style-1-larger.png")))) ++written;
+    }
     window.selectSection(1);
     window.showHelp(QStringLiteral("add-music"));
     settle(window);

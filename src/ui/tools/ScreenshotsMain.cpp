@@ -5,6 +5,7 @@
 #include "GuiPrompter.h"
 #include "JobDialogScreenshots.h"
 #include "MainWindow.h"
+#include "PlacementScreenshots.h"
 #include "Screenshots.h"
 #include "StartUp.h"
 #include "clsMemDC.h"
@@ -54,6 +55,8 @@ int main(int argc, char **argv)
         // Opened once: opening again would first save the open file over itself.
         if (core->session().currentPath().isEmpty()) window.openProject(project);
         written += pvsm::ui::saveMainWindowScreenshots(window, outDir, size);
+        written += pvsm::ui::savePlacementScreenshots(window, outDir);
+        written += pvsm::ui::saveMusicScreenshots(window, outDir, work.filePath(QStringLiteral("songs")));
         prompter.setParent(nullptr);
         window.hide();
     }
