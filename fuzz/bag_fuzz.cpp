@@ -1,29 +1,11 @@
 // Property-bag blobs from untrusted files: parsing must refuse or accept
 // without reading past the data, and an accepted blob must round-trip.
+#include "FuzzBlob.h"
 #include "PropertyBag.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-// Fuzzed bytes rarely carry a valid checksum; fix it up so the parser's
-// structural checks are reached.
-QByteArray withChecksum(QByteArray blob)
-{
-    if (blob.size() < pvsm::kBagHeaderSize) return blob;
-    uint32_t c = 0xFFFFFFFFu;
-    for (qsizetype i = pvsm::kBagHeaderSize; i < blob.size(); ++i) {
-        c ^= uint8_t(blob[i]);
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
-    }
-    c ^= 0xFFFFFFFFu;
-    for (int i = 0; i < 4; ++i) blob[12 + i] = char((c >> (8 * i)) & 0xFF);
-    return blob;
-}
-
-} // namespace
 
 extern "C" std::vector<QByteArray> pvsmFuzzSeeds()
 {
@@ -45,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const uint32_t len = uint32_t(bytes.size());
         for (int i = 0; i < 4 && 4 + i < bytes.size(); ++i) bytes[4 + i] = char((len >> (8 * i)) & 0xFF);
     }
-    for (const QByteArray &candidate : {bytes, withChecksum(bytes)}) {
+    for (const QByteArray &candidate : {bytes, withBagChecksum(bytes)}) {
         const auto bag = pvsm::PropertyBag::fromBlob(candidate);
         if (!bag) continue;
         const auto again = pvsm::PropertyBag::fromBlob(bag->toBlob());

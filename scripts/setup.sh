@@ -13,6 +13,7 @@ packages=(
   fonts-noto-cjk
   googletest libgtest-dev libgmock-dev
   xvfb xauth ffmpeg dbus-daemon
+  imagemagick
   desktop-file-utils appstream
 )
 

@@ -1,4 +1,5 @@
 #include "CliPrompter.h"
+#include "CliProgress.h"
 #include "Commands.h"
 #include "ProjectSession.h"
 #include "Soundtrack.h"
@@ -15,51 +16,6 @@
 namespace pvsm::cli {
 
 namespace {
-
-std::atomic<bool> g_cancel{false};
-
-void onInterrupt(int)
-{
-    g_cancel.store(true);
-}
-
-// One line of progress on standard error, redrawn in place on a terminal.
-class ProgressBar
-{
-public:
-    void update(int percent, const QString &caption)
-    {
-        percent = std::clamp(percent, 0, 100);
-        if (percent == m_percent && caption == m_caption && m_timer.isValid() && m_timer.elapsed() < 1000) return;
-        m_percent = percent;
-        m_caption = caption;
-        m_timer.restart();
-        const int width = 30;
-        const int filled = percent * width / 100;
-        const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
-        const QString line = caption + QStringLiteral(" [") + bar + QStringLiteral("] ") + QString::number(percent) + QLatin1Char('%');
-        const QByteArray bytes = line.toUtf8();
-        if (isatty(STDERR_FILENO)) {
-            std::fprintf(stderr, "\r\033[K%s", bytes.constData());
-        } else if (percent / 10 != m_lastLogged / 10 || caption != m_lastCaption) {
-            std::fprintf(stderr, "%s\n", bytes.constData());
-            m_lastLogged = percent;
-            m_lastCaption = caption;
-        }
-        std::fflush(stderr);
-    }
-    void done()
-    {
-        if (isatty(STDERR_FILENO)) std::fprintf(stderr, "\n");
-    }
-
-private:
-    int m_percent = -1;
-    QString m_caption;
-    QElapsedTimer m_timer;
-    int m_lastLogged = -100;
-    QString m_lastCaption;
-};
 
 int exportVideo(const QStringList &args)
 {
@@ -132,11 +88,10 @@ int exportVideo(const QStringList &args)
         options.videoSize = QSize(e.width, e.height);
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    const std::atomic<bool> &cancel = cancelOnSignals();
     ProgressBar bar;
     JobControl control;
-    control.cancel = &g_cancel;
+    control.cancel = &cancel;
     control.progress = [&](int percent, const QString &caption) { bar.update(percent, caption); };
     QElapsedTimer clock;
     clock.start();
@@ -145,7 +100,7 @@ int exportVideo(const QStringList &args)
     bar.done();
     if (outcome.installCodecRequested) err(exportText::restartAfterInstall());
     if (!outcome.completed) {
-        if (outcome.status == kExportCancelled && g_cancel.load()) err(QStringLiteral("已取消"));
+        if (outcome.status == kExportCancelled && cancel.load()) err(QStringLiteral("已取消"));
         return kFailed;
     }
     out(QStringLiteral("File: ") + outcome.target);

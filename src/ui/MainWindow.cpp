@@ -286,8 +286,10 @@ QWidget *MainWindow::buildButtonColumn()
             connect(button, &QAbstractButton::clicked, this, &MainWindow::buildCommand);
             break;
         case 11:
-            button->setEnabled(false);
-            break; // the preview comes with the slideshow player
+            connect(button, &QAbstractButton::clicked, this, [this] {
+                if (!m_context->busy() && !m_commandRunning) emit previewRequested();
+            });
+            break;
         case 12:
             connect(button, &QAbstractButton::clicked, this, [this] { runGuarded([this] { openCommand(); }); });
             break;
@@ -324,9 +326,10 @@ void MainWindow::buildMenus()
     act->setObjectName(QStringLiteral("mnuSaveAs"));
     act->setShortcut(QKeySequence::SaveAs);
     file->addSeparator();
-    act = file->addAction(QStringLiteral("预览当前幻灯(&P)"));
+    act = file->addAction(QStringLiteral("预览当前幻灯(&P)"), this, [this] {
+        if (!m_context->busy() && !m_commandRunning) emit previewRequested();
+    });
     act->setObjectName(QStringLiteral("mnuPreview"));
-    act->setEnabled(false);
     act = file->addAction(QStringLiteral("创建并保存幻灯(&B)"), this, [this] {
         if (!m_context->busy() && !m_commandRunning) emit buildRequested();
     });

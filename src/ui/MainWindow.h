@@ -70,6 +70,8 @@ public:
 signals:
     // The build command passed its checks: the build dialog opens.
     void buildRequested();
+    // The Preview button or menu entry (no job running).
+    void previewRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

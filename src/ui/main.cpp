@@ -1,4 +1,5 @@
 #include "BuildFlow.h"
+#include "SlideshowBuildJob.h"
 #include "Display.h"
 #include "GuiPrompter.h"
 #include "EditorContext.h"
@@ -50,6 +51,8 @@ int main(int argc, char **argv)
         window.context().push(
             new pvsm::ui::SettingsCommand(window.context(), QStringLiteral("修改创建选项"), before, after));
     });
+    QObject::connect(&window, &pvsm::ui::MainWindow::previewRequested, &window,
+                     [&] { pvsm::ui::runPreview(&window, core->session(), prompter); });
     const QStringList args = app.arguments().mid(1);
     window.show();
     // A session that died leaves its autosave held until the user decides;

@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 #include "FileSizeLimit.h"
 #include "PropertyBag.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,13 +16,9 @@
 using namespace pvsm;
 using pvsm::test::FileSizeLimit;
 
-namespace {
+using pvsm::test::readAll;
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+namespace {
 
 void writePlain(const QString &path, const QByteArray &bytes)
 {

@@ -330,3 +330,14 @@ TEST(ProjectFile, SetProjectKeyUsesTheModelsTypes)
     EXPECT_EQ(projectKeyType(QStringLiteral("TxtSetting(0)")), BagType::Str);
     EXPECT_FALSE(projectKeyType(QStringLiteral("ImgCaption(x)")));
 }
+
+TEST(ProjectFile, SavedProjectKeepsItsFrame)
+{
+    // Nothing here can fail to load a frame, so a save never drops the choice.
+    Project p = fullProject();
+    p.settings.pictureFrameNum = 3;
+    PropertyBag bag;
+    WriteProjectBag(p, bag, BagMode::Full, WriteContext{});
+    EXPECT_EQ(bag.getInt(QStringLiteral("PictureFrameNum")), 3);
+    EXPECT_EQ(p.settings.pictureFrameNum, 3);
+}

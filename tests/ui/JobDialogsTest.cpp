@@ -47,9 +47,10 @@ TEST(BuildChoice, PreselectionAndWhatAKindWrites)
     EXPECT_FALSE(buildControlsState(BuildKind::Preview).videoOptions);
     EXPECT_FALSE(buildControlsState(BuildKind::Video).includeFont);
     EXPECT_FALSE(buildControlsState(BuildKind::Preview).includeFont);
+    EXPECT_TRUE(buildControlsState(BuildKind::Package).includeFont);
 }
 
-TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
+TEST(FrmBuild, OffersTheKindUsedLastWithItsOptions)
 {
     struct Case
     {
@@ -57,7 +58,8 @@ TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
         int sizeIndex;
     };
     for (const Case c : {Case{{1920, 1080}, 3}, Case{{1024, 768}, 8}}) {
-        Settings settings; // package kind last: not available, so the video is offered
+        Settings settings;
+        settings.isExportAvi = true;
         FrmBuild dialog(settings, c.screen);
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("创建图片幻灯"));
         EXPECT_EQ(dialog.selectedKind(), BuildKind::Video);
@@ -66,7 +68,7 @@ TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
         EXPECT_EQ(dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->count(),
                   int(frameSizeList().size()));
         for (const BuildKind kind : {BuildKind::Package, BuildKind::Preview}) {
-            EXPECT_FALSE(dialog.kindButton(kind)->isEnabled());
+            EXPECT_TRUE(dialog.kindButton(kind)->isEnabled());
             EXPECT_FALSE(dialog.kindButton(kind)->toolTip().isEmpty());
         }
         for (const char *name : {"LblVideoSize", "ComboVideoSize", "ChkLoop", "ChkChooseCodec"})
@@ -76,8 +78,18 @@ TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
             EXPECT_FALSE(dialog.findChild<QCheckBox *>(QString::fromLatin1(name))->isChecked()) << name;
         EXPECT_EQ(dialog.okButton()->text(), QStringLiteral("  创建  "));
         EXPECT_EQ(dialog.okButton()->toolTip(), QStringLiteral("创建图片幻灯"));
-        EXPECT_FALSE(settings.isExportAvi); // preselecting is not choosing
     }
+    // A new project's kind is the complete slideshow, with its font option.
+    Settings fresh;
+    FrmBuild dialog(fresh, {1920, 1080});
+    EXPECT_EQ(dialog.selectedKind(), BuildKind::Package);
+    EXPECT_TRUE(dialog.findChild<QWidget *>(QStringLiteral("ChkIncludeFont"))->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QWidget *>(QStringLiteral("ComboVideoSize"))->isEnabled());
+    dialog.kindButton(BuildKind::Preview)->click();
+    EXPECT_FALSE(fresh.isPackage);
+    EXPECT_FALSE(dialog.findChild<QWidget *>(QStringLiteral("ChkIncludeFont"))->isEnabled());
+    dialog.okButton()->click();
+    EXPECT_EQ(dialog.choice().kind, BuildKind::Preview);
     Settings quiet;
     quiet.isShowTip = false;
     EXPECT_TRUE(FrmBuild(quiet, {1920, 1080}).okButton()->toolTip().isEmpty());
@@ -88,6 +100,7 @@ TEST(FrmBuild, OffersTheVideoWithItsOptionsAndGreysWhatCannotBeMadeYet)
 TEST(FrmBuild, OkRunsOncePerDialog)
 {
     Settings settings;
+    settings.isExportAvi = true;
     FrmBuild dialog(settings, {1920, 1080});
     QSignalSpy chosen(&dialog, &FrmBuild::buildChosen);
     dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->setCurrentIndex(5);
@@ -215,7 +228,7 @@ TEST(JobDialogScreenshots, WritesOnePictureForEveryWindow)
     QTemporaryDir dir;
     saveJobDialogScreenshots(dir.path());
     for (const char *name : {"FrmBuild", "ProgressWindow", "ProgressWindow-initialising", "ProgressWindow-over-window",
-                             "FrmFinish", "FrmFinish-long-name", "Question-replace-long-name", "Question-codec"}) {
+                             "FrmFinish", "FrmFinish-slideshow", "FrmFinish-long-name", "Question-replace-long-name", "Question-codec"}) {
         const QImage img(QDir(dir.path()).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
         EXPECT_FALSE(img.isNull()) << name;
     }

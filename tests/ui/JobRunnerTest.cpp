@@ -5,6 +5,7 @@
 #include "FrmFinish.h"
 #include "GuiPrompter.h"
 #include "ProgressWindow.h"
+#include "SlideshowFile.h"
 #include "VideoExportJob.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -346,6 +348,7 @@ class FlowDriver : public QObject
 {
 public:
     QString target;
+    BuildKind kind = BuildKind::Video;
     int frameSizeIndex = 0;
     QStringList seen;
     QString finishInfo;
@@ -363,6 +366,7 @@ private:
         if (!w || !w->isVisible()) return;
         if (auto *build = qobject_cast<FrmBuild *>(w)) {
             seen << QStringLiteral("FrmBuild");
+            build->kindButton(kind)->click();
             build->findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->setCurrentIndex(frameSizeIndex);
             build->okButton()->click();
         } else if (auto *files = qobject_cast<QFileDialog *>(w)) {
@@ -415,6 +419,40 @@ TEST_F(ExportFlowTest, TheBuildFlowExportsTheVideoAndReportsIt)
     EXPECT_TRUE(driver.finishInfo.endsWith(driver.target)) << driver.finishInfo.toStdString();
     EXPECT_TRUE(guiSession.project().settings.isExportAvi);
     EXPECT_FALSE(guiSession.project().settings.enableOpenFolder);
+    EXPECT_FALSE(guiSession.busy());
+}
+
+// The complete slideshow through the same windows, with the player this
+// build made.
+TEST_F(ExportFlowTest, TheBuildFlowBuildsTheSlideshowAndReportsIt)
+{
+    GuiPrompter gui;
+    const QString prog = dir.filePath(QStringLiteral("prog"));
+    QDir().mkpath(prog);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PVSM_BIN_DIR "/Pvsm.bfq"), prog + QStringLiteral("/Pvsm.bfq")));
+    ProjectSession guiSession(Workspace(prog + QLatin1Char('/'), prog + QLatin1Char('/')), env, gui);
+    guiSession.project() = session->project();
+    guiSession.project().settings.txtSetting[0] = QStringLiteral("演示");
+    guiSession.project().settings.isExportAvi = true;
+    QWidget window;
+    window.resize(800, 500);
+    window.show();
+    gui.setParent(&window);
+
+    FlowDriver driver;
+    driver.kind = BuildKind::Package;
+    driver.target = dir.filePath(QStringLiteral("flow-show"));
+    runBuildFlow(&window, guiSession, gui);
+
+    EXPECT_EQ(driver.seen,
+              (QStringList{QStringLiteral("FrmBuild"), QStringLiteral("save dialog"), QStringLiteral("FrmFinish")}));
+    const auto show = ReadSlideshow(driver.target);
+    ASSERT_TRUE(show);
+    EXPECT_EQ(show->record.getInt(QStringLiteral("NowI")), 3);
+    EXPECT_TRUE(driver.finishInfo.startsWith(QStringLiteral("幻灯名称： 演示\n图片总数： 3\n"))) << driver.finishInfo.toStdString();
+    EXPECT_TRUE(driver.finishInfo.endsWith(driver.target)) << driver.finishInfo.toStdString();
+    EXPECT_TRUE(guiSession.project().settings.isPackage);
+    EXPECT_FALSE(guiSession.project().settings.isExportAvi);
     EXPECT_FALSE(guiSession.busy());
 }
 

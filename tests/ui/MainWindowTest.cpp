@@ -171,7 +171,7 @@ TEST_F(WindowTest, EveryButtonHasItsNameCaptionAndExactToolTip)
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(r.tip)) << r.index;
         EXPECT_EQ(b->isCheckable(), r.index >= 1 && r.index <= 10) << r.index;
     }
-    EXPECT_FALSE(button(11)->isEnabled()); // the preview comes later; its tip stays
+    EXPECT_TRUE(button(11)->isEnabled());
 }
 
 TEST_F(WindowTest, SectionButtonsAndMenuEntriesShowTheirPage)
@@ -196,8 +196,9 @@ TEST_F(WindowTest, SectionButtonsAndMenuEntriesShowTheirPage)
 TEST_F(WindowTest, ClicksAreIgnoredWhileAJobRuns)
 {
     addPictures(2);
-    int builds = 0;
+    int builds = 0, previews = 0;
     QObject::connect(window.get(), &MainWindow::buildRequested, [&] { ++builds; });
+    QObject::connect(window.get(), &MainWindow::previewRequested, [&] { ++previews; });
     core->session().setBusy(true);
     button(3)->click();
     EXPECT_EQ(window->currentSection(), 1);
@@ -207,13 +208,19 @@ TEST_F(WindowTest, ClicksAreIgnoredWhileAJobRuns)
     button(0)->click();
     window->findChild<QAction *>(QStringLiteral("mnuBuild"))->trigger();
     window->findChild<QAction *>(QStringLiteral("mnuSection_6"))->trigger();
+    button(11)->click();
+    window->findChild<QAction *>(QStringLiteral("mnuPreview"))->trigger();
     EXPECT_EQ(builds, 0);
+    EXPECT_EQ(previews, 0);
     EXPECT_EQ(window->currentSection(), 1);
     core->session().setBusy(false);
     button(0)->click();
     EXPECT_EQ(builds, 1);
     window->findChild<QAction *>(QStringLiteral("mnuBuild"))->trigger();
     EXPECT_EQ(builds, 2);
+    button(11)->click();
+    window->findChild<QAction *>(QStringLiteral("mnuPreview"))->trigger();
+    EXPECT_EQ(previews, 2);
 }
 
 TEST_F(WindowTest, BuildNeedsTwoPicturesAndAClickDuringACommandIsIgnored)

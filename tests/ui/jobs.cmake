@@ -12,3 +12,5 @@ set_target_properties(ui_job_tests PROPERTIES AUTOMOC ON)
 set_target_properties(ui_job_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 target_compile_definitions(ui_job_tests PRIVATE PVSM_BIN_DIR="${PVSM_BIN_DIR}")
 gtest_discover_tests(ui_job_tests PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" DISCOVERY_TIMEOUT 60)
+# The slideshow flow builds with the player this build made.
+add_dependencies(ui_job_tests player_bfq)

@@ -99,6 +99,11 @@ bool AtomicFileWriter::open()
     return true;
 }
 
+QString AtomicFileWriter::temporaryPath() const
+{
+    return QFile::decodeName(m_tempName);
+}
+
 bool AtomicFileWriter::write(QByteArrayView bytes)
 {
     if (failed() || m_fd < 0 || m_committed) return false;

@@ -41,6 +41,9 @@ public:
     FileProblem problem() const { return m_problem; }
     int errorNumber() const { return m_errno; }
     const QString &targetPath() const { return m_target; }
+    // The file being written, until commit() or discard(); empty before open().
+    // A caller may read it back to check it, or set its mode, before the rename.
+    QString temporaryPath() const;
     qint64 bytesWritten() const { return m_written; }
 
 private:

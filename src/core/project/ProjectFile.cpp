@@ -139,6 +139,29 @@ void WritePlayerSettings(Project &project, PropertyBag &bag, const WriteContext 
     bag.putStr(k(key::StyleSelect), styleSelectText(s));
 }
 
+void WritePictureSettings(const Picture &p, int n, PropertyBag &bag, bool keepEmptyTextGroups)
+{
+    if (p.slideDuration > 0) bag.putR4(key::item(key::SlideDuration, n), p.slideDuration);
+    if (p.posX != 0) bag.putI4(key::item(key::ImgPosX, n), p.posX);
+    if (p.posY != 0) bag.putI4(key::item(key::ImgPosY, n), p.posY);
+    if (!p.caption.isEmpty() || keepEmptyTextGroups) {
+        bag.putStr(key::item(key::ImgCaption, n), p.caption);
+        putBox(bag, key::CapPosX, key::CapPosY, key::CapPosW, key::CapPosH, n, p.captionBox);
+    }
+    if (!p.headline.isEmpty() || keepEmptyTextGroups) {
+        bag.putStr(key::item(key::ImgHeadline, n), p.headline);
+        putBox(bag, key::HeadPosX, key::HeadPosY, key::HeadPosW, key::HeadPosH, n, p.headlineBox);
+        bag.putI4(key::item(key::HeadDynamicStyle, n), p.headDynamicStyle);
+        bag.putI4(key::item(key::HeadSize, n), p.headStyle.size);
+        bag.putI4(key::item(key::HeadPattern, n), p.headStyle.pattern);
+        bag.putI4(key::item(key::HeadBorder, n), p.headStyle.border);
+        bag.putI4(key::item(key::HeadStyle, n), p.headStyle.style);
+        bag.putI4(key::item(key::HeadStartColor, n), p.headStyle.startColor);
+        bag.putI4(key::item(key::HeadEndColor, n), p.headStyle.endColor);
+        bag.putI4(key::item(key::HeadBorderColor, n), p.headStyle.borderColor);
+    }
+}
+
 void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const WriteContext &context)
 {
     if (project.pictures.empty()) return;
@@ -168,25 +191,7 @@ void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const Wri
         const Picture &p = project.pictures[i];
         const int n = int(i) + 1;
         bag.putStr(key::item(key::ImgNames, n), p.path);
-        if (p.slideDuration > 0) bag.putR4(key::item(key::SlideDuration, n), p.slideDuration);
-        if (p.posX != 0) bag.putI4(key::item(key::ImgPosX, n), p.posX);
-        if (p.posY != 0) bag.putI4(key::item(key::ImgPosY, n), p.posY);
-        if (!p.caption.isEmpty() || context.keepEmptyTextGroups) {
-            bag.putStr(key::item(key::ImgCaption, n), p.caption);
-            putBox(bag, key::CapPosX, key::CapPosY, key::CapPosW, key::CapPosH, n, p.captionBox);
-        }
-        if (!p.headline.isEmpty() || context.keepEmptyTextGroups) {
-            bag.putStr(key::item(key::ImgHeadline, n), p.headline);
-            putBox(bag, key::HeadPosX, key::HeadPosY, key::HeadPosW, key::HeadPosH, n, p.headlineBox);
-            bag.putI4(key::item(key::HeadDynamicStyle, n), p.headDynamicStyle);
-            bag.putI4(key::item(key::HeadSize, n), p.headStyle.size);
-            bag.putI4(key::item(key::HeadPattern, n), p.headStyle.pattern);
-            bag.putI4(key::item(key::HeadBorder, n), p.headStyle.border);
-            bag.putI4(key::item(key::HeadStyle, n), p.headStyle.style);
-            bag.putI4(key::item(key::HeadStartColor, n), p.headStyle.startColor);
-            bag.putI4(key::item(key::HeadEndColor, n), p.headStyle.endColor);
-            bag.putI4(key::item(key::HeadBorderColor, n), p.headStyle.borderColor);
-        }
+        WritePictureSettings(p, n, bag, context.keepEmptyTextGroups);
     }
 }
 

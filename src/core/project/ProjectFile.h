@@ -14,7 +14,11 @@ enum class BagMode { Full, SettingsOnly };
 struct WriteContext
 {
     QString appVersion;              // written as AppVersion
-    bool framePictureLoaded = false; // a frame picture is in memory (picture-frame packages)
+    // Whether the chosen frame's picture is at hand. The editor can always
+    // load it here (no graphics device can fail to start), so a saved project
+    // keeps its frame; a builder that holds no frame bytes clears it so that
+    // the record never names a frame the slideshow does not carry.
+    bool framePictureLoaded = true;
     // Also write the caption and headline groups of pictures whose text is
     // empty, so that boxes and styles survive an edit done through the bag.
     bool keepEmptyTextGroups = false;
@@ -28,6 +32,12 @@ using SongLengthProbe = std::function<float(const QString &path)>;
 // settings on the way, as the editor's boxes would, and stores the validated
 // values back into the project. Writes nothing for a project without pictures.
 void WritePlayerSettings(Project &project, PropertyBag &bag, const WriteContext &context);
+
+// The keys of picture `n` (1-based) that follow its ImgNames(n): the slide
+// time and position when set, the caption group when there is a caption and
+// the headline group when there is a headline (or always, with
+// `keepEmptyTextGroups`). Shared by the project file and the slideshow record.
+void WritePictureSettings(const Picture &picture, int n, PropertyBag &bag, bool keepEmptyTextGroups = false);
 
 // Writes the project: the four picture paths, the global settings and, in full
 // mode, the lists. Writes nothing for a project without pictures.

@@ -68,6 +68,16 @@ inline constexpr const char NowM[] = "NowM";
 inline constexpr const char LyricFilesCount[] = "LyricFilesCount";
 inline constexpr const char OrigScreenWidth[] = "OrigScreenWidth";
 inline constexpr const char OrigScreenHeight[] = "OrigScreenHeight";
+inline constexpr const char ToInstallFontCount[] = "ToInstallFontCount";
+inline constexpr const char SongDurationTotal[] = "SongDurationTotal";
+inline constexpr const char ResFileSize[] = "ResFileSize";
+inline constexpr const char TextureImage[] = "TextureImage";
+inline constexpr const char PictureFrameData[] = "PictureFrameData";
+
+// Suffixes of the resource index of a slideshow: key + suffix
+inline constexpr const char OffSetSuffix[] = "_OffSet";
+inline constexpr const char SizeSuffix[] = "_Size";
+inline constexpr const char TypeSuffix[] = "_Type";
 
 // List prefixes: prefix + decimal index + ")"
 inline constexpr const char TitleText[] = "TitleText(";
@@ -106,6 +116,10 @@ inline constexpr const char HeadStyle[] = "HeadStyle(";
 inline constexpr const char HeadStartColor[] = "HeadStartColor(";
 inline constexpr const char HeadEndColor[] = "HeadEndColor(";
 inline constexpr const char HeadBorderColor[] = "HeadBorderColor(";
+inline constexpr const char ToInstallFont[] = "ToInstallFont(";
+inline constexpr const char fFontNameForCheck[] = "fFontNameForCheck(";
+inline constexpr const char FontBelongsTo[] = "FontBelongsTo(";
+inline constexpr const char MusicLyricFiles[] = "MusicLyricFiles(";
 
 // prefix + index + ")"
 inline QString item(const char *prefix, int index)

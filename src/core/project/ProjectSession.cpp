@@ -42,10 +42,15 @@ QString ProjectSession::savePromptText()
            + QStringLiteral("当需要修改这个幻灯时，通过点击“打开配置”按钮，可方便地再次加载所有的幻灯设置。");
 }
 
+QString twoPicturesText()
+{
+    return QStringLiteral("请首先添加至少两张图片到图片幻灯中");
+}
+
 bool ProjectSession::checkTwoPictures()
 {
     if (m_project.pictures.size() >= 2) return true;
-    m_prompter.inform(QStringLiteral("请首先添加至少两张图片到图片幻灯中"), PromptIcon::Information);
+    m_prompter.inform(twoPicturesText(), PromptIcon::Information);
     return false;
 }
 

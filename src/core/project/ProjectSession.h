@@ -10,6 +10,9 @@
 
 namespace pvsm {
 
+// The two-picture rule's message, shown by every command that makes a show.
+QString twoPicturesText();
+
 // The one open project with its file: Save, Open, New and the automatic save,
 // talking to the user only through the prompter. One session per window (or
 // per CLI command); not thread-safe.

@@ -1,6 +1,8 @@
 #include "VideoExport.h"
 
 #include "FileCheck.h"
+#include "OutputChecks.h"
+#include "ProjectSession.h"
 #include "Muxer.h"
 #include "Soundtrack.h"
 
@@ -62,7 +64,7 @@ QSize parseFrameSizeText(const QString &text)
 }
 
 namespace exportText {
-QString twoPictures() { return QStringLiteral("请首先添加至少两张图片到图片幻灯中"); }
+QString twoPictures() { return twoPicturesText(); }
 QString midiRefused() { return QStringLiteral("保存为视频的时候不支持Midi文件，\n请移除或将其转换为Wav/Mp3"); }
 QString uncompressedRefused()
 {
@@ -247,18 +249,14 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         estimate += (ext == QLatin1String("MP3") || ext == QLatin1String("WMA")) ? length * 8 : length;
     }
     auto freeBytes = [&](const QString &folder) -> qint64 {
-        if (options.freeSpace) return options.freeSpace(folder);
-        const QStorageInfo storage(folder);
-        return storage.isValid() ? storage.bytesAvailable() : -1;
+        return options.freeSpace ? options.freeSpace(folder) : SystemFreeSpace(folder);
     };
     if (!project.songs.empty()) {
-        const QStorageInfo storage(workspace.workDir());
-        const qint64 available = freeBytes(workspace.workDir());
-        bool enough = true;
-        if (available >= 0) enough = Nearest(available / 1048576.0) > 2 * Nearest(estimate / 1048576.0);
+        // The soundtrack's work files need twice the songs' decoded size.
+        const bool enough = HasFreeSpace(workspace.workDir(), 2 * WholeMegabytes(estimate) + 1, options.freeSpace);
         if (estimate > 1070000000 || !enough) {
-            if (prompter.ask(exportText::diskSpaceQuestion(storage.isValid() ? storage.rootPath() : workspace.workDir()),
-                             PromptButtons::YesNo, PromptIcon::Information, QStringLiteral("Info"))
+            if (prompter.ask(exportText::diskSpaceQuestion(VolumeOf(workspace.workDir())), PromptButtons::YesNo,
+                             PromptIcon::Information, QStringLiteral("Info"))
                 != Answer::Yes) {
                 outcome.status = kExportCancelled;
                 return outcome;
@@ -287,19 +285,9 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     outcome.target = target;
     const QString name = QFileInfo(target).fileName();
     const QString targetFolder = QFileInfo(target).absolutePath();
-    if (QFileInfo::exists(target)) {
-        if (prompter.ask(replaceQuestionText(name),
-                         PromptButtons::YesNo, PromptIcon::Warning, QStringLiteral("Info"))
-            != Answer::Yes) {
-            outcome.status = kExportCancelled;
-            return outcome;
-        }
-        const FileProblem problem = writeProblem(target);
-        if (problem != FileProblem::None && problem != FileProblem::DiskFull) {
-            prompter.inform(cannotWriteText(name, problem), PromptIcon::Information);
-            outcome.status = kExportCancelled;
-            return outcome;
-        }
+    if (!ConfirmOverwrite(target, prompter)) {
+        outcome.status = kExportCancelled;
+        return outcome;
     }
     if (options.videoSize.width() % 4 != 0 || options.videoSize.height() % 2 != 0 || options.videoSize.width() < 16
         || options.videoSize.height() < 16) {

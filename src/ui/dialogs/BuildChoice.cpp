@@ -14,16 +14,11 @@ void applyBuildKind(Settings &settings, BuildKind kind)
     settings.isExportAvi = kind == BuildKind::Video;
 }
 
-bool buildKindAvailable(BuildKind kind)
-{
-    return kind == BuildKind::Video;
-}
-
 BuildControlsState buildControlsState(BuildKind selected)
 {
     BuildControlsState s;
     s.videoOptions = selected == BuildKind::Video;
-    s.includeFont = selected == BuildKind::Package && buildKindAvailable(BuildKind::Package);
+    s.includeFont = selected == BuildKind::Package;
     return s;
 }
 

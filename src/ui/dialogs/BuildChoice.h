@@ -24,9 +24,6 @@ struct BuildChoice
 BuildKind preselectedBuildKind(const Settings &settings);
 // What choosing `kind` writes into the settings.
 void applyBuildKind(Settings &settings, BuildKind kind);
-// Whether this build can make `kind` yet (the two slideshow kinds come with
-// the package builder).
-bool buildKindAvailable(BuildKind kind);
 
 // Which options of the dialog apply to the selected kind; the others are greyed.
 struct BuildControlsState

@@ -16,12 +16,6 @@ namespace pvsm::ui {
 
 namespace {
 
-const QString &notAvailableTip()
-{
-    static const QString tip = QStringLiteral("此版本暂不能创建图片幻灯文件，请选择保存为AVI视频文件");
-    return tip;
-}
-
 // Options that belong to one kind sit indented under its button.
 QWidget *indented(QLayout *inner, QWidget *parent)
 {
@@ -50,6 +44,11 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
 
     m_chkIncludeFont = new QCheckBox(QStringLiteral("打包字体"), this);
     m_chkIncludeFont->setObjectName(QStringLiteral("ChkIncludeFont"));
+    if (tips) {
+        m_optPackage->setToolTip(QStringLiteral("图片、音乐和字体都保存在幻灯文件里，可以复制到其他电脑播放"));
+        m_optPreview->setToolTip(QStringLiteral("图片和音乐留在本机原来的位置，幻灯文件较小，只能在本机播放"));
+        m_chkIncludeFont->setToolTip(QStringLiteral("把文字使用的字体文件一起保存到幻灯文件里"));
+    }
 
     m_lblVideoSize = new QLabel(QStringLiteral("帧大小："), this);
     m_lblVideoSize->setObjectName(QStringLiteral("LblVideoSize"));
@@ -76,13 +75,8 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
         const BuildKind kind = b == m_optPackage   ? BuildKind::Package
                                : b == m_optPreview ? BuildKind::Preview
                                                    : BuildKind::Video;
-        if (!buildKindAvailable(kind)) {
-            b->setEnabled(false);
-            b->setToolTip(notAvailableTip());
-        }
         connect(b, &QRadioButton::clicked, this, [this, kind] { onKindClicked(kind); });
     }
-    if (!buildKindAvailable(BuildKind::Package)) m_chkIncludeFont->setToolTip(notAvailableTip());
 
     auto *fontRow = new QVBoxLayout;
     fontRow->addWidget(m_chkIncludeFont);
@@ -109,10 +103,8 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The kind used last, as long as this build can make it.
-    BuildKind kind = preselectedBuildKind(settings);
-    if (!buildKindAvailable(kind)) kind = BuildKind::Video;
-    kindButton(kind)->setChecked(true);
+    // The kind used last.
+    kindButton(preselectedBuildKind(settings))->setChecked(true);
     updateGreying();
 
     setTabOrder(m_optExportAvi, m_comboVideoSize);
@@ -164,7 +156,6 @@ void FrmBuild::onOk()
 {
     if (m_okHandled) return;
     const BuildKind kind = selectedKind();
-    if (!buildKindAvailable(kind)) return;
     m_okHandled = true;
     m_choice.kind = kind;
     m_choice.frameSizeIndex = m_comboVideoSize->currentIndex();

@@ -2,6 +2,7 @@
 
 #include "FrmBuild.h"
 #include "FrmFinish.h"
+#include "SlideshowBuild.h"
 #include "GuiPrompter.h"
 #include "ProgressWindow.h"
 #include "VideoExport.h"
@@ -85,6 +86,12 @@ void saveJobDialogScreenshots(const QString &dir)
         FrmFinish finish(settings, finishReportText(QStringLiteral("我的图片幻灯"), 12, 1, 38273024, shortTarget),
                          shortTarget, nullptr, [](const QString &) {});
         save(finish, dir, QStringLiteral("FrmFinish"));
+    }
+    {
+        const QString show = QStringLiteral("/home/user/Output/我的图片幻灯");
+        FrmFinish finish(settings, slideshowFinishText(QStringLiteral("我的图片幻灯"), 12, 1, 9664014, show), show,
+                         nullptr, [](const QString &) {});
+        save(finish, dir, QStringLiteral("FrmFinish-slideshow"));
     }
     {
         const QString name = QStringLiteral("二〇二六年夏天全家去海边旅行的照片和视频合集（第二部分，最终修订版）");

@@ -3,6 +3,7 @@
 #include "FrmBuild.h"
 #include "FrmFinish.h"
 #include "GuiPrompter.h"
+#include "SlideshowBuildJob.h"
 #include "VideoExportJob.h"
 
 #include <QDesktopServices>
@@ -51,7 +52,18 @@ void runBuildFlow(QWidget *parent, ProjectSession &session, GuiPrompter &prompte
         if (dialog.exec() != QDialog::Accepted) return;
         choice = dialog.choice();
     }
-    if (choice.kind != BuildKind::Video) return; // the dialog offers no other kind yet
+    if (choice.kind != BuildKind::Video) {
+        const SlideshowKind kind = choice.kind == BuildKind::Package ? SlideshowKind::Package : SlideshowKind::Local;
+        // The chosen icon (iconFile, replaceIcon), the frame's picture
+        // (frameData) and, with "打包字体" (choice.includeFont), the font
+        // lookup's result (fonts) belong in the request here.
+        const BuildRequest request = editorBuildRequest(session, kind);
+        const BuildOutcome outcome = runSlideshowBuild(parent, session, prompter, request);
+        if (!outcome.completed) return;
+        FrmFinish finish(session.project().settings, outcome.finishReport, outcome.target, parent);
+        finish.exec();
+        return;
+    }
 
     const ExportOutcome outcome = runVideoExport(parent, session, prompter, videoOptions(choice, env));
     if (outcome.installCodecRequested) showEncoderHelp(session.workspace(), prompter);

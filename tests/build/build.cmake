@@ -1,0 +1,8 @@
+# The slideshow builder: record, resources, the build job and reading it back.
+pvsm_add_test(build_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/SlideshowRecordTest.cpp ${CMAKE_CURRENT_LIST_DIR}/SlideshowBuildTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/SlideshowFileTest.cpp
+  LIBS pvsm_package)
+# pvsm-cli build, package inspect and extract, and the player reading its own file.
+pvsm_add_test(cli_build_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuildCliTest.cpp LIBS pvsm_bag)
+add_dependencies(cli_build_tests pvsm-cli player_bfq)
