@@ -51,7 +51,7 @@ int savePictureSectionScreenshots(MainWindow &window, const QString &dir, const 
 
     int written = 0;
     auto shoot = [&](const QString &name) {
-        settleWindow(window);
+        settle(window);
         if (window.grab().save(QDir(dir).filePath(prefix + QStringLiteral("-pictures-") + name + QStringLiteral(".png"))))
             ++written;
     };
@@ -70,7 +70,7 @@ int savePictureSectionScreenshots(MainWindow &window, const QString &dir, const 
 
     window.undoStack().setIndex(undoIndex);
     context.setCurrentPicture(0);
-    settleWindow(window);
+    settle(window);
     return written;
 }
 
