@@ -2,11 +2,13 @@
 #include "CliProgress.h"
 #include "Commands.h"
 #include "FrameList.h"
+#include "IconScan.h"
 #include "ProjectSession.h"
 #include "SlideshowBuild.h"
 #include "SlideshowPackage.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace pvsm::cli {
 
@@ -24,6 +26,7 @@ int build(const QStringList &args)
 {
     QStringList positional;
     BuildRequest request;
+    QString iconSource;
     bool overwrite = false;
     bool yes = false;
     for (int i = 0; i < args.size(); ++i) {
@@ -38,8 +41,10 @@ int build(const QStringList &args)
             }
             request.kind = *kind;
         } else if (a == QLatin1String("--icon")) {
-            request.iconFile = QFileInfo(value()).absoluteFilePath();
-            if (!readableOrSay(request.iconFile, request.iconFile)) return kFailed;
+            iconSource = QFileInfo(value()).absoluteFilePath();
+            if (!readableOrSay(iconSource, iconSource)) return kFailed;
+        } else if (a == QLatin1String("--pack-fonts")) {
+            request.packFonts = true;
         } else if (a == QLatin1String("--overwrite")) overwrite = true;
         else if (a == QLatin1String("--yes")) yes = true;
         else if (a.startsWith(QLatin1String("--"))) {
@@ -60,6 +65,19 @@ int build(const QStringList &args)
     if (!loadBagOrSay(positional[0], positional[0], QStringLiteral("a project file"), probe)) return kFailed;
     if (!session.open(QFileInfo(positional[0]).absoluteFilePath())) return kFailed;
 
+    // As the chooser takes it: the first icon image found in the file (an
+    // icon file, a program, a PNG picture), as a single-image icon file.
+    QTemporaryDir iconDir;
+    if (!iconSource.isEmpty()) {
+        const IconScan scan = ScanIconFile(iconSource);
+        const QByteArray icon = scan.hits.empty() ? QByteArray() : ExtractIcon(iconSource, scan.hits.front());
+        if (icon.isEmpty()) {
+            err(QStringLiteral("%1 holds no icon of 32 or 48 pixels").arg(iconSource));
+            return kFailed;
+        }
+        request.iconFile = iconDir.filePath(QStringLiteral("icofinal.ico"));
+        if (!iconDir.isValid() || !writeFileOrSay(request.iconFile, icon, QStringLiteral("icon"))) return kFailed;
+    }
     request.outputPath = QFileInfo(positional[1]).absoluteFilePath();
     request.editingScreen = QSize(env.screenWidth, env.screenHeight);
     request.appVersion = session.writeContext().appVersion;
@@ -119,7 +137,7 @@ int extract(const QStringList &args)
 
 const CommandRegistrar kBuild({{QStringLiteral("build")},
                                QStringLiteral("build PROJECT.aps OUT [--kind package|local|preview] [--icon FILE] "
-                                              "[--overwrite] [--yes]"),
+                                              "[--pack-fonts] [--overwrite] [--yes]"),
                                build});
 const CommandRegistrar kInspect({{QStringLiteral("package"), QStringLiteral("inspect")},
                                  QStringLiteral("package inspect FILE"), inspect});

@@ -2,6 +2,7 @@
 // it reads the show appended to its own file and tells what it finds: the
 // three lengths of the trailer, the record's main keys and the resources.
 
+#include "IconSlot.h"
 #include "SlideshowFile.h"
 
 #include <QByteArray>
@@ -44,6 +45,8 @@ int main()
     for (const char *key : {"ResFileSize", "NowI", "NowM", "OrigScreenWidth", "OrigScreenHeight", "ssDirectPlay"})
         line(QStringLiteral("%1: %2").arg(QLatin1String(key)).arg(show->record.getInt(QLatin1String(key))));
     line(QStringLiteral("Name: ") + show->record.getString(QStringLiteral("TxtSetting(0)")));
+    // The icon the builder wrote into this program's slot (0: the player's own).
+    line(QStringLiteral("IconBytes: %1").arg(pvsm::OwnIconSlotIcon().size()));
     for (const pvsm::SlideshowResource &r : show->resources)
         line(QStringLiteral("Resource: %1\t%2\t%3\t%4").arg(r.key).arg(r.offset).arg(r.size).arg(r.type));
     return 0;

@@ -7,11 +7,12 @@
 #include "FileCheck.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
-#include "PictureListModel.h"
 #include "PlacementCommands.h"
 #include "SectionPage.h"
 #include "SettingsCommands.h"
 #include "StartUp.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailStrip.h"
 #include "Version.h"
 
 #include <QAction>
@@ -23,7 +24,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -127,26 +127,12 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
                   storedPicturePosition(shown.topLeft(), m_view->pictureRect().size(), editingScreen()));
     });
     centreLayout->addWidget(m_view, 1);
-    auto *listLabel = new QLabel(QStringLiteral("图片列表(&L)"), centre);
-    m_pictureModel = new PictureListModel(*m_context, this);
-    m_pictureList = new QListView(centre);
-    m_pictureList->setObjectName(QStringLiteral("PicList"));
-    m_pictureList->setModel(m_pictureModel);
-    m_pictureList->setFlow(QListView::LeftToRight);
-    m_pictureList->setWrapping(true);
-    m_pictureList->setResizeMode(QListView::Adjust);
-    m_pictureList->setUniformItemSizes(true);
-    m_pictureList->setSpacing(2);
-    m_pictureList->setMinimumHeight(64);
-    m_pictureList->setMaximumHeight(96);
-    m_pictureList->setSelectionMode(QAbstractItemView::SingleSelection);
-    listLabel->setBuddy(m_pictureList);
-    centreLayout->addWidget(listLabel);
-    centreLayout->addWidget(m_pictureList);
-    connect(m_pictureList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid()) m_context->setCurrentPicture(current.row());
-            });
+    auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
+    m_thumbnails = std::make_unique<ThumbnailCache>();
+    m_strip = new ThumbnailStrip(*m_context, *m_thumbnails, centre);
+    stripLabel->setBuddy(m_strip);
+    centreLayout->addWidget(stripLabel);
+    centreLayout->addWidget(m_strip);
 
     // Right: the ten sections, scrolled when a page is taller than the window.
     m_stack = new QStackedWidget;
@@ -191,13 +177,11 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
         if (previous && b) setTabOrder(previous, b);
         if (b) previous = b;
     }
-    setTabOrder(previous, m_pictureList);
-    setTabOrder(m_pictureList, scroll);
+    setTabOrder(previous, m_strip);
+    setTabOrder(m_strip, scroll);
 
     connect(m_context, &EditorContext::projectChanged, this, &MainWindow::onProjectChanged);
-    connect(m_context, &EditorContext::currentPictureChanged, this, [this](int index) {
-        if (index >= 0 && m_pictureList->currentIndex().row() != index)
-            m_pictureList->setCurrentIndex(m_pictureModel->index(index));
+    connect(m_context, &EditorContext::currentPictureChanged, this, [this](int) {
         for (SectionPage *page : m_pages)
             page->refresh();
         updateView();
@@ -234,6 +218,8 @@ MainWindow::~MainWindow()
     // The stack outlives the pages: its last signals must not reach them.
     m_undo.disconnect();
     m_undo.clear();
+    // The strip stops listening to the thumbnail cache before the cache goes.
+    delete m_strip;
 }
 
 QAbstractButton *MainWindow::makeButton(int index, const QString &caption, const QString &tip, int icon)
@@ -534,8 +520,6 @@ void MainWindow::onProjectChanged()
     const int songs = int(m_context->project().songs.size());
     const int song = m_context->currentSong();
     m_context->setCurrentSong(song < 0 ? 0 : std::min(song, songs - 1));
-    if (m_context->currentPicture() >= 0)
-        m_pictureList->setCurrentIndex(m_pictureModel->index(m_context->currentPicture()));
     for (SectionPage *page : m_pages)
         page->refresh();
     // An undo may have turned the tips back.

@@ -4,18 +4,19 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAbstractButton;
 class QButtonGroup;
 class QLabel;
-class QListView;
 class QMenu;
 class QStackedWidget;
 class QTimer;
 
 namespace pvsm {
 class AppCore;
+class ThumbnailCache;
 struct Project;
 enum class EditingText;
 enum class PlacementTarget;
@@ -27,7 +28,7 @@ class EditingView;
 class EditorContext;
 class GuiPrompter;
 class HelpWindow;
-class PictureListModel;
+class ThumbnailStrip;
 class SectionPage;
 
 // The editor's one long-lived window (`FrmMain`). It owns nothing of the
@@ -114,8 +115,8 @@ private:
     QUndoStack m_undo;
     EditorContext *m_context = nullptr;
     EditingView *m_view = nullptr;
-    QListView *m_pictureList = nullptr;
-    PictureListModel *m_pictureModel = nullptr;
+    std::unique_ptr<ThumbnailCache> m_thumbnails; // outlives the strip (see the destructor)
+    ThumbnailStrip *m_strip = nullptr;
     QStackedWidget *m_stack = nullptr;
     std::vector<SectionPage *> m_pages;
     QButtonGroup *m_sectionButtons = nullptr;

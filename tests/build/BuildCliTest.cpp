@@ -115,3 +115,39 @@ TEST(BuildCli, FilesThatAreNoSlideshowAreRefusedClearly)
                           QStringLiteral("--kind"), QStringLiteral("video")});
     EXPECT_EQ(r.exitCode, 2);
 }
+
+TEST(BuildCli, TheChosenIconReachesThePlayerAndFontsArePacked)
+{
+    QTemporaryDir dir;
+    const QString a = picture(dir, QStringLiteral("a.png"), 64, 48);
+    const QString b = picture(dir, QStringLiteral("b.png"), 80, 60);
+    const QString project = dir.filePath(QStringLiteral("show.aps"));
+    ASSERT_EQ(cli({QStringLiteral("project"), QStringLiteral("new"), project, QStringLiteral("--picture"), a,
+                   QStringLiteral("--picture"), b}).exitCode, 0);
+    QImage red(100, 100, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const QString icon = dir.filePath(QStringLiteral("red.png"));
+    ASSERT_TRUE(red.save(icon));
+
+    const QString show = dir.filePath(QStringLiteral("show"));
+    CliRun r = cli({QStringLiteral("build"), project, show, QStringLiteral("--icon"), icon, QStringLiteral("--pack-fonts")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("替换图标失败"))) << r.err.toStdString();
+
+    // The player reads its slot: a 48 x 48 32-bit image in a single-image icon file.
+    QProcess player;
+    player.start(show, {});
+    ASSERT_TRUE(player.waitForFinished(30000));
+    const QString said = QString::fromUtf8(player.readAllStandardOutput());
+    EXPECT_EQ(value(said, QStringLiteral("IconBytes")), QStringLiteral("%1").arg(22 + 9640)) << said.toStdString();
+    // The styles' font (the machine's default) travels with the show unless none was found.
+    if (!r.err.contains(QStringLiteral("无法找到部分对应的字体文件"))) {
+        EXPECT_TRUE(said.contains(QStringLiteral("Resource: ToInstallFont(1)\t"))) << said.toStdString();
+    }
+
+    // A file without an icon of a usable size is refused before anything is written.
+    const QString none = dir.filePath(QStringLiteral("none"));
+    r = cli({QStringLiteral("build"), project, none, QStringLiteral("--icon"), a + QStringLiteral(".missing")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(none));
+}

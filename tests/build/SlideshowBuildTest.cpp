@@ -38,7 +38,7 @@ QByteArray pictureBytes(int w, int h, const char *format, int quality = 90)
     return bytes;
 }
 
-// A program folder with a player (an ELF header and some bytes, shipped
+// A program folder with a player (a program with the icon slot, shipped
 // scrambled as Pvsm.bfq) and a resource package without btn_scale.png.
 struct Fixture
 {
@@ -53,7 +53,7 @@ struct Fixture
         workDir = dir.filePath(QStringLiteral("work"));
         media = dir.filePath(QStringLiteral("media"));
         for (const QString &d : {programDir, workDir, media}) QDir().mkpath(d);
-        player = QByteArray("\x7F" "ELF", 4) + QByteArray(6000, 'p');
+        player = readAll(QStringLiteral(ICON_SLOT_PROBE));
         QByteArray shipped = player;
         ScrambleBytes(shipped.data(), shipped.size(), kScrambledFileBytes);
         writeAll(programDir + QStringLiteral("/Pvsm.bfq"), shipped);
@@ -206,6 +206,12 @@ TEST(SlideshowBuild, AFailedOrRefusedBuildKeepsThePreviousSlideshow)
         {"player damaged", [](Fixture &f, FakePrompter &p, BuildRequest &, std::atomic<bool> &) {
              p.answers = {Answer::Yes};
              writeAll(f.programDir + QStringLiteral("/Pvsm.bfq"), QByteArray(6000, 'x'));
+         }, QString()},
+        {"player without its icon slot", [](Fixture &f, FakePrompter &p, BuildRequest &, std::atomic<bool> &) {
+             p.answers = {Answer::Yes};
+             QByteArray elf = QByteArray("\x7F" "ELF", 4) + QByteArray(6000, 'p');
+             ScrambleBytes(elf.data(), elf.size(), kScrambledFileBytes);
+             writeAll(f.programDir + QStringLiteral("/Pvsm.bfq"), elf);
          }, QString()},
         {"too little space, do not go on", [](Fixture &, FakePrompter &p, BuildRequest &r, std::atomic<bool> &) {
              p.answers = {Answer::No};

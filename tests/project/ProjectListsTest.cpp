@@ -55,6 +55,13 @@ TEST(ProjectLists, PicturesAreAddedOnceWithSupportedExtensions)
     EXPECT_EQ(r.refused[3].path, QStringLiteral("/x/hjpg"));
     const QString message = refusedPicturesMessage(r);
     EXPECT_TRUE(message.startsWith(QStringLiteral("4 picture(s) skipped:\n  /x/a.jpg is listed twice\n  /x/c.txt has")));
+    // Many refusals: the first twenty named, then how many more.
+    AddPicturesResult many;
+    for (int k = 0; k < 25; ++k) many.refused.push_back({QStringLiteral("/y/%1.jpg").arg(k), QStringLiteral("is bad")});
+    const QStringList lines = refusedPicturesMessage(many).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 22);
+    EXPECT_EQ(lines[20], QStringLiteral("  /y/19.jpg is bad"));
+    EXPECT_EQ(lines[21], QStringLiteral("  … and 5 more"));
     const Picture &pic = p.pictures[0];
     EXPECT_EQ(pic.captionBox, (TextBox{50, 25, 900, 450}));
     EXPECT_EQ(pic.headlineBox, (TextBox{450, 225, 100, 50}));
@@ -75,7 +82,10 @@ TEST(ProjectLists, OpenDialogAndDropRulesTakeEverySpelling)
     ASSERT_EQ(filters.size(), 8u);
     EXPECT_EQ(filters[0].name, QStringLiteral("所有支持的图片格式"));
     EXPECT_EQ(filters[1].name, QStringLiteral("Windows位图文件(*.Bmp)"));
-    EXPECT_EQ(filters[7].name, QStringLiteral("TIFF图片格式(*.Tif;*.Tiff)"));
+    // The names as the dialog has always shown them; the patterns take the long spellings too.
+    const char *names[] = {"JPEG图片格式(*.Jpg)", "Gif图片格式(*.Gif)", "PNG图片格式(*.Png)", "PCX图片格式(*.Pcx)",
+                           "TGA图片格式(*.Tga)", "TIFF图片格式(*.Tif)"};
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(filters[size_t(k + 2)].name, QString::fromUtf8(names[k]));
     // The patterns match in any letter case, as a native dialog reads them.
     auto matches = [](const FileFilter &f, const QString &name) {
         return std::any_of(f.patterns.begin(), f.patterns.end(), [&](const QString &p) {
@@ -381,4 +391,13 @@ TEST(ProjectLists, AFoldersPicturesByName)
     for (const QString &path : pictureFilesInFolder(dir.path())) names << QFileInfo(path).fileName();
     EXPECT_EQ(names, (QStringList{QStringLiteral("a.JPG"), QStringLiteral("b.png"), QStringLiteral("B2.bmp")}));
     EXPECT_TRUE(pictureFilesInFolder(dir.filePath(QStringLiteral("missing"))).isEmpty());
+
+    // A drop keeps its order; a dropped folder brings its pictures by name,
+    // a dropped file without a picture extension stays out.
+    QStringList dropped;
+    for (const QString &path : picturesFromDrop({dir.filePath(QStringLiteral("sub/d.png")), dir.path(),
+                                                 dir.filePath(QStringLiteral("c.txt")), dir.filePath(QStringLiteral("b.png"))}))
+        dropped << QDir(dir.path()).relativeFilePath(path);
+    EXPECT_EQ(dropped, (QStringList{QStringLiteral("sub/d.png"), QStringLiteral("a.JPG"), QStringLiteral("b.png"),
+                                    QStringLiteral("B2.bmp"), QStringLiteral("b.png")}));
 }

@@ -6,8 +6,10 @@
 #include "HelpWindow.h"
 #include "EditorCore.h"
 #include "StartUp.h"
+#include "ThumbnailStrip.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QToolTip>
 #include <QUndoStack>
@@ -423,14 +426,24 @@ TEST(EditingViewTest, TheChosenFrameIsDrawnOverThePicture)
     EXPECT_EQ(shot.pixelColor(r.left() + r.width() / 16, r.center().y()), QColor(0, 0, 200));
 }
 
-TEST_F(WindowTest, APictureChosenInTheListBecomesCurrentAndIsDrawn)
+TEST_F(WindowTest, APictureClickedInTheStripBecomesCurrentAndIsDrawn)
 {
     addPictures(3);
     EXPECT_EQ(window->context().currentPicture(), 0);
-    auto *list = window->findChild<QListView *>(QStringLiteral("PicList"));
-    ASSERT_EQ(list->model()->rowCount(), 3);
-    list->setCurrentIndex(list->model()->index(2, 0));
+    auto *strip = window->findChild<ThumbnailStrip *>();
+    ASSERT_NE(strip, nullptr);
+    ASSERT_EQ(strip->pictureInCell(2), 2);
+    EXPECT_EQ(strip->pictureInCell(3), -1);
+    // Two entries of the picture section's list selected; a click on a cell
+    // leaves only its picture selected there.
+    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("ImgList"));
+    list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
+    ASSERT_EQ(list->selectionModel()->selectedRows().size(), 2);
+    QTest::mouseClick(window->findChild<QWidget *>(QStringLiteral("PicList_2")), Qt::LeftButton);
     EXPECT_EQ(window->context().currentPicture(), 2);
+    EXPECT_EQ(list->currentIndex().row(), 2);
+    EXPECT_EQ(list->selectionModel()->selectedRows().first().row(), 2);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(window->editingView()->composing());
     // A theme change composes the picture again.
     while (window->editingView()->composing())

@@ -3,6 +3,11 @@
 #include "ResourcePackage.h"
 #include "SectionFixture.h"
 #include "SongListCommands.h"
+#include "PictureAdd.h"
+#include "PictureStrip.h"
+#include "ProjectText.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailStrip.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -16,6 +21,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
 #include <QPushButton>
 #include <QTimer>
 #include <QPlainTextEdit>
@@ -82,7 +91,7 @@ TEST(SectionPages, EveryControlIsThereUnderItsNameWithItsTip)
     }
 
     const std::pair<int, const char *> controls[] = {
-        {1, "PicList"}, {1, "ChkRandomOrder"}, {2, "MusicList"}, {2, "OptMusicOrder_0"}, {2, "OptMusicOrder_2"},
+        {1, "ImgList"}, {1, "ChkRandomOrder"}, {2, "MusicList"}, {2, "OptMusicOrder_0"}, {2, "OptMusicOrder_2"},
         {2, "OptSlideDuration"}, {2, "OptSync"}, {2, "TxtTime"}, {2, "ChkMuteSound"}, {3, "ComboPhotoScale"},
         {3, "OptBK_0"}, {3, "OptBK_2"}, {3, "PicSolidColor"}, {3, "PicBeginColor"}, {3, "PicEndColor"},
         {3, "CboBackgroundGradient"}, {3, "CboBackgroundPictureMode"}, {3, "OptPhotoState_0"}, {3, "OptPhotoState_1"},
@@ -249,7 +258,7 @@ TEST(SectionPages, PictureListCommandsRestoreExactly)
     Project &p = editor.project();
     const Project start = p;
     const size_t count = p.pictures.size();
-    auto *view = editor.control<QAbstractItemView>(1, QStringLiteral("PicList"));
+    auto *view = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
     ASSERT_EQ(view->model()->rowCount(), int(count));
 
     // Adding: a new picture, a listed one and a text file; only the new one joins.
@@ -284,7 +293,7 @@ TEST(SectionPages, PictureListCommandsRestoreExactly)
     EXPECT_EQ(editor.context->currentPicture(), 1);
 
     // Removing the current picture selects the one that takes its place.
-    editor.context->push(new RemovePictureCommand(*editor.context, 1));
+    editor.context->push(new RemovePicturesCommand(*editor.context, {1}));
     EXPECT_EQ(p.pictures.size(), count);
     EXPECT_EQ(editor.context->currentPicture(), 1);
     editor.undo.undo();
@@ -343,7 +352,7 @@ TEST(SectionPages, SongListCommandsKeepLyricsInStep)
     EXPECT_EQ(p.songs[1].durationSec, 61.5f);
     EXPECT_EQ(editor.context->currentSong(), 1);
     editor.undo.undo();
-    editor.context->push(new RemoveSongCommand(*editor.context, 1));
+    editor.context->push(new RemoveSongsCommand(*editor.context, {1}));
     EXPECT_TRUE(p.lyricFiles.isEmpty()); // b's lyric went with it
     EXPECT_EQ(editor.undo.undoText(), QStringLiteral("删除音乐"));
     editor.undo.undo();
@@ -357,7 +366,7 @@ TEST(SectionPages, SongListCommandsKeepLyricsInStep)
 TEST(SectionPages, ListSelectionIsTheCurrentItemAndMarkersFollowIt)
 {
     Editor editor;
-    auto *view = editor.control<QAbstractItemView>(1, QStringLiteral("PicList"));
+    auto *view = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
     view->setCurrentIndex(view->model()->index(2, 0));
     EXPECT_EQ(editor.context->currentPicture(), 2);
     const Picture &pic = editor.project().pictures[2];
@@ -502,4 +511,300 @@ TEST(SectionPages, TheFrameListChoosesTheFrameOfTheShow)
     list->setCurrentRow(4);
     EXPECT_EQ(anchor, QStringLiteral("frame"));
     EXPECT_EQ(list->currentRow(), 0);
+}
+
+namespace {
+
+// Selects exactly `rows` of a list view, as Ctrl+clicks would.
+void selectRows(QAbstractItemView *view, const std::vector<int> &rows)
+{
+    view->clearSelection();
+    for (int row : rows)
+        view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+}
+
+// `count` small pictures of distinct colours, "p00.png", "p01.png", ...
+QStringList writePictures(const QString &dir, int count, const QString &prefix = QStringLiteral("p"))
+{
+    QStringList paths;
+    for (int k = 0; k < count; ++k) {
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(k * 360 / std::max(count, 1) % 360, 200, 220));
+        const QString path = QDir(dir).filePath(QStringLiteral("%1%2.png").arg(prefix).arg(k, 2, 10, QLatin1Char('0')));
+        EXPECT_TRUE(image.save(path));
+        paths << path;
+    }
+    return paths;
+}
+
+void sendDrop(QWidget *target, const QStringList &paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths) urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QApplication::processEvents(); // the add runs after the drop returned
+}
+
+} // namespace
+
+TEST(SectionPages, DeleteRemovesEverySelectedEntryOfBothListsAsOneCommand)
+{
+    Editor editor;
+    Project &p = editor.project();
+    const QStringList start = pvsm::test::projectText(p);
+    auto *pictures = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
+    // The Delete key is a shortcut of the list: it needs the list shown.
+    editor.page(1).show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor.page(1)));
+    const size_t count = p.pictures.size();
+    ASSERT_GE(count, 3u);
+    const QString third = p.pictures[2].path;
+    selectRows(pictures, {0, 1});
+    QTest::keyClick(pictures, Qt::Key_Delete);
+    ASSERT_EQ(p.pictures.size(), count - 2);
+    EXPECT_EQ(p.pictures[0].path, third);
+    EXPECT_EQ(editor.context->currentPicture(), 0);
+    EXPECT_EQ(editor.undo.count(), 1);
+    EXPECT_EQ(editor.undo.undoText(), QStringLiteral("删除图片"));
+    editor.undo.undo();
+    EXPECT_EQ(pvsm::test::projectText(p), start);
+
+    // Every picture selected: the list is cleared with its resets, no question asked.
+    p.settings.backGroundSet = QStringLiteral("3");
+    const QStringList beforeAll = pvsm::test::projectText(p);
+    pictures->selectAll();
+    editor.control<QToolButton>(1, QStringLiteral("PicBtn_21"))->click();
+    EXPECT_TRUE(p.pictures.empty());
+    EXPECT_EQ(p.settings.backGroundSet, QStringLiteral("1"));
+    editor.undo.undo();
+    EXPECT_EQ(pvsm::test::projectText(p), beforeAll);
+
+    // Songs: the selected ones go, each with its lyric file; the others stay with theirs.
+    Editor music(false);
+    Project &m = music.project();
+    QStringList songs;
+    for (const char *name : {"a", "b", "c"}) {
+        songs << music.dir.filePath(QString::fromLatin1(name) + QStringLiteral(".mp3"));
+        QFile(music.dir.filePath(QString::fromLatin1(name) + QStringLiteral(".lrc"))).open(QIODevice::WriteOnly);
+    }
+    music.context->push(new AppendSongsCommand(*music.context, songs, [](const QString &) { return 30.0f; }));
+    ASSERT_EQ(m.lyricFiles.size(), 3);
+    const QStringList three = pvsm::test::projectText(m);
+    auto *list = music.control<QAbstractItemView>(2, QStringLiteral("MusicList"));
+    music.page(2).show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&music.page(2)));
+    selectRows(list, {0, 2});
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_EQ(m.songs.size(), 1u);
+    EXPECT_EQ(m.songs[0].path, songs[1]);
+    EXPECT_EQ(m.lyricFiles, QStringList{music.dir.filePath(QStringLiteral("b.lrc"))});
+    music.undo.undo();
+    EXPECT_EQ(pvsm::test::projectText(m), three);
+    list->selectAll();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_TRUE(m.songs.empty());
+    EXPECT_TRUE(m.lyricFiles.isEmpty());
+}
+
+TEST(SectionPages, DroppedFilesAndFoldersAreOneAddInNameOrder)
+{
+    Editor editor(false);
+    Project &p = editor.project();
+    QDir(editor.dir.path()).mkdir(QStringLiteral("album"));
+    const QString album = editor.dir.filePath(QStringLiteral("album"));
+    // Written out of name order; the folder's pictures come by name.
+    writePictures(album, 1, QStringLiteral("c"));
+    writePictures(album, 2, QStringLiteral("a"));
+    const QString single = writePictures(editor.dir.path(), 1, QStringLiteral("single")).first();
+    QFile broken(editor.dir.filePath(QStringLiteral("broken.jpg")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\xFF\xD8\xFF not really");
+    broken.close();
+    const QString notes = editor.dir.filePath(QStringLiteral("notes.txt"));
+    QFile(notes).open(QIODevice::WriteOnly);
+    // A photo whose copy stopped halfway: its header is whole, its picture is not.
+    QImage photo(200, 150, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x) photo.setPixel(x, y, qRgb(x, y, (x * y) % 256));
+    const QString whole = editor.dir.filePath(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(photo.save(whole, "JPEG", 90));
+    QFile wholeFile(whole);
+    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = wholeFile.readAll();
+    QFile cut(editor.dir.filePath(QStringLiteral("cut.jpg")));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+
+    auto *list = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
+    QString told;
+    answerNextBox(QMessageBox::Ok, &told);
+    sendDrop(list->viewport(), {single, broken.fileName(), cut.fileName(), album, notes});
+    QStringList names;
+    for (const Picture &pic : p.pictures) names << QFileInfo(pic.path).fileName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("single00.png"), QStringLiteral("a00.png"), QStringLiteral("a01.png"),
+                                  QStringLiteral("c00.png")}));
+    EXPECT_EQ(editor.undo.count(), 1);
+    // The picture that is none is named; the rest of the drop went in.
+    EXPECT_TRUE(told.contains(broken.fileName())) << told.toStdString();
+    EXPECT_TRUE(told.contains(cut.fileName() + QStringLiteral(" is cut short"))) << told.toStdString();
+    editor.undo.undo();
+    EXPECT_TRUE(p.pictures.empty());
+
+    // A drop with nothing to add is refused while it hovers.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(notes)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+namespace {
+
+// An editor without pictures, a strip over it with a cache of its own, then
+// `count` pictures added.
+struct StripEditor
+{
+    Editor editor{false};
+    ThumbnailCache cache{{.threads = 2}};
+    ThumbnailStrip strip{*editor.context, cache};
+    QStringList paths;
+
+    explicit StripEditor(int count) : paths(writePictures(editor.dir.path(), count))
+    {
+        editor.context->push(new AppendPicturesCommand(*editor.context, paths, {}));
+        EXPECT_EQ(editor.project().pictures.size(), size_t(count));
+    }
+};
+
+} // namespace
+
+TEST(SectionPages, TheStripShowsSevenCellsScrollsAndSelects)
+{
+    StripEditor fixture(20);
+    Editor &editor = fixture.editor;
+    ThumbnailCache &cache = fixture.cache;
+    ThumbnailStrip &strip = fixture.strip;
+    const QStringList &paths = fixture.paths;
+    QScrollBar *scroll = strip.findChild<QScrollBar *>(QStringLiteral("HScrollPicList"));
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->maximum(), 20);
+    EXPECT_EQ(scroll->value(), 7);
+    auto number = [&](int cell) { return strip.findChild<QLabel *>(QStringLiteral("LblNum_%1").arg(cell))->text(); };
+    EXPECT_EQ(number(0), QStringLiteral("1"));
+    EXPECT_EQ(number(6), QStringLiteral("7"));
+
+    // Selecting picture 11 from the list: the strip ends at 14.
+    editor.context->setCurrentPicture(10);
+    EXPECT_EQ(scroll->value(), 14);
+    EXPECT_EQ(strip.pictureInCell(3), 10);
+    EXPECT_EQ(number(6), QStringLiteral("14"));
+    // A click on a cell selects its picture; Page Down goes seven on, then stops at the last.
+    QTest::mouseClick(strip.findChild<QWidget *>(QStringLiteral("PicList_5")), Qt::LeftButton);
+    EXPECT_EQ(editor.context->currentPicture(), 12);
+    QTest::keyClick(&strip, Qt::Key_PageDown);
+    EXPECT_EQ(editor.context->currentPicture(), 19);
+    EXPECT_EQ(scroll->value(), 20);
+    QTest::keyClick(&strip, Qt::Key_PageDown);
+    EXPECT_EQ(editor.context->currentPicture(), 19);
+    QTest::keyClick(&strip, Qt::Key_PageUp);
+    EXPECT_EQ(editor.context->currentPicture(), 12);
+    // The scroll bar moves the cells, not the selection.
+    scroll->setValue(7);
+    EXPECT_EQ(strip.pictureInCell(0), 0);
+    EXPECT_EQ(editor.context->currentPicture(), 12);
+
+    // The cells fill in as the thumbnails arrive.
+    ASSERT_TRUE(cache.waitIdle(20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return strip.cellsWaiting() == 0; }, 5000));
+    EXPECT_EQ(cache.decodes(), 20);
+    const QImage cell0 = strip.findChild<QWidget *>(QStringLiteral("PicList_0"))->grab().toImage();
+    const QColor first = QColor::fromHsv(0, 200, 220);
+    EXPECT_EQ(cell0.pixel(cell0.rect().center()), first.rgb());
+
+    // Moving, removing and undoing never decode again.
+    editor.context->push(new MovePictureCommand(*editor.context, 0, +1));
+    editor.context->push(new RemovePicturesCommand(*editor.context, {4, 5}));
+    editor.undo.undo();
+    editor.undo.undo();
+    ASSERT_TRUE(cache.waitIdle(20000));
+    EXPECT_EQ(cache.decodes(), 20);
+
+    // A picture gone from disk shows its placeholder.
+    QFile::remove(paths[1]);
+    editor.context->notifyProjectChanged();
+    const QImage gone = strip.findChild<QWidget *>(QStringLiteral("PicList_1"))->grab().toImage();
+    EXPECT_NE(gone.pixel(gone.rect().center()), QColor::fromHsv(18, 200, 220).rgb());
+    EXPECT_TRUE(strip.findChild<QWidget *>(QStringLiteral("PicList_1"))->toolTip().contains(QStringLiteral("无法读取")));
+
+    // Clearing blanks the cells and sets the bar back to 7.
+    editor.context->push(new ClearPicturesCommand(*editor.context));
+    EXPECT_EQ(scroll->value(), 7);
+    EXPECT_EQ(scroll->maximum(), 7);
+    EXPECT_EQ(strip.pictureInCell(0), -1);
+    EXPECT_TRUE(number(0).isEmpty());
+}
+
+TEST(SectionPages, With120PicturesRemovingThe50thKeepsEveryThumbnailWithItsPicture)
+{
+    StripEditor fixture(120);
+    Editor &editor = fixture.editor;
+    ThumbnailCache &cache = fixture.cache;
+    ThumbnailStrip &strip = fixture.strip;
+    Project &p = editor.project();
+    ASSERT_TRUE(cache.waitIdle(60000));
+    EXPECT_EQ(cache.decodes(), 120);
+    editor.context->push(new RemovePicturesCommand(*editor.context, {49}));
+    ASSERT_EQ(p.pictures.size(), 119u);
+    // Pictures 100 and 101 (and their neighbours) in view, each cell with its own picture's colour.
+    for (int current : {48, 98, 99, 100, 118}) {
+        editor.context->setCurrentPicture(current);
+        QApplication::processEvents();
+        for (int cell = 0; cell < kStripCells; ++cell) {
+            const int index = strip.pictureInCell(cell);
+            ASSERT_GE(index, 0);
+            const int original = index < 49 ? index : index + 1;
+            const QImage shot = strip.findChild<QWidget *>(QStringLiteral("PicList_%1").arg(cell))->grab().toImage();
+            EXPECT_EQ(shot.pixel(shot.rect().center()), QColor::fromHsv(original * 3 % 360, 200, 220).rgb())
+                << "picture " << index + 1;
+        }
+    }
+    EXPECT_EQ(cache.decodes(), 120);
+}
+
+TEST(SectionPages, AManyFileAddChecksEveryFileAndKeepsItsOrder)
+{
+    Editor editor(false);
+    QStringList files = writePictures(editor.dir.path(), 30);
+    QFile text(editor.dir.filePath(QStringLiteral("words.png")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("no picture here");
+    text.close();
+    files.insert(10, text.fileName());
+    files.insert(20, files[3]); // the same file twice
+    AddPicturesResult result;
+    auto command = planPictureAdd(*editor.context, files, &result);
+    ASSERT_NE(command, nullptr);
+    EXPECT_FALSE(editor.context->busy());
+    EXPECT_EQ(result.added, 30);
+    ASSERT_EQ(result.refused.size(), 2u);
+    EXPECT_EQ(result.refused[0].path, text.fileName());
+    EXPECT_EQ(result.refused[0].reason, QStringLiteral("is not a picture of a supported format"));
+    EXPECT_EQ(result.refused[1].reason, QStringLiteral("is listed twice"));
+    editor.context->push(command.release());
+    const auto &pictures = editor.project().pictures;
+    ASSERT_EQ(pictures.size(), 30u);
+    for (size_t k = 0; k < pictures.size(); ++k)
+        EXPECT_EQ(QFileInfo(pictures[k].path).fileName(), QStringLiteral("p%1.png").arg(k, 2, 10, QLatin1Char('0')));
+    // Nothing new: no command.
+    EXPECT_EQ(planPictureAdd(*editor.context, files.mid(0, 20), &result), nullptr);
+    EXPECT_EQ(result.added, 0);
 }

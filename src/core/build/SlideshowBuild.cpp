@@ -1,5 +1,8 @@
 #include "SlideshowBuild.h"
 
+#include "FontLookup.h"
+#include "IconReplace.h"
+
 #include "FileBytes.h"
 #include "FileCheck.h"
 #include "ProjectSession.h"
@@ -88,14 +91,15 @@ constexpr int kMinStoredPathLength = 8;
 const QString kWriting = QStringLiteral("正在写入...");
 
 // The player program as the build needs it: Pvsm.bfq unscrambled, an ELF
-// program. Empty when the file is missing or is no such program.
+// program with its icon slot. Empty when the file is missing or is no such
+// program.
 QByteArray playerProgram(const QString &bfqPath)
 {
     if (readProblem(bfqPath) != FileProblem::None) return {};
     QByteArray bytes;
     if (ReadFileBytes(bytes, bfqPath, 0, -1) <= 0) return {};
     ScrambleBytes(bytes.data(), bytes.size(), kScrambledFileBytes);
-    if (!bytes.startsWith("\x7F" "ELF")) return {};
+    if (!bytes.startsWith("\x7F" "ELF") || !HasIconSlot(bytes)) return {};
     return bytes;
 }
 
@@ -180,6 +184,13 @@ BuildOutcome BuildScreenSaver(const Project &original, const Workspace &workspac
     ResourceList resources;
     if (request.kind == SlideshowKind::Package) {
         record.fonts = request.fonts;
+        if (request.packFonts && record.fonts.files.isEmpty()) {
+            const auto &styles = project.settings.textStyles;
+            record.fonts = LookupFonts({styles[0].fontName, styles[1].fontName, styles[2].fontName, styles[3].fontName});
+            // The styles found nowhere travel without a font file; the build goes on.
+            if (record.fonts.anyMissing())
+                prompter.inform(QString::fromUtf8(kFontMissingMessage), PromptIcon::Information);
+        }
         WritePackageRecord(project, bag, resources, record);
         const qint64 total = inputBytes(resources);
         if (total >= kMaxPackageInputBytes) {

@@ -6,6 +6,7 @@
 // through a Prompter and reports progress and obeys cancel through JobControl.
 
 #include "FontPacking.h"
+#include "IconReplace.h"
 #include "Job.h"
 #include "OutputChecks.h"
 #include "Project.h"
@@ -33,8 +34,11 @@ struct BuildRequest
     // player program; false from it keeps the player's own icon after the
     // message "替换图标失败". Empty file or function: the player's own icon.
     QString iconFile;
-    std::function<bool(const QString &icoFile, const QString &program)> replaceIcon;
-    FontPacking fonts;         // files empty: no fonts packed (complete slideshow only)
+    std::function<bool(const QString &icoFile, const QString &program)> replaceIcon = ReplaceIcon;
+    // The font files of the four text styles (complete slideshow only): looked
+    // up by the build when `packFonts` is set and `fonts` holds none.
+    bool packFonts = false;
+    FontPacking fonts;
     QByteArray frameData;      // the chosen frame's picture (PictureFrameData); empty: none
     FreeSpaceQuery freeSpace;  // empty: what the system says
 };

@@ -23,18 +23,15 @@ struct SlotPlace
     QByteArray bytes;
 };
 
-std::optional<SlotPlace> readSlot(const QString &program)
+std::optional<SlotPlace> readSlot(qint64 fileSize, const ElfFile::RangeReader &read)
 {
-    const QFileInfo info(program);
-    if (!info.isFile()) return std::nullopt;
-    QByteArray head;
-    ReadFileBytes(head, program, 0, 64);
-    const std::optional<ElfFile> elf = ElfFile::parse(head, info.size());
+    const std::optional<ElfFile> elf = ElfFile::parse(read({0, 64}), fileSize);
     if (!elf) return std::nullopt;
-    const std::optional<ElfFile::Section> section = elf->findSection(kIconSlotSection, fileRangeReader(program));
+    const std::optional<ElfFile::Section> section = elf->findSection(kIconSlotSection, read);
     if (!section || section->range.size < qint64(kIconSlotSize)) return std::nullopt;
     SlotPlace place{{section->range.offset, qint64(kIconSlotSize)}, {}};
-    if (ReadFileBytes(place.bytes, program, place.range.offset, place.range.size) != place.range.size) return std::nullopt;
+    place.bytes = read(place.range);
+    if (place.bytes.size() != place.range.size) return std::nullopt;
     const auto *b = reinterpret_cast<const uchar *>(place.bytes.constData());
     if (std::memcmp(b, kIconSlotMagic, sizeof kIconSlotMagic) != 0) return std::nullopt;
     const auto u32 = [&](size_t at) {
@@ -44,6 +41,13 @@ std::optional<SlotPlace> readSlot(const QString &program)
     return place;
 }
 
+std::optional<SlotPlace> readSlot(const QString &program)
+{
+    const QFileInfo info(program);
+    if (!info.isFile()) return std::nullopt;
+    return readSlot(info.size(), fileRangeReader(program));
+}
+
 } // namespace
 
 std::optional<ElfFile::Range> FindIconSlot(const QString &program)
@@ -51,6 +55,15 @@ std::optional<ElfFile::Range> FindIconSlot(const QString &program)
     const std::optional<SlotPlace> place = readSlot(program);
     if (!place) return std::nullopt;
     return place->range;
+}
+
+bool HasIconSlot(QByteArrayView program)
+{
+    const ElfFile::RangeReader read = [program](ElfFile::Range r) {
+        if (r.offset < 0 || r.size < 0 || r.offset > program.size()) return QByteArray();
+        return program.sliced(r.offset, std::min(r.size, program.size() - r.offset)).toByteArray();
+    };
+    return readSlot(program.size(), read).has_value();
 }
 
 QByteArray ReadIconSlot(const QString &program)

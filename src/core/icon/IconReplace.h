@@ -14,6 +14,9 @@ namespace pvsm {
 // a file that is no ELF file or has no (or a damaged) slot.
 std::optional<ElfFile::Range> FindIconSlot(const QString &program);
 
+// FindIconSlot for a program held in memory (the builder's unscrambled player).
+bool HasIconSlot(QByteArrayView program);
+
 // The icon file held in a program's slot; empty when the slot is unused or
 // there is none.
 QByteArray ReadIconSlot(const QString &program);

@@ -1,5 +1,7 @@
 #include "PictureLoad.h"
 
+#include "PictureComplete.h"
+
 #include "FileCheck.h"
 #include "LoadTgaPcx.h"
 #include "PictureDraw.h"
@@ -204,6 +206,8 @@ PictureFileCheck CheckPictureFile(const QString &path)
         check.problem = PictureProblem::NotAPicture;
     else if (PictureTooLarge(check.info))
         check.problem = PictureProblem::TooLarge;
+    else if (!PictureDataComplete(path, check.info.format))
+        check.problem = PictureProblem::Truncated;
     return check;
 }
 
@@ -213,6 +217,7 @@ QString pictureProblemText(const PictureFileCheck &check)
     case PictureProblem::None: return {};
     case PictureProblem::CannotRead: return fileProblemText(check.fileProblem);
     case PictureProblem::NotAPicture: return QStringLiteral("is not a picture of a supported format");
+    case PictureProblem::Truncated: return QStringLiteral("is cut short: the file ends inside its picture data");
     case PictureProblem::TooLarge:
         return QStringLiteral("is too large: %1 x %2 pixels is more than the %3 (%4 x %4) a picture may have")
             .arg(check.info.Width)

@@ -35,9 +35,10 @@ inline constexpr int kReaderAllocationLimitMB = int(kMaxPicturePixels * 8 / (102
 // its size, any other picture whole) has more than kMaxPicturePixels pixels.
 bool PictureTooLarge(const ImageInfo &info);
 
-// Why a picture file gives no image, from the file system and the header
-// alone (nothing is decoded).
-enum class PictureProblem { None, CannotRead, NotAPicture, TooLarge };
+// Why a picture file gives no image, or only part of one, from the file
+// system, the header and the file's structure (nothing is decoded; a JPEG or
+// PNG cut short is told by PictureDataComplete).
+enum class PictureProblem { None, CannotRead, NotAPicture, TooLarge, Truncated };
 struct PictureFileCheck
 {
     PictureProblem problem = PictureProblem::None;
@@ -48,7 +49,8 @@ PictureFileCheck CheckPictureFile(const QString &path);
 
 // The problem as words that follow the path in a message: "does not exist",
 // "is not a picture of a supported format", "is too large: 10000 x 10000
-// pixels is more than the 67108864 (8192 x 8192) a picture may have".
+// pixels is more than the 67108864 (8192 x 8192) a picture may have", "is
+// cut short: the file ends inside its picture data".
 // Empty for None.
 QString pictureProblemText(const PictureFileCheck &check);
 

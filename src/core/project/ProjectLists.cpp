@@ -21,12 +21,12 @@ const std::vector<PictureFilter> &pictureFilters()
 {
     static const std::vector<PictureFilter> filters = {
         {"Windows位图文件(*.Bmp)", {QStringLiteral("bmp")}},
-        {"JPEG图片格式(*.Jpg;*.Jpeg)", {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
+        {"JPEG图片格式(*.Jpg)", {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
         {"Gif图片格式(*.Gif)", {QStringLiteral("gif")}},
         {"PNG图片格式(*.Png)", {QStringLiteral("png")}},
         {"PCX图片格式(*.Pcx)", {QStringLiteral("pcx")}},
         {"TGA图片格式(*.Tga)", {QStringLiteral("tga")}},
-        {"TIFF图片格式(*.Tif;*.Tiff)", {QStringLiteral("tif"), QStringLiteral("tiff")}},
+        {"TIFF图片格式(*.Tif)", {QStringLiteral("tif"), QStringLiteral("tiff")}},
     };
     return filters;
 }
@@ -111,6 +111,18 @@ QStringList pictureFilesInFolder(const QString &folder)
     return pictureFilesByName(files);
 }
 
+QStringList picturesFromDrop(const QStringList &paths)
+{
+    QStringList files;
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isDir())
+            files << pictureFilesInFolder(path);
+        else if (hasSupportedPictureExtension(path))
+            files << path;
+    }
+    return files;
+}
+
 const QStringList &supportedMusicExtensions()
 {
     static const QStringList list = {QStringLiteral("MP3"), QStringLiteral("WAV"), QStringLiteral("MID"),
@@ -160,8 +172,13 @@ AddPicturesResult addPictures(Project &project, const QStringList &paths, const 
 QString refusedPicturesMessage(const AddPicturesResult &result)
 {
     if (result.refused.empty()) return {};
+    // A folder of a thousand files that are no pictures must not make a
+    // message taller than the screen.
+    constexpr size_t kNamed = 20;
     QString text = QStringLiteral("%1 picture(s) skipped:").arg(result.refused.size());
-    for (const RefusedPicture &r : result.refused) text += QStringLiteral("\n  ") + r.path + QLatin1Char(' ') + r.reason;
+    for (size_t k = 0; k < result.refused.size() && k < kNamed; ++k)
+        text += QStringLiteral("\n  ") + result.refused[k].path + QLatin1Char(' ') + result.refused[k].reason;
+    if (result.refused.size() > kNamed) text += QStringLiteral("\n  … and %1 more").arg(result.refused.size() - kNamed);
     return text;
 }
 

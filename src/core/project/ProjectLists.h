@@ -47,6 +47,11 @@ QStringList pictureFilesByName(const QStringList &paths);
 // takes them: files with a supported extension, by name (letter case ignored).
 QStringList pictureFilesInFolder(const QString &folder);
 
+// What a drop onto the picture list adds, in the order dropped: a dropped
+// file when it has a supported picture extension, a dropped folder as its
+// pictures (pictureFilesInFolder: not its subfolders, by name).
+QStringList picturesFromDrop(const QStringList &paths);
+
 // Decides whether a file with a supported extension really is a picture:
 // empty when it is, else why not, as words that follow its path in a message
 // ("is not a picture of a supported format", "does not exist").
@@ -82,8 +87,8 @@ struct AddSongsResult
     bool cancelled = false; // stopped before the last file; what was added stays
 };
 
-// "2 picture(s) skipped:" and one line per refused file with its reason;
-// empty when none was refused.
+// "2 picture(s) skipped:" and one line per refused file with its reason (the
+// first 20, then how many more); empty when none was refused.
 QString refusedPicturesMessage(const AddPicturesResult &result);
 
 // The message shown for refused songs, followed by a line break and the path.

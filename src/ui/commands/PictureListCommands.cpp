@@ -4,6 +4,8 @@
 #include "ProjectSession.h"
 #include "SettingsCommands.h"
 
+#include <algorithm>
+
 namespace pvsm::ui {
 
 namespace {
@@ -45,12 +47,12 @@ AppendPicturesCommand::AppendPicturesCommand(EditorContext &context, Plan plan)
 {
 }
 
-RemovePictureCommand::RemovePictureCommand(EditorContext &context, int index)
-    : ListEditCommand(context, QStringLiteral("删除图片"), [index](EditorContext &c) {
-          removePictures(c.project(), {index});
-          // The picture that takes the removed one's place is selected.
+RemovePicturesCommand::RemovePicturesCommand(EditorContext &context, std::vector<int> indices)
+    : ListEditCommand(context, QStringLiteral("删除图片"), [indices = std::move(indices)](EditorContext &c) {
+          removePictures(c.project(), indices);
+          const int first = indices.empty() ? 0 : std::max(0, *std::min_element(indices.begin(), indices.end()));
           const int count = int(c.project().pictures.size());
-          c.setCurrentPicture(count == 0 ? -1 : std::min(index, count - 1));
+          c.setCurrentPicture(count == 0 ? -1 : std::min(first, count - 1));
       })
 {
 }

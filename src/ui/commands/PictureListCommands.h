@@ -20,11 +20,13 @@ private:
     AddPicturesResult m_result;
 };
 
-// Removes one picture; removing the last one clears the list as clearPictures() does.
-class RemovePictureCommand : public ListEditCommand
+// Removes the pictures at `indices`; removing every picture clears the list
+// as clearPictures() does. The picture that takes the first removed one's
+// place is selected.
+class RemovePicturesCommand : public ListEditCommand
 {
 public:
-    RemovePictureCommand(EditorContext &context, int index);
+    RemovePicturesCommand(EditorContext &context, std::vector<int> indices);
 };
 
 // Clears the list (after the user confirmed).

@@ -23,9 +23,9 @@ AppendSongsCommand::AppendSongsCommand(EditorContext &context, const SongAdditio
 {
 }
 
-RemoveSongCommand::RemoveSongCommand(EditorContext &context, int index)
-    : ListEditCommand(context, QStringLiteral("删除音乐"), [index](EditorContext &c) {
-          removeSongs(c.project(), {index});
+RemoveSongsCommand::RemoveSongsCommand(EditorContext &context, std::vector<int> indices)
+    : ListEditCommand(context, QStringLiteral("删除音乐"), [indices = std::move(indices)](EditorContext &c) {
+          removeSongs(c.project(), indices);
           // The first remaining song is selected.
           c.setCurrentSong(c.project().songs.empty() ? -1 : 0);
       })

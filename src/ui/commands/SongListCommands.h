@@ -20,11 +20,11 @@ private:
     AddSongsResult m_result;
 };
 
-// Removes one song with its lyric file (removeSongs()).
-class RemoveSongCommand : public ListEditCommand
+// Removes the songs at `indices`, each with its lyric file (removeSongs()).
+class RemoveSongsCommand : public ListEditCommand
 {
 public:
-    RemoveSongCommand(EditorContext &context, int index);
+    RemoveSongsCommand(EditorContext &context, std::vector<int> indices);
 };
 
 // Empties the music and lyric lists (after the user confirmed).

@@ -54,10 +54,8 @@ void runBuildFlow(QWidget *parent, ProjectSession &session, GuiPrompter &prompte
     }
     if (choice.kind != BuildKind::Video) {
         const SlideshowKind kind = choice.kind == BuildKind::Package ? SlideshowKind::Package : SlideshowKind::Local;
-        // The chosen icon (iconFile, replaceIcon) and, with "打包字体"
-        // (choice.includeFont), the font lookup's result (fonts) belong in
-        // the request here; editorBuildRequest fills in the frame's picture.
-        const BuildRequest request = editorBuildRequest(session, kind);
+        BuildRequest request = editorBuildRequest(session, kind);
+        request.packFonts = choice.includeFont;
         const BuildOutcome outcome = runSlideshowBuild(parent, session, prompter, request);
         if (!outcome.completed) return;
         FrmFinish finish(session.project().settings, outcome.finishReport, outcome.target, parent);

@@ -1,6 +1,7 @@
 #include "SlideshowBuildJob.h"
 
 #include "FrameList.h"
+#include "IconChoice.h"
 #include "ProgressJob.h"
 #include "Version.h"
 
@@ -29,6 +30,7 @@ BuildRequest editorBuildRequest(const ProjectSession &session, SlideshowKind kin
     request.editingScreen = QSize(session.environment().screenWidth, session.environment().screenHeight);
     request.appVersion = versionText();
     request.frameData = SelectedFrameBytes(session.project().settings, session.workspace());
+    if (kind != SlideshowKind::Preview) request.iconFile = ChosenIcon(session.workspace());
     return request;
 }
 

@@ -1,12 +1,14 @@
 // The sections that hold lists: pictures (1), music (2) and lyrics (7).
 #include "BoundPage.h"
 #include "EditorContext.h"
+#include "FileDrop.h"
 #include "FrmSetSlideTime.h"
 #include "FrmFont.h"
 #include "FullScreenPicture.h"
 #include "GuiPrompter.h"
 #include "NumberRules.h"
 #include "PathListModel.h"
+#include "PictureAdd.h"
 #include "PictureListCommands.h"
 #include "PictureLoad.h"
 #include "ProjectSession.h"
@@ -35,6 +37,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace pvsm::ui {
 
@@ -81,7 +85,8 @@ struct BoundList
 };
 
 // The pictures and the music: a list whose current entry is the context's,
-// with remove (button and Delete), up, down and clear (after a question).
+// several entries selectable, with remove of the selected ones (button and
+// Delete), up, down and clear (after a question).
 class ListPage : public BoundPage
 {
 protected:
@@ -98,13 +103,14 @@ protected:
         m_up = tableButton(buttons.up, QStringLiteral("上移(&U)"));
         m_down = tableButton(buttons.down, QStringLiteral("下移(&W)"));
         m_clear = tableButton(buttons.clear, QStringLiteral("清空(&C)"));
+        m_list.view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         connect(m_list.view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex &index) {
                     if (!refreshing() && index.isValid()) setCurrent(index.row());
                 });
         auto *del = new QShortcut(QKeySequence::Delete, m_list.view, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(del, &QShortcut::activated, this, &ListPage::removeCurrent);
-        connect(m_remove, &QToolButton::clicked, this, &ListPage::removeCurrent);
+        connect(del, &QShortcut::activated, this, &ListPage::removeSelected);
+        connect(m_remove, &QToolButton::clicked, this, &ListPage::removeSelected);
         connect(m_up, &QToolButton::clicked, this, [this] { move(-1); });
         connect(m_down, &QToolButton::clicked, this, [this] { move(+1); });
         connect(m_clear, &QToolButton::clicked, this, [this] {
@@ -116,7 +122,8 @@ protected:
     virtual QStringList entries() const = 0;
     virtual int current() const = 0;
     virtual void setCurrent(int index) = 0;
-    virtual QUndoCommand *removeCommand(int index) = 0;
+    // Removes the entries at `indices` (ascending, at least one).
+    virtual QUndoCommand *removeCommand(std::vector<int> indices) = 0;
     virtual QUndoCommand *moveCommand(int index, int delta) = 0;
     virtual QUndoCommand *clearCommand() = 0;
 
@@ -135,9 +142,22 @@ protected:
     QToolButton *m_remove, *m_up, *m_down, *m_clear;
 
 private:
-    void removeCurrent()
+    // The selected entries; the current one when the selection is empty.
+    std::vector<int> selectedIndices() const
     {
-        if (!context().busy() && current() >= 0) context().push(removeCommand(current()));
+        std::vector<int> rows;
+        for (const QModelIndex &index : m_list.view->selectionModel()->selectedIndexes()) rows.push_back(index.row());
+        if (rows.empty() && current() >= 0) rows.push_back(current());
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        return rows;
+    }
+
+    void removeSelected()
+    {
+        if (context().busy()) return;
+        const std::vector<int> rows = selectedIndices();
+        if (!rows.empty()) context().push(removeCommand(rows));
     }
 
     void move(int delta)
@@ -153,7 +173,7 @@ class PicturesPage : public ListPage
 {
 public:
     explicit PicturesPage(EditorContext &context)
-        : ListPage(context, 1, QStringLiteral("PicList"), {21, 22, 23, 24, "你确定要从列表中清空所有图片吗？"})
+        : ListPage(context, 1, QStringLiteral("ImgList"), {21, 22, 23, 24, "你确定要从列表中清空所有图片吗？"})
     {
         auto *caption = new QLabel(QStringLiteral("图片列表(&L)"), this);
         caption->setBuddy(view());
@@ -175,16 +195,17 @@ public:
         connect(m_fullScreen, &QToolButton::clicked, this, [this] {
             if (current() >= 0) FullScreenPicture::show(entries()[current()], this);
         });
+        // Files and folders dragged from the file manager: one add for the whole drop.
+        view()->setToolTip(QStringLiteral("可以从文件管理器把图片文件或文件夹拖到这里"));
+        acceptFileDrops(view(), picturesFromDrop, [this](const QStringList &files) { addFiles(files); });
     }
 
     // Adds the files as the add button does after its dialog.
     void addFiles(const QStringList &files)
     {
         if (context().busy() || files.isEmpty()) return;
-        auto command = std::make_unique<AppendPicturesCommand>(
-            context(), files, [](const QString &path) { return pictureProblemText(CheckPictureFile(path)); });
-        const AddPicturesResult result = command->result();
-        if (result.added > 0) context().push(command.release());
+        AddPicturesResult result;
+        if (auto command = planPictureAdd(context(), files, &result)) context().push(command.release());
         if (!result.refused.empty()) context().prompter().inform(refusedPicturesMessage(result), PromptIcon::Information);
     }
 
@@ -192,7 +213,10 @@ protected:
     QStringList entries() const override { return paths(editor().project().pictures); }
     int current() const override { return editor().currentPicture(); }
     void setCurrent(int index) override { context().setCurrentPicture(index); }
-    QUndoCommand *removeCommand(int index) override { return new RemovePictureCommand(context(), index); }
+    QUndoCommand *removeCommand(std::vector<int> indices) override
+    {
+        return new RemovePicturesCommand(context(), std::move(indices));
+    }
     QUndoCommand *moveCommand(int index, int delta) override { return new MovePictureCommand(context(), index, delta); }
     QUndoCommand *clearCommand() override { return new ClearPicturesCommand(context()); }
 
@@ -336,7 +360,10 @@ protected:
     QStringList entries() const override { return paths(editor().project().songs); }
     int current() const override { return editor().currentSong(); }
     void setCurrent(int index) override { context().setCurrentSong(index); }
-    QUndoCommand *removeCommand(int index) override { return new RemoveSongCommand(context(), index); }
+    QUndoCommand *removeCommand(std::vector<int> indices) override
+    {
+        return new RemoveSongsCommand(context(), std::move(indices));
+    }
     QUndoCommand *moveCommand(int index, int delta) override { return new MoveSongCommand(context(), index, delta); }
     QUndoCommand *clearCommand() override { return new ClearSongsCommand(context()); }
 

@@ -6,6 +6,7 @@
 #include "HelpWindow.h"
 #include "MainWindow.h"
 #include "TextStyleRules.h"
+#include "ThumbnailStrip.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,10 +21,12 @@ void settle(MainWindow &window)
 {
     QElapsedTimer t;
     t.start();
+    const ThumbnailStrip *strip = window.findChild<ThumbnailStrip *>();
+    auto busy = [&] { return window.editingView()->composing() || (strip && strip->cellsWaiting() > 0); };
     do {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (window.editingView()->composing()) QThread::msleep(5);
-    } while ((window.editingView()->composing() || t.elapsed() < 150) && t.elapsed() < 10000);
+        if (busy()) QThread::msleep(5);
+    } while ((busy() || t.elapsed() < 150) && t.elapsed() < 10000);
 }
 
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size)
@@ -51,6 +54,7 @@ int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size
         if (menu->grab().save(QDir(dir).filePath(prefix + QStringLiteral("-menu-%1.png").arg(++menuNumber)))) ++written;
         menu->hide();
     }
+    written += savePictureSectionScreenshots(window, dir, prefix);
     // The text style dialog of each kind, over the window as the style buttons open it.
     for (int kind = kStyleCaption; kind <= kStyleLyricHighlight; ++kind) {
         FrmFont dialog(kind, window.context().project().settings, &window);

@@ -14,8 +14,8 @@ class MainWindow;
 // each picture, so every file shows the section's final state.
 int saveMainWindowScreenshots(MainWindow &window, const QString &dir, QSize size);
 
-// Lets layouts settle and the view's composition finish (bounded, so a
-// broken picture cannot hang the tool).
+// Lets layouts settle, the view's composition finish and the strip's shown
+// thumbnails arrive (bounded, so a broken picture cannot hang the tool).
 void settle(MainWindow &window);
 
 // The music section with several songs and the timing dialog in both modes,
@@ -23,5 +23,10 @@ void settle(MainWindow &window);
 // songs are tones made in `workDir`, added through the add command and undone
 // afterwards. Returns the number of files written.
 int saveMusicScreenshots(MainWindow &window, const QString &dir, const QString &workDir);
+
+// The picture section in use: several pictures selected, the strip scrolled
+// into a longer list and focused, a picture gone from disk shown by its
+// placeholder. Files prefix-pictures-*.png; the project is put back after.
+int savePictureSectionScreenshots(MainWindow &window, const QString &dir, const QString &prefix);
 
 } // namespace pvsm::ui
