@@ -14,8 +14,13 @@
 // other names (the cache keys on the path, so each is decoded; the file
 // system's cache holds them, as it does for photos just copied or viewed).
 //
-//   build/bench/bench_thumbnails [COUNT] [DISTINCT]     (offscreen unless a display is set)
+// Like camera files, each photo carries a 160 x 120 preview in its EXIF block,
+// which the cache uses; with "plain" as the third argument the photos carry
+// none and every thumbnail is a whole (DCT-scaled) decode.
+//
+//   build/bench/bench_thumbnails [COUNT] [DISTINCT] [camera|plain]     (offscreen unless a display is set)
 #include "EditorContext.h"
+#include "ExifFixture.h"
 #include "GuiPrompter.h"
 #include "ImageFixtures.h"
 #include "PictureDraw.h"
@@ -28,6 +33,7 @@
 #include "ThumbnailStrip.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -104,6 +110,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(8, std::atoi(argv[1])) : 1000;
     const int distinct = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
+    const bool camera = !(argc > 3 && QByteArray(argv[3]) == "plain");
 
     QTemporaryDir work;
     QDir(work.path()).mkdir(QStringLiteral("photos"));
@@ -114,10 +121,26 @@ int main(int argc, char **argv)
     qint64 bytes = 0;
     for (int k = 0; k < distinct; ++k) {
         const QString path = work.filePath(QStringLiteral("original-%1.jpg").arg(k));
-        if (!fixtures::detailedPhoto(QSize(4000, 3000), 1000u + unsigned(k)).save(path, "JPEG", 90)) {
+        const QImage photo = fixtures::detailedPhoto(QSize(4000, 3000), 1000u + unsigned(k));
+        QByteArray jpeg;
+        {
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            photo.save(&buffer, "JPEG", 90);
+        }
+        if (camera) {
+            QByteArray preview;
+            QBuffer buffer(&preview);
+            buffer.open(QIODevice::WriteOnly);
+            photo.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(&buffer, "JPEG", 85);
+            jpeg = pvsm::test::withExifPreview(jpeg, preview);
+        }
+        QFile file(path);
+        if (jpeg.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size()) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
+        file.close();
         bytes += QFileInfo(path).size();
         originals << path;
     }
@@ -130,8 +153,8 @@ int main(int argc, char **argv)
         }
         photos << path;
     }
-    std::printf("%d photos of 4000 x 3000, %d distinct, %.1f MB each on average (made in %.1f s)\n", count,
-                distinct, double(bytes) / distinct / 1e6, double(t.elapsed()) / 1000);
+    std::printf("%d photos of 4000 x 3000, %d distinct, %s, %.1f MB each on average (made in %.1f s)\n", count,
+                distinct, camera ? "with camera previews in EXIF" : "without EXIF previews", double(bytes) / distinct / 1e6, double(t.elapsed()) / 1000);
 
     // Reference: one photo decoded at the cell size on this thread.
     std::vector<double> decodeMs;
@@ -217,7 +240,7 @@ int main(int argc, char **argv)
     std::printf("| the add returns (%d files checked, one command) | %.0f ms | |\n", count, addMs);
     std::printf("| the seven cells show their thumbnails (from the start of the add) | %.0f ms%s | < 500 ms |\n",
                 firstSevenMs, shown ? "" : " (timed out)");
-    std::printf("| every thumbnail cached (%d decodes, %d threads) | %.2f s%s | < 10 s |\n", decodes,
+    std::printf("| every thumbnail cached (%d pictures, %d threads) | %.2f s%s | < 10 s |\n", decodes,
                 int(std::thread::hardware_concurrency()), allMs / 1000, cached ? "" : " (timed out)");
     std::printf("| longest window-thread stall during the add | %lld ms | < 50 ms |\n", (long long)addStall);
     std::printf("| longest window-thread stall while thumbnails are made | %lld ms | < 50 ms |\n",

@@ -6,6 +6,7 @@ pvsm_add_test(imaging_decode_tests
     ${CMAKE_CURRENT_LIST_DIR}/DrawModeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ImageEncodeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ThumbnailCacheTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ExifThumbnailTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PictureCompleteTest.cpp
   LIBS pvsm_imaging)
 target_include_directories(imaging_decode_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})

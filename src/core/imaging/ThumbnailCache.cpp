@@ -1,5 +1,7 @@
 #include "ThumbnailCache.h"
 
+#include "ExifThumbnail.h"
+
 #include "PictureDraw.h"
 #include "PictureLoad.h"
 
@@ -207,7 +209,9 @@ void ThumbnailCache::work()
         }
         if (!decoded) {
             QImage image;
-            if (exists) image = LoadPictureForTarget(job.path, kDrawFit, job.cell);
+            // A camera photo's own preview first; the whole decode when it has none that serves.
+            if (exists) image = LoadExifThumbnail(job.path, job.cell);
+            if (exists && image.isNull()) image = LoadPictureForTarget(job.path, kDrawFit, job.cell);
             std::lock_guard lock(m_mutex);
             if (exists) ++m_decodes;
             store(key, stamp, image);
