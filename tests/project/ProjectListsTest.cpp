@@ -55,6 +55,10 @@ TEST(ProjectLists, PicturesAreAddedOnceWithSupportedExtensions)
     EXPECT_EQ(r.refused[3].path, QStringLiteral("/x/hjpg"));
     const QString message = refusedPicturesMessage(r);
     EXPECT_TRUE(message.startsWith(QStringLiteral("4 picture(s) skipped:\n  /x/a.jpg is listed twice\n  /x/c.txt has")));
+    // The editor's window says it in Chinese, its own reasons included.
+    EXPECT_TRUE(refusedPicturesMessageZh(r).startsWith(
+        QStringLiteral("4 个文件没有加入图片列表：\n  /x/a.jpg：已经在列表中\n  /x/c.txt：扩展名不是支持的图片格式（bmp jpg")))
+        << refusedPicturesMessageZh(r).toStdString();
     // Many refusals: the first twenty named, then how many more.
     AddPicturesResult many;
     for (int k = 0; k < 25; ++k) many.refused.push_back({QStringLiteral("/y/%1.jpg").arg(k), QStringLiteral("is bad")});
@@ -62,6 +66,7 @@ TEST(ProjectLists, PicturesAreAddedOnceWithSupportedExtensions)
     ASSERT_EQ(lines.size(), 22);
     EXPECT_EQ(lines[20], QStringLiteral("  /y/19.jpg is bad"));
     EXPECT_EQ(lines[21], QStringLiteral("  … and 5 more"));
+    EXPECT_EQ(refusedPicturesMessageZh(many).split(QLatin1Char('\n')).last(), QStringLiteral("  …… 另有 5 个"));
     const Picture &pic = p.pictures[0];
     EXPECT_EQ(pic.captionBox, (TextBox{50, 25, 900, 450}));
     EXPECT_EQ(pic.headlineBox, (TextBox{450, 225, 100, 50}));

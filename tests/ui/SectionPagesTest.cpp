@@ -655,7 +655,7 @@ TEST(SectionPages, DroppedFilesAndFoldersAreOneAddInNameOrder)
     EXPECT_EQ(editor.undo.count(), 1);
     // The picture that is none is named; the rest of the drop went in.
     EXPECT_TRUE(told.contains(broken.fileName())) << told.toStdString();
-    EXPECT_TRUE(told.contains(cut.fileName() + QStringLiteral(" is cut short"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(cut.fileName() + QStringLiteral("：文件不完整"))) << told.toStdString();
     editor.undo.undo();
     EXPECT_TRUE(p.pictures.empty());
 
@@ -797,8 +797,8 @@ TEST(SectionPages, AManyFileAddChecksEveryFileAndKeepsItsOrder)
     EXPECT_EQ(result.added, 30);
     ASSERT_EQ(result.refused.size(), 2u);
     EXPECT_EQ(result.refused[0].path, text.fileName());
-    EXPECT_EQ(result.refused[0].reason, QStringLiteral("is not a picture of a supported format"));
-    EXPECT_EQ(result.refused[1].reason, QStringLiteral("is listed twice"));
+    EXPECT_EQ(result.refused[0].reason, QStringLiteral("不是支持的图片格式"));
+    EXPECT_EQ(result.refused[1].why, RefusedPicture::Why::Listed);
     editor.context->push(command.release());
     const auto &pictures = editor.project().pictures;
     ASSERT_EQ(pictures.size(), 30u);

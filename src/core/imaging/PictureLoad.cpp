@@ -228,6 +228,22 @@ QString pictureProblemText(const PictureFileCheck &check)
     return {};
 }
 
+QString pictureProblemTextZh(const PictureFileCheck &check)
+{
+    switch (check.problem) {
+    case PictureProblem::None: return {};
+    case PictureProblem::CannotRead: return fileProblemTextZh(check.fileProblem);
+    case PictureProblem::NotAPicture: return QStringLiteral("不是支持的图片格式");
+    case PictureProblem::Truncated: return QStringLiteral("文件不完整：图片数据被截断");
+    case PictureProblem::TooLarge:
+        return QStringLiteral("图片太大：%1 x %2 像素，超过了上限 %3 x %3")
+            .arg(check.info.Width)
+            .arg(check.info.Height)
+            .arg(kMaxPictureSide);
+    }
+    return {};
+}
+
 QSize NeededPictureSize(QSize displaySize, int32_t drawMode, QSize surfaceSize)
 {
     QSize needed = displaySize;

@@ -53,6 +53,8 @@ PictureFileCheck CheckPictureFile(const QString &path);
 // cut short: the file ends inside its picture data".
 // Empty for None.
 QString pictureProblemText(const PictureFileCheck &check);
+// The same words in Chinese, for the editor's messages ("不是支持的图片格式").
+QString pictureProblemTextZh(const PictureFileCheck &check);
 
 // The whole picture at its display size.
 QImage LoadPicture(const QString &path);

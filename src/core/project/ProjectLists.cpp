@@ -152,15 +152,19 @@ AddPicturesResult addPictures(Project &project, const QStringList &paths, const 
         const bool listed = std::any_of(project.pictures.begin(), project.pictures.end(),
                                         [&](const Picture &p) { return p.path == path; });
         QString reason;
-        if (listed)
+        RefusedPicture::Why why = RefusedPicture::Why::Checked;
+        if (listed) {
             reason = QStringLiteral("is listed twice");
-        else if (!hasSupportedPictureExtension(path))
+            why = RefusedPicture::Why::Listed;
+        } else if (!hasSupportedPictureExtension(path)) {
             reason = QStringLiteral("has no picture extension (%1)").arg(supportedPictureExtensions().join(QLatin1Char(' ')));
-        else if (isPicture)
+            why = RefusedPicture::Why::NoExtension;
+        } else if (isPicture) {
             reason = isPicture(path);
+        }
         if (!reason.isEmpty()) {
             ++result.skipped;
-            result.refused.push_back({path, reason});
+            result.refused.push_back({path, reason, why});
             continue;
         }
         project.pictures.push_back(project.newPicture(path, env));
@@ -179,6 +183,23 @@ QString refusedPicturesMessage(const AddPicturesResult &result)
     for (size_t k = 0; k < result.refused.size() && k < kNamed; ++k)
         text += QStringLiteral("\n  ") + result.refused[k].path + QLatin1Char(' ') + result.refused[k].reason;
     if (result.refused.size() > kNamed) text += QStringLiteral("\n  … and %1 more").arg(result.refused.size() - kNamed);
+    return text;
+}
+
+QString refusedPicturesMessageZh(const AddPicturesResult &result)
+{
+    if (result.refused.empty()) return {};
+    constexpr size_t kNamed = 20;
+    QString text = QStringLiteral("%1 个文件没有加入图片列表：").arg(result.refused.size());
+    for (size_t k = 0; k < result.refused.size() && k < kNamed; ++k) {
+        const RefusedPicture &r = result.refused[k];
+        QString why = r.reason;
+        if (r.why == RefusedPicture::Why::Listed) why = QStringLiteral("已经在列表中");
+        else if (r.why == RefusedPicture::Why::NoExtension)
+            why = QStringLiteral("扩展名不是支持的图片格式（%1）").arg(supportedPictureExtensions().join(QLatin1Char(' ')));
+        text += QStringLiteral("\n  ") + r.path + QStringLiteral("：") + why;
+    }
+    if (result.refused.size() > kNamed) text += QStringLiteral("\n  …… 另有 %1 个").arg(result.refused.size() - kNamed);
     return text;
 }
 

@@ -60,8 +60,15 @@ using PictureCheck = std::function<QString(const QString &path)>;
 // A picture left out of the list, with the reason (words that follow its path).
 struct RefusedPicture
 {
+    enum class Why
+    {
+        Listed,      // already in the list
+        NoExtension, // no picture extension
+        Checked,     // refused by the PictureCheck: `reason` is its words
+    };
     QString path;
     QString reason;
+    Why why = Why::Checked;
 };
 // Length of a song in seconds as the music list stores it; a negative length
 // refuses the song (not playable, or too short to be music).
@@ -90,6 +97,9 @@ struct AddSongsResult
 // "2 picture(s) skipped:" and one line per refused file with its reason (the
 // first 20, then how many more); empty when none was refused.
 QString refusedPicturesMessage(const AddPicturesResult &result);
+// The same for the editor's window, in Chinese: the PictureCheck given to
+// addPictures must have said its reasons in Chinese too (pictureProblemTextZh).
+QString refusedPicturesMessageZh(const AddPicturesResult &result);
 
 // The message shown for refused songs, followed by a line break and the path.
 QString songRefusedMessage(const QString &lastRefused);

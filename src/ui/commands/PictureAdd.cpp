@@ -20,7 +20,7 @@ constexpr qsizetype kCheckedAtOnce = 16;
 
 QHash<QString, QString> checkPictures(EditorContext &context, const QStringList &paths)
 {
-    auto check = [](const QString &path) { return pictureProblemText(CheckPictureFile(path)); };
+    auto check = [](const QString &path) { return pictureProblemTextZh(CheckPictureFile(path)); };
     QHash<QString, QString> reasons;
     if (paths.size() <= kCheckedAtOnce) {
         for (const QString &path : paths) reasons.insert(path, check(path));

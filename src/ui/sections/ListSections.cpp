@@ -206,7 +206,7 @@ public:
         if (context().busy() || files.isEmpty()) return;
         AddPicturesResult result;
         if (auto command = planPictureAdd(context(), files, &result)) context().push(command.release());
-        if (!result.refused.empty()) context().prompter().inform(refusedPicturesMessage(result), PromptIcon::Information);
+        if (!result.refused.empty()) context().prompter().inform(refusedPicturesMessageZh(result), PromptIcon::Information);
     }
 
 protected:
