@@ -176,7 +176,9 @@ TEST(Startup, VocabularyLists)
     // The variant counts follow the bracketed numbers of the texts.
     for (const auto &e : vocabulary(VocabularyList::Transition)) {
         const QString text = QString::fromUtf8(e.text);
-        if (e.variants > 1) EXPECT_TRUE(text.contains(QStringLiteral("(%1)").arg(e.variants))) << e.text;
+        if (e.variants > 1) {
+            EXPECT_TRUE(text.contains(QStringLiteral("(%1)").arg(e.variants))) << e.text;
+        }
         EXPECT_EQ(e.needsAcceleration, text.contains(QStringLiteral("(#)"))) << e.text;
     }
 }

@@ -136,7 +136,7 @@ TEST(PropertyBag, MalformedBlobsAreRefused)
         {"huge count", [](QByteArray b) { b[8] = b[9] = b[10] = char(0xFF); b[11] = 0x7F; return withChecksum(b); }},
         {"count too small leaves stray bytes", [](QByteArray b) { b[8] = char(uint8_t(b[8]) - 1); return withChecksum(b); }},
         {"bad type tag", [](QByteArray b) { b[kBagHeaderSize + 2 + 4] = char(0x42); return withChecksum(b); }},
-        {"string length past the end", [](QByteArray b) {
+        {"string length past the end", [](QByteArray) {
              PropertyBag one; one.putStr(QStringLiteral("K"), QStringLiteral("v"));
              QByteArray x = one.toBlob();
              x[kBagHeaderSize + 2 + 1 + 1 + 3] = char(0x7F); // top byte of the string length
