@@ -117,6 +117,9 @@ TEST(MusicSection, DroppedSongsAreOneCommandAndOneMessageNamesTheLastRefused)
 
     auto *list = editor.control<QAbstractItemView>(2, QStringLiteral("MusicList"));
     EXPECT_FALSE(dropFiles(list, {notes})); // nothing to take: the drag is refused
+    editor.context->session().setBusy(true); // a job runs: songs are refused while they hover
+    EXPECT_FALSE(dropFiles(list, {a}));
+    editor.context->session().setBusy(false);
     QString told;
     answerNextBox(QMessageBox::Ok, &told);
     ASSERT_TRUE(dropFiles(list, {a, empty, notes, garbage, b, truncated}));

@@ -23,14 +23,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
 #include <QShortcut>
@@ -197,7 +195,9 @@ public:
         });
         // Files and folders dragged from the file manager: one add for the whole drop.
         view()->setToolTip(QStringLiteral("可以从文件管理器把图片文件或文件夹拖到这里"));
-        acceptFileDrops(view(), picturesFromDrop, [this](const QStringList &files) { addFiles(files); });
+        acceptFileDrops(view(), [this](const QStringList &paths) {
+            return this->context().busy() ? QStringList() : picturesFromDrop(paths);
+        }, [this](const QStringList &files) { addFiles(files); });
     }
 
     // Adds the files as the add button does after its dialog.
@@ -305,9 +305,11 @@ public:
         connect(add, &QToolButton::clicked, this, &MusicPage::chooseFiles);
         connect(m_perPicture, &QToolButton::clicked, this, &MusicPage::setSlideTimes);
 
-        // Songs dropped from a file manager join the list as one add.
-        view()->viewport()->setAcceptDrops(true);
-        view()->viewport()->installEventFilter(this);
+        // Songs dropped from a file manager join the list as one add; while a
+        // job runs the drop is refused as it hovers.
+        acceptFileDrops(view(), [this](const QStringList &paths) {
+            return this->context().busy() ? QStringList() : musicFilesByName(paths);
+        }, [this](const QStringList &files) { addFiles(files); });
     }
 
     // Adds the files as the add button does after its dialog: probed off the
@@ -323,37 +325,6 @@ public:
         if (plan.result.added > 0) context().push(new AppendSongsCommand(context(), plan));
         if (!plan.result.lastRefused.isEmpty())
             context().prompter().inform(songRefusedMessage(plan.result.lastRefused), PromptIcon::Information);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched != view()->viewport()) return ListPage::eventFilter(watched, event);
-        switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (droppedSongs(drag->mimeData()).isEmpty() || context().busy()) {
-                drag->ignore();
-            } else {
-                drag->setDropAction(Qt::CopyAction);
-                drag->accept();
-            }
-            return true;
-        }
-        case QEvent::Drop: {
-            auto *drop = static_cast<QDropEvent *>(event);
-            const QStringList files = droppedSongs(drop->mimeData());
-            if (files.isEmpty()) return true;
-            drop->setDropAction(Qt::CopyAction);
-            drop->accept();
-            // After the drop returns: the file manager is not kept waiting for the probe.
-            QTimer::singleShot(0, this, [this, files] { addFiles(files); });
-            return true;
-        }
-        default:
-            return ListPage::eventFilter(watched, event);
-        }
     }
 
 protected:
@@ -376,16 +347,6 @@ protected:
     }
 
 private:
-    // Local files only, and of those the four music extensions.
-    static QStringList droppedSongs(const QMimeData *data)
-    {
-        if (!data || !data->hasUrls()) return {};
-        QStringList files;
-        for (const QUrl &url : data->urls())
-            if (url.isLocalFile()) files << url.toLocalFile();
-        return musicFilesByName(files);
-    }
-
     void chooseFiles()
     {
         QSettings ui;
