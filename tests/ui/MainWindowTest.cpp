@@ -487,6 +487,19 @@ TEST_F(WindowTest, AProjectDroppedOnTheWindowOpens)
     EXPECT_EQ(core->session().currentPath(), QFileInfo(path).absoluteFilePath());
     EXPECT_EQ(window->context().project().pictures.size(), 2u);
 
+    // Dropped on the picture list, which takes only pictures, it opens too.
+    core->session().newProject();
+    window->context().notifyProjectChanged();
+    QWidget *list = window->findChild<QAbstractItemView *>(QStringLiteral("ImgList"))->viewport();
+    QDragEnterEvent onList(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &onList);
+    EXPECT_TRUE(onList.isAccepted());
+    QDropEvent dropOnList(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &dropOnList);
+    QApplication::processEvents();
+    EXPECT_EQ(core->session().currentPath(), QFileInfo(path).absoluteFilePath());
+    EXPECT_EQ(window->context().project().pictures.size(), 2u);
+
     // Anything else is not taken.
     QMimeData other;
     other.setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("photo.jpg")))});

@@ -27,24 +27,21 @@ protected:
         case QEvent::DragEnter: {
             auto *e = static_cast<QDragEnterEvent *>(event);
             m_accepting = e->mimeData()->hasUrls() && !m_take(droppedLocalPaths(e->mimeData()->urls())).isEmpty();
-            if (m_accepting) e->acceptProposedAction();
-            else e->ignore();
+            if (!m_accepting) return false; // not ours: the view, then the window (a project file) may take it
+            e->acceptProposedAction();
             return true;
         }
         case QEvent::DragMove: {
             auto *e = static_cast<QDragMoveEvent *>(event);
-            if (m_accepting) e->acceptProposedAction();
-            else e->ignore();
+            if (!m_accepting) return false;
+            e->acceptProposedAction();
             return true;
         }
         case QEvent::Drop: {
             auto *e = static_cast<QDropEvent *>(event);
             const QStringList files = e->mimeData()->hasUrls() ? m_take(droppedLocalPaths(e->mimeData()->urls())) : QStringList();
             m_accepting = false;
-            if (files.isEmpty()) {
-                e->ignore();
-                return true;
-            }
+            if (files.isEmpty()) return false;
             e->acceptProposedAction();
             QTimer::singleShot(0, this, [this, files] { m_add(files); });
             return true;
