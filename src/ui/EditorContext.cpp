@@ -19,6 +19,12 @@ void EditorContext::push(QUndoCommand *command)
     m_undo.push(command);
 }
 
+void EditorContext::choosePictureAlone(int index)
+{
+    setCurrentPicture(index);
+    if (m_currentPicture >= 0) emit pictureChosenAlone(m_currentPicture);
+}
+
 void EditorContext::setCurrentPicture(int index)
 {
     const int count = int(project().pictures.size());

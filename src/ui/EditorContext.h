@@ -45,6 +45,9 @@ public:
     // 0-based index of the selected picture, -1 for none (an empty list).
     int currentPicture() const { return m_currentPicture; }
     void setCurrentPicture(int index);
+    // A picture picked by itself (a click on its thumbnail): it becomes current
+    // and the only one selected in the picture list, even when it was current.
+    void choosePictureAlone(int index);
     int currentSong() const { return m_currentSong; }
     void setCurrentSong(int index);
 
@@ -66,6 +69,7 @@ signals:
     // The project changed: every view reads it again.
     void projectChanged();
     void currentPictureChanged(int index);
+    void pictureChosenAlone(int index);
     void currentSongChanged(int index);
     // A page asks for the help window at `anchor`.
     void helpRequested(const QString &anchor);

@@ -710,6 +710,15 @@ TEST(SectionPages, TheStripShowsSevenCellsScrollsAndSelects)
     // A click on a cell selects its picture; Page Down goes seven on, then stops at the last.
     QTest::mouseClick(strip.findChild<QWidget *>(QStringLiteral("PicList_5")), Qt::LeftButton);
     EXPECT_EQ(editor.context->currentPicture(), 12);
+    // Clicked again while the list has more selected: only that picture stays selected.
+    auto *list = editor.control<QAbstractItemView>(1, QStringLiteral("ImgList"));
+    list->selectionModel()->select(QItemSelection(list->model()->index(11, 0), list->model()->index(13, 0)),
+                                   QItemSelectionModel::Select);
+    ASSERT_EQ(list->selectionModel()->selectedRows().size(), 3);
+    QTest::mouseClick(strip.findChild<QWidget *>(QStringLiteral("PicList_5")), Qt::LeftButton);
+    EXPECT_EQ(editor.context->currentPicture(), 12);
+    ASSERT_EQ(list->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list->selectionModel()->selectedRows()[0].row(), 12);
     QTest::keyClick(&strip, Qt::Key_PageDown);
     EXPECT_EQ(editor.context->currentPicture(), 19);
     EXPECT_EQ(scroll->value(), 20);

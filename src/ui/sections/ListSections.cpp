@@ -193,6 +193,11 @@ public:
         connect(m_fullScreen, &QToolButton::clicked, this, [this] {
             if (current() >= 0) FullScreenPicture::show(entries()[current()], this);
         });
+        // A thumbnail clicked: its picture is the only one selected in the list.
+        connect(&context, &EditorContext::pictureChosenAlone, this, [this](int index) {
+            const QModelIndex row = view()->model()->index(index, 0);
+            view()->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        });
         // Files and folders dragged from the file manager: one add for the whole drop.
         view()->setToolTip(QStringLiteral("可以从文件管理器把图片文件或文件夹拖到这里"));
         acceptFileDrops(view(), [this](const QStringList &paths) {

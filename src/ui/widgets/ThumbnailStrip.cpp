@@ -234,8 +234,7 @@ void ThumbnailStrip::thumbnailsArrived()
 
 void ThumbnailStrip::select(int index)
 {
-    if (index >= 0 && index < int(m_paths.size()) && index != m_context.currentPicture())
-        m_context.setCurrentPicture(index);
+    if (index >= 0 && index < int(m_paths.size())) m_context.choosePictureAlone(index);
 }
 
 void ThumbnailStrip::keyPressEvent(QKeyEvent *event)
