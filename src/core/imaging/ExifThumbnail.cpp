@@ -4,7 +4,6 @@
 #include "PictureLoad.h"
 #include "clsMemDC.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QTransform>
@@ -107,7 +106,7 @@ QImage LoadExifThumbnail(const QString &path, QSize cell)
 {
     if (cell.isEmpty()) return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!file.open(QIODevice::ReadOnly) || !file.peek(2).startsWith("\xFF\xD8")) return {}; // JPEGs only
     const QByteArray head = file.read(kExifSearchBytes);
     const QByteArray thumbBytes = ExifThumbnailBytes(head);
     if (thumbBytes.isEmpty()) return {};

@@ -29,6 +29,15 @@ std::optional<PackageIndex> refuse(QString *problem, const QString &why)
 
 constexpr qint64 kBlobHeader = 16;
 
+// L, the index blob's own length (bytes 4-7, little-endian), from a head that
+// starts like a package; -1 when it does not.
+qint64 indexLength(QByteArrayView head)
+{
+    if (head.size() < 8 || uint8_t(head[0]) != 0x93 || uint8_t(head[1]) != 0xB2) return -1;
+    const auto *p = reinterpret_cast<const uint8_t *>(head.data());
+    return qint64(p[4]) | (qint64(p[5]) << 8) | (qint64(p[6]) << 16) | (qint64(p[7]) << 24);
+}
+
 } // namespace
 
 const PackageEntry *PackageIndex::find(const QString &name) const
@@ -41,10 +50,8 @@ const PackageEntry *PackageIndex::find(const QString &name) const
 std::optional<PackageIndex> ParsePackageIndex(QByteArrayView head, qint64 fileSize, PackageKind kind,
                                               QString *problem)
 {
-    if (head.size() < 8 || uint8_t(head[0]) != 0x93 || uint8_t(head[1]) != 0xB2)
-        return refuse(problem, QStringLiteral("is not a package"));
-    const auto *p = reinterpret_cast<const uint8_t *>(head.data());
-    const qint64 length = qint64(p[4]) | (qint64(p[5]) << 8) | (qint64(p[6]) << 16) | (qint64(p[7]) << 24);
+    const qint64 length = indexLength(head);
+    if (length < 0) return refuse(problem, QStringLiteral("is not a package"));
     if (length < kBlobHeader || length > fileSize || length > head.size())
         return refuse(problem, QStringLiteral("has a damaged index"));
     const auto bag = PropertyBag::fromBlob(head.first(length));
@@ -78,14 +85,10 @@ std::optional<PackageIndex> ReadPackageIndex(const QString &path, PackageKind ki
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return refuse(problem, QStringLiteral("cannot be read"));
     const qint64 fileSize = file.size();
-    const QByteArray start = file.read(8);
-    if (start.size() < 8 || uint8_t(start[0]) != 0x93 || uint8_t(start[1]) != 0xB2)
-        return refuse(problem, QStringLiteral("is not a package"));
-    const auto *p = reinterpret_cast<const uint8_t *>(start.data());
-    const qint64 length = qint64(p[4]) | (qint64(p[5]) << 8) | (qint64(p[6]) << 16) | (qint64(p[7]) << 24);
-    if (length < kBlobHeader || length > fileSize) return refuse(problem, QStringLiteral("has a damaged index"));
-    file.seek(0);
-    const QByteArray head = file.read(length);
+    const qint64 length = indexLength(file.peek(8));
+    if (length < 0) return refuse(problem, QStringLiteral("is not a package"));
+    // Only as much as the file holds is read; the parser refuses the rest.
+    const QByteArray head = file.read(std::min(length, fileSize));
     return ParsePackageIndex(head, fileSize, kind, problem);
 }
 

@@ -5,30 +5,41 @@
 #include "ProgressWindow.h"
 
 #include <QEventLoop>
+#include <QPushButton>
 #include <QWidget>
 
 namespace pvsm::ui {
 
 void runWithProgress(QWidget *parent, ProjectSession &session, Prompter &windowPrompter, const CoreJob &job,
-                     const std::function<void(ProgressWindow &)> &onProgressWindow)
+                     const std::function<void(ProgressWindow &)> &onProgressWindow, const ProgressOptions &options)
 {
     const bool tips = session.project().settings.isShowTip;
     BusyScope busy(session, parent);
 
     ProgressWindow progress(parent, tips);
     progress.hide();
-    if (onProgressWindow) onProgressWindow(progress);
+    if (tips && !options.cancelTip.isEmpty()) progress.cancelButton()->setToolTip(options.cancelTip);
+    const auto showProgress = [&progress] {
+        if (progress.isVisible()) return;
+        progress.show();
+        progress.raise();
+    };
+    if (options.window && !options.firstCaption.isEmpty()) {
+        progress.setProgress(0, options.firstCaption);
+        showProgress();
+    }
+    if (options.window && onProgressWindow) onProgressWindow(progress);
 
     JobRunner runner(windowPrompter);
     QEventLoop loop;
-    QObject::connect(&runner, &JobRunner::progressChanged, &progress, [&progress](int percent, const QString &caption) {
-        progress.setProgress(percent, caption);
-        if (!progress.isVisible()) {
-            progress.show();
-            progress.raise();
-        }
-    });
-    QObject::connect(&progress, &ProgressWindow::cancelRequested, &runner, &JobRunner::cancel);
+    if (options.window) {
+        QObject::connect(&runner, &JobRunner::progressChanged, &progress,
+                         [&progress, &showProgress](int percent, const QString &caption) {
+                             progress.setProgress(percent, caption);
+                             showProgress();
+                         });
+        QObject::connect(&progress, &ProgressWindow::cancelRequested, &runner, &JobRunner::cancel);
+    }
     QObject::connect(&runner, &JobRunner::finished, &loop, &QEventLoop::quit);
     runner.start(job);
     loop.exec();

@@ -4,6 +4,8 @@
 #include "ProjectSession.h"
 #include "Prompter.h"
 
+#include <QString>
+
 #include <functional>
 
 class QWidget;
@@ -20,7 +22,14 @@ class ProgressWindow;
 // meanwhile. Window thread only. `onProgressWindow`, when given, is called
 // once the progress window exists (tests reach its cancel button so).
 using CoreJob = std::function<void(const JobControl &control, Prompter &prompter)>;
+struct ProgressOptions
+{
+    bool window = true;   // false: no progress window at all (a job too short to show one)
+    QString firstCaption; // not empty: the window shows at once with it, at 0 %
+    QString cancelTip;    // the cancel button's tip while tips are on; empty: the window's own
+};
 void runWithProgress(QWidget *parent, ProjectSession &session, Prompter &windowPrompter, const CoreJob &job,
-                     const std::function<void(ProgressWindow &)> &onProgressWindow = {});
+                     const std::function<void(ProgressWindow &)> &onProgressWindow = {},
+                     const ProgressOptions &options = {});
 
 } // namespace pvsm::ui
