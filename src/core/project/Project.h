@@ -2,6 +2,7 @@
 
 #include "Vocabulary.h"
 
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -47,6 +48,20 @@ struct HeadlineStyle
     bool operator==(const HeadlineStyle &) const = default;
 };
 
+// Slow camera motion over one picture: the part of the picture on screen at
+// the slide's start and at its end, as fractions of the picture's width and
+// height (x, y, w, h; each rectangle has the output's aspect ratio and may
+// reach past the picture where the draw mode shows background), moved over
+// the slide's time.
+struct PictureMotion
+{
+    bool on = false;
+    QRectF start{0, 0, 1, 1};
+    QRectF end{0, 0, 1, 1};
+    int32_t curve = 0; // 0 linear, 1 ease in and out
+    bool operator==(const PictureMotion &) const = default;
+};
+
 struct Picture
 {
     QString path;
@@ -58,6 +73,7 @@ struct Picture
     TextBox headlineBox;
     int32_t headDynamicStyle = 0;
     HeadlineStyle headStyle;
+    PictureMotion motion;
     bool operator==(const Picture &) const = default;
 };
 
