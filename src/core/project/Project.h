@@ -122,6 +122,7 @@ struct Settings
     int32_t endColor = 0x0000FF;
     bool isShowTip = true;
     bool enableOpenFolder = true;
+    bool autoMotion = false;
     int32_t pictureFrameNum = 0;
     QString pictureFrameImage;
     std::array<TextStyle, kTextStyleCount> textStyles; // index 0 is style 1
