@@ -2,6 +2,7 @@
 
 #include "Display.h"
 #include "EditingView.h"
+#include "MotionBar.h"
 #include "EditorContext.h"
 #include "EditorRules.h"
 #include "FileCheck.h"
@@ -127,6 +128,10 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
                   storedPicturePosition(shown.topLeft(), m_view->pictureRect().size(), editingScreen()));
     });
     centreLayout->addWidget(m_view, 1);
+    // The motion mode takes the view's mouse and keys while it is on.
+    m_motion = new MotionBar(*m_context, *m_view, centre);
+    connect(m_motion, &MotionBar::activeChanged, this, [this] { updateMarker(); });
+    centreLayout->addWidget(m_motion);
     auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
     m_thumbnails = std::make_unique<ThumbnailCache>();
     m_strip = new ThumbnailStrip(*m_context, *m_thumbnails, centre);
@@ -441,6 +446,7 @@ void MainWindow::showSection(int section)
     m_section = section;
     if (QAbstractButton *button = m_sectionButtons->button(section)) button->setChecked(true);
     m_stack->setCurrentIndex(section - 1);
+    m_motion->setAvailable(section == 1);
     QToolTip::hideText();
     m_pages[size_t(section - 1)]->refresh();
     // Each section shows its own text over the picture, and its own marker.
@@ -471,7 +477,9 @@ PlacementTarget MainWindow::placementTarget(bool markerShown) const
 {
     const bool picture = m_context->currentPicture() >= 0;
     switch (m_section) {
-    case 1: return picture && m_context->project().settings.imgDrawScale == 1 ? PlacementTarget::Picture : PlacementTarget::None;
+    case 1:
+        return picture && m_context->project().settings.imgDrawScale == 1 && !m_motion->active() ? PlacementTarget::Picture
+                                                                                                 : PlacementTarget::None;
     case 4: return markerShown ? PlacementTarget::Caption : PlacementTarget::None;
     case 5: return markerShown ? PlacementTarget::Headline : PlacementTarget::None;
     case 7: return markerShown ? PlacementTarget::Lyric : PlacementTarget::None;

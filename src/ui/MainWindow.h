@@ -28,6 +28,7 @@ class EditingView;
 class EditorContext;
 class GuiPrompter;
 class HelpWindow;
+class MotionBar;
 class ThumbnailStrip;
 class SectionPage;
 
@@ -44,6 +45,7 @@ public:
     EditorContext &context() { return *m_context; }
     QUndoStack &undoStack() { return m_undo; }
     EditingView *editingView() const { return m_view; }
+    MotionBar *motionBar() const { return m_motion; }
 
     // Opens a project file (command line, recent list, a dropped file), with
     // the questions of the Open command. Ignored while a job runs.
@@ -115,6 +117,7 @@ private:
     QUndoStack m_undo;
     EditorContext *m_context = nullptr;
     EditingView *m_view = nullptr;
+    MotionBar *m_motion = nullptr;
     std::unique_ptr<ThumbnailCache> m_thumbnails; // outlives the strip (see the destructor)
     ThumbnailStrip *m_strip = nullptr;
     QStackedWidget *m_stack = nullptr;

@@ -97,6 +97,15 @@ QRect EditingView::pictureRect() const
     return QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
 }
 
+QRectF EditingView::drawnPictureRect() const
+{
+    if (m_drawnPicture.isEmpty()) return {};
+    const double ratio = devicePixelRatioF();
+    return QRectF(m_drawnPicture.x() / ratio, m_drawnPicture.y() / ratio, m_drawnPicture.width() / ratio,
+                  m_drawnPicture.height() / ratio)
+        .translated(pictureRect().topLeft());
+}
+
 QRect EditingView::areaMarker() const
 {
     if (m_target == PlacementTarget::Picture) {

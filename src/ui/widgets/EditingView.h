@@ -48,6 +48,12 @@ public:
     QRect pictureRect() const;
     // Draws again from the project last shown (after a theme change).
     void redraw();
+    // The picture on screen and where the slide's picture lies in it (its
+    // pixels; empty when no picture was drawn), for the motion mode's play.
+    const QImage &composedImage() const { return m_image; }
+    QRect composedPictureRect() const { return m_drawnPicture; }
+    // The same picture rectangle in widget pixels (empty when none).
+    QRectF drawnPictureRect() const;
 
     // True from a request until its picture is on screen.
     bool composing() const { return m_pending; }
