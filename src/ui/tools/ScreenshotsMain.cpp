@@ -5,6 +5,7 @@
 #include "GuiPrompter.h"
 #include "JobDialogScreenshots.h"
 #include "MainWindow.h"
+#include "MotionScreenshots.h"
 #include "PlacementScreenshots.h"
 #include "Screenshots.h"
 #include "StartUp.h"
@@ -56,6 +57,7 @@ int main(int argc, char **argv)
         if (core->session().currentPath().isEmpty()) window.openProject(project);
         written += pvsm::ui::saveMainWindowScreenshots(window, outDir, size);
         written += pvsm::ui::savePlacementScreenshots(window, outDir);
+        written += pvsm::ui::saveMotionScreenshots(window, outDir);
         written += pvsm::ui::saveMusicScreenshots(window, outDir, work.filePath(QStringLiteral("songs")));
         prompter.setParent(nullptr);
         window.hide();

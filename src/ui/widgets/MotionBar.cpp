@@ -38,6 +38,13 @@ MotionBar::MotionBar(EditorContext &context, EditingView &view, QWidget *parent)
     setObjectName(QStringLiteral("FraMotion"));
     m_overlay = new MotionOverlay(view);
     m_overlay->setEditAllowed([this] { return !m_context.busy(); });
+    m_overlay->setPlayStill([this](QSize size) {
+        Project shown = m_context.project();
+        shown.settings.enableCaption = false;
+        const ProjectEnvironment &env = m_context.session().environment();
+        return QtConcurrent::run(ComposeEditingStill, shown, m_context.currentPicture(), EditingText::Slide, size,
+                                 QSize(env.screenWidth, env.screenHeight), QByteArray());
+    });
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

@@ -57,6 +57,15 @@ MotionOverlay::MotionOverlay(EditingView &view)
     view.installEventFilter(this);
     connect(&view, &EditingView::pictureShown, this, qOverload<>(&QWidget::update));
     m_playTimer.setInterval(kFrameMs);
+    connect(&m_playStill, &QFutureWatcher<EditingStill>::finished, this, [this] {
+        if (!playing()) return;
+        const EditingStill still = m_playStill.result();
+        if (still.image.isNull() || still.pictureRect.isEmpty()) return;
+        m_playImage = still.image;
+        m_playPicture = still.pictureRect;
+        m_playClock.restart(); // the slide's time runs from the first sharp picture
+        update();
+    });
     connect(&m_playTimer, &QTimer::timeout, this, [this] {
         if (playPosition() >= 1) stopPlay();
         update();
@@ -136,6 +145,9 @@ void MotionOverlay::togglePlay()
     }
     if (!m_motion.on || !m_area.valid() || m_seconds <= 0 || m_view.composedImage().isNull()) return;
     m_drag.reset();
+    m_playImage = QImage();
+    if (m_compose && !m_playStill.isRunning())
+        m_playStill.setFuture(m_compose(m_view.pictureRect().size() * m_view.devicePixelRatioF() * 2));
     m_playClock.start();
     m_playTimer.start();
     update();
@@ -146,6 +158,7 @@ void MotionOverlay::stopPlay()
 {
     if (!playing()) return;
     m_playTimer.stop();
+    m_playImage = QImage();
     update();
     emit playingChanged(false);
 }
@@ -335,9 +348,10 @@ void MotionOverlay::paintRect(QPainter &p, MotionEnd end, const QRectF &fraction
 void MotionOverlay::paintPlay(QPainter &p)
 {
     const QRect area = m_view.pictureRect();
-    const QImage &image = m_view.composedImage();
+    const bool own = !m_playImage.isNull();
+    const QImage &image = own ? m_playImage : m_view.composedImage();
     p.fillRect(area, Qt::black);
-    const QRectF source = motionOnView(playRect(), QRectF(m_view.composedPictureRect()));
+    const QRectF source = motionOnView(playRect(), QRectF(own ? m_playPicture : m_view.composedPictureRect()));
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     // Parts of the rectangle past the composed picture stay black.
     const QRectF inside = source.intersected(QRectF(image.rect()));

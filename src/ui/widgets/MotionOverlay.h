@@ -1,10 +1,13 @@
 #pragma once
 
+#include "EditingStill.h"
 #include "MotionCommands.h"
 #include "MotionRules.h"
 #include "Project.h"
 
 #include <QElapsedTimer>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QTimer>
 #include <QWidget>
 
@@ -39,6 +42,11 @@ public:
     void setHint(const QString &hint);
     // Asked before the mouse or a key changes anything (false while a job runs).
     void setEditAllowed(std::function<bool()> allowed) { m_allowed = std::move(allowed); }
+    // Starts composing the slide for play at `size` (device pixels): the
+    // picture without the caption, which stays put while the picture moves,
+    // and larger than the view, so the crop stays sharp. Until it arrives,
+    // play crops the view's own picture.
+    void setPlayStill(std::function<QFuture<EditingStill>(QSize size)> compose) { m_compose = std::move(compose); }
 
     MotionEnd selected() const { return m_selected; }
     void select(MotionEnd end);
@@ -102,6 +110,10 @@ private:
 
     QTimer m_playTimer;
     QElapsedTimer m_playClock;
+    std::function<QFuture<EditingStill>(QSize)> m_compose;
+    QFutureWatcher<EditingStill> m_playStill;
+    QImage m_playImage;   // the slide composed for play; null until it arrives
+    QRect m_playPicture;  // where the picture lies in it
 };
 
 } // namespace pvsm::ui
