@@ -289,3 +289,46 @@ TEST_F(MotionModeTest, OtherSectionsEndTheModeAndTheirMarkersComeBack)
     EXPECT_TRUE(bar().active());
     EXPECT_TRUE(overlay().isVisible());
 }
+
+TEST_F(MotionModeTest, NothingChangesWhileAJobRunsAndTheModeEndsWithoutPictures)
+{
+    turnOn();
+    const Project before = project();
+    const int commands = undo().index();
+    core->session().setBusy(true);
+    const QRect end = overlay().viewRect(MotionEnd::End);
+    drag(end.center(), end.center() + QPoint(30, 20));
+    overlay().setFocus();
+    QTest::keyClick(&overlay(), Qt::Key_Left);
+    QTest::mouseClick(&control<QToolButton>("CmdMotionSwap"), Qt::LeftButton);
+    QTest::mouseClick(&control<QCheckBox>("ChkMotion"), Qt::LeftButton);
+    core->session().setBusy(false);
+    EXPECT_EQ(undo().index(), commands);
+    EXPECT_TRUE(project() == before);
+    EXPECT_TRUE(control<QCheckBox>("ChkMotion").isChecked()); // the refused click is put back
+
+    project().pictures.clear();
+    window->context().notifyProjectChanged();
+    EXPECT_FALSE(bar().active());
+    EXPECT_FALSE(control<QToolButton>("CmdMotionMode").isEnabled());
+}
+
+TEST_F(MotionModeTest, TheModeAndItsControlsHaveKeys)
+{
+    bar().setActive(false);
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto alt = [](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        QTest::qWait(300); // a mnemonic clicks as the mouse would, a moment later
+    };
+    alt(Qt::Key_M);
+    EXPECT_TRUE(bar().active());
+    EXPECT_TRUE(overlay().hasFocus());
+    alt(Qt::Key_O);
+    EXPECT_TRUE(motion().on);
+    alt(Qt::Key_N);
+    EXPECT_TRUE(project().settings.autoMotion);
+    alt(Qt::Key_M);
+    EXPECT_FALSE(bar().active());
+}
