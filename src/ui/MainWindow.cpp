@@ -2,12 +2,12 @@
 
 #include "Display.h"
 #include "EditingView.h"
-#include "MotionBar.h"
 #include "EditorContext.h"
 #include "EditorRules.h"
 #include "FileCheck.h"
 #include "GuiPrompter.h"
 #include "HelpWindow.h"
+#include "MotionBar.h"
 #include "PlacementCommands.h"
 #include "SectionPage.h"
 #include "SettingsCommands.h"
