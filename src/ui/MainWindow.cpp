@@ -2,6 +2,7 @@
 
 #include "Display.h"
 #include "EditingView.h"
+#include "LivePreview.h"
 #include "EditorContext.h"
 #include "EditorRules.h"
 #include "FileCheck.h"
@@ -127,6 +128,8 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
                   storedPicturePosition(shown.topLeft(), m_view->pictureRect().size(), editingScreen()));
     });
     centreLayout->addWidget(m_view, 1);
+    auto *livePreview = new LivePreview(*m_context, *m_view, this);
+    connect(livePreview, &LivePreview::picturesNeeded, this, [this] { selectSection(1); });
     auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
     m_thumbnails = std::make_unique<ThumbnailCache>();
     m_strip = new ThumbnailStrip(*m_context, *m_thumbnails, centre);
