@@ -1,5 +1,7 @@
 #include "EditingView.h"
 #include "LivePreview.h"
+#include "PropertyBag.h"
+#include "ShowPreview.h"
 #include "SectionFixture.h"
 
 #include <QElapsedTimer>
@@ -135,4 +137,57 @@ TEST(LivePreview, NothingStartsWithoutItsPicturesOrWhileAJobRuns)
     EXPECT_TRUE(ed.live.previewLyricStyle());
     QSignalSpy finished(&ed.live, &LivePreview::finished);
     ASSERT_TRUE(finished.wait(10000));
+}
+
+TEST(ShowPreview, PlaysTheProjectAsItIsNowInThePlayerLeavingTheUsersFileAlone)
+{
+    Editor ed;
+    ed.project().settings.selectedTransitions.reset();
+    ed.project().settings.isPackage = false;
+    ed.project().pictures[0].caption = QStringLiteral("未保存的修改");
+    const Project before = ed.project();
+
+    // A stand-in player that notes what it was started on.
+    const QString player = ed.dir.filePath(QStringLiteral("player.sh"));
+    const QString noted = ed.dir.filePath(QStringLiteral("args.txt"));
+    {
+        QFile f(player);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(("#!/bin/sh\nprintf '%s' \"$1\" > '" + noted + "'\n").toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ASSERT_TRUE(runShowPreview(ed.context->session(), ed.prompter, player));
+    QElapsedTimer t;
+    t.start();
+    while (!QFileInfo::exists(noted) && t.elapsed() < 10000) QTest::qWait(20);
+    QFile args(noted);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    const QString played = QString::fromUtf8(args.readAll());
+    EXPECT_EQ(played, showPreviewPath(ed.core->workspace()));
+
+    PropertyBag bag;
+    ASSERT_TRUE(LoadBagFile(played, bag));
+    Project shown;
+    ReadProjectBag(shown, bag, BagMode::Full, {});
+    ASSERT_EQ(shown.pictures.size(), before.pictures.size());
+    EXPECT_EQ(shown.pictures[0].caption, QStringLiteral("未保存的修改"));
+    EXPECT_FALSE(shown.settings.enableTransition); // none chosen
+    EXPECT_TRUE(shown.settings.isPackage);
+    EXPECT_EQ(ed.project(), before);
+}
+
+TEST(ShowPreview, SaysWhatStopsIt)
+{
+    Editor ed;
+    QString text;
+    answerNextBox(QMessageBox::Ok, &text);
+    EXPECT_FALSE(runShowPreview(ed.context->session(), ed.prompter, ed.dir.filePath(QStringLiteral("missing"))));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("未找到播放程序"))) << text.toStdString();
+
+    ed.project().pictures.resize(1);
+    answerNextBox(QMessageBox::Ok, &text);
+    EXPECT_FALSE(runShowPreview(ed.context->session(), ed.prompter, QStringLiteral("/bin/true")));
+    EXPECT_EQ(text, QStringLiteral("请首先添加至少两张图片到图片幻灯中"));
+    EXPECT_FALSE(QFileInfo::exists(showPreviewPath(ed.core->workspace())));
 }
