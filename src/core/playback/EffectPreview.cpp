@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <future>
+#include <mutex>
 
 namespace pvsm {
 
@@ -179,10 +182,45 @@ TextPathStyle previewStyle(const QString &fontName, int32_t size, int32_t style,
     return s;
 }
 
+// The last slides composed for previews. Clicking one effect after another
+// shows the same pictures again, and composing a photo costs more than most
+// effects take to render.
+class StillCache
+{
+public:
+    QImage get(const EffectPreviewRequest &r, int index)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            for (const Entry &e : m_entries)
+                if (e.index == index && e.size == r.viewSize && e.screen == r.editingScreen && e.project == r.project)
+                    return e.image;
+        }
+        QImage image = ComposeEditingStill(r.project, index, EditingText::Slide, r.viewSize, r.editingScreen)
+                           .image.convertToFormat(QImage::Format_RGB32);
+        std::lock_guard lock(m_mutex);
+        m_entries.push_front({r.project, index, r.viewSize, r.editingScreen, image});
+        if (m_entries.size() > kKept) m_entries.pop_back();
+        return image;
+    }
+
+private:
+    static constexpr size_t kKept = 4;
+    struct Entry
+    {
+        Project project;
+        int index;
+        QSize size, screen;
+        QImage image;
+    };
+    std::mutex m_mutex;
+    std::deque<Entry> m_entries;
+};
+
 QImage stillOf(const EffectPreviewRequest &r, int index)
 {
-    QImage image = ComposeEditingStill(r.project, index, EditingText::Slide, r.viewSize, r.editingScreen).image;
-    return image.convertToFormat(QImage::Format_RGB32);
+    static StillCache cache;
+    return cache.get(r, index);
 }
 
 clsMemDC canvasOf(const QImage &image)
@@ -244,9 +282,11 @@ EffectPreviewResult resultOf(const PacedPreviewSink &sink, double started, doubl
 EffectPreviewResult runTransition(const EffectPreviewRequest &r, double started, PlaybackClock &clock,
                                   FrameDisplay &display, const std::atomic<bool> *stop, const QImage &overlay)
 {
+    // The new picture is composed while the old one is shown.
+    std::future<QImage> composing = std::async(std::launch::async, [&r] { return stillOf(r, r.second); });
     const QImage oldPicture = stillOf(r, r.current);
     showStill(display, oldPicture, overlay);
-    const clsMemDC newPicture = canvasOf(stillOf(r, r.second));
+    const clsMemDC newPicture = canvasOf(composing.get());
     const int speed = r.project.settings.transitionSpeed;
     const int frames = previewTransitionFrames(transitionPreviewSeconds(r.effect, speed));
 

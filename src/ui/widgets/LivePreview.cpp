@@ -109,7 +109,10 @@ bool LivePreview::start(PreviewKind kind, int effect)
     request.v2 = m_counters.twoWay();
     request.v4 = m_counters.fourWay();
     if (kind == PreviewKind::Transition) {
+        // Pictures 1 and 2 in turn, but never the old picture itself: a
+        // transition from a picture to the same one shows nothing.
         request.second = m_secondPicture ? 1 : 0;
+        if (request.second == request.current) request.second = 1 - request.second;
         m_secondPicture = !m_secondPicture;
     }
     request.started = clock.now();
@@ -120,7 +123,7 @@ bool LivePreview::start(PreviewKind kind, int effect)
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     if (m_thread.joinable()) m_thread.join();
     m_thread = std::thread([this, request = std::move(request), &clock] {
-        RunEffectPreview(request, clock, *m_display, &m_stop);
+        m_result = RunEffectPreview(request, clock, *m_display, &m_stop);
         QMetaObject::invokeMethod(this, [this] { onDone(); }, Qt::QueuedConnection);
     });
     return true;

@@ -40,6 +40,8 @@ public:
     const VariantCounters &counters() const { return m_counters; }
     // Pictures put on the view by the last preview.
     int framesShown() const { return m_framesShown; }
+    // How the last preview went (valid once it finished).
+    const EffectPreviewResult &lastResult() const { return m_result; }
     // Stops the preview running (its thread ends at the next picture).
     void stop();
 
@@ -69,6 +71,7 @@ private:
     bool m_secondPicture = false; // the transition's new picture alternates between pictures 1 and 2
     VariantCounters m_counters;
     int m_framesShown = 0;
+    EffectPreviewResult m_result; // written by the preview's thread, read after it was joined
 };
 
 } // namespace pvsm::ui
