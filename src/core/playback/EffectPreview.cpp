@@ -190,16 +190,25 @@ class StillCache
 public:
     QImage get(const EffectPreviewRequest &r, int index)
     {
+        // The slide leaves the headlines out: choosing another headline
+        // effect (which stores it) does not make the picture new.
+        Project key = r.project;
+        for (Picture &p : key.pictures) {
+            p.headline.clear();
+            p.headlineBox = {};
+            p.headDynamicStyle = 0;
+            p.headStyle = {};
+        }
         {
             std::lock_guard lock(m_mutex);
             for (const Entry &e : m_entries)
-                if (e.index == index && e.size == r.viewSize && e.screen == r.editingScreen && e.project == r.project)
+                if (e.index == index && e.size == r.viewSize && e.screen == r.editingScreen && e.project == key)
                     return e.image;
         }
         QImage image = ComposeEditingStill(r.project, index, EditingText::Slide, r.viewSize, r.editingScreen)
                            .image.convertToFormat(QImage::Format_RGB32);
         std::lock_guard lock(m_mutex);
-        m_entries.push_front({r.project, index, r.viewSize, r.editingScreen, image});
+        m_entries.push_front({std::move(key), index, r.viewSize, r.editingScreen, image});
         if (m_entries.size() > kKept) m_entries.pop_back();
         return image;
     }
