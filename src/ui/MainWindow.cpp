@@ -130,6 +130,8 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
     centreLayout->addWidget(m_view, 1);
     auto *livePreview = new LivePreview(*m_context, *m_view, this);
     connect(livePreview, &LivePreview::picturesNeeded, this, [this] { selectSection(1); });
+    // Connected before the build flow is: a preview ends before an export renders.
+    connect(this, &MainWindow::buildRequested, livePreview, &LivePreview::finishNow);
     auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
     m_thumbnails = std::make_unique<ThumbnailCache>();
     m_strip = new ThumbnailStrip(*m_context, *m_thumbnails, centre);

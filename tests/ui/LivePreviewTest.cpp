@@ -94,6 +94,27 @@ TEST(LivePreview, ThePreviewTakesTheViewForItsDurationAndGivesItBack)
     EXPECT_GT(ed.live.framesShown(), 10);
 }
 
+TEST(LivePreview, EndsAtOnceBeforeAJobAndALateEndReportLeavesTheNextPreviewRunning)
+{
+    PreviewEditor ed;
+    ed.project().settings.transitionSpeed = 2500;
+    QSignalSpy finished(&ed.live, &LivePreview::finished);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(ed.live.previewTransition(3));
+    ed.live.finishNow();
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_FALSE(ed.live.running());
+    EXPECT_FALSE(ed.busyCursor());
+    EXPECT_EQ(finished.count(), 1);
+    // The first preview's end report is still queued; the second runs on.
+    ASSERT_TRUE(ed.live.previewTransition(3));
+    QTest::qWait(100);
+    EXPECT_TRUE(ed.live.running());
+    ed.live.finishNow();
+    EXPECT_EQ(finished.count(), 2);
+}
+
 TEST(LivePreview, TheVariantCountersAdvanceWithEveryPreview)
 {
     PreviewEditor ed;

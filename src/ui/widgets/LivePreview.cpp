@@ -122,9 +122,10 @@ bool LivePreview::start(PreviewKind kind, int effect)
     m_stop = false;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     if (m_thread.joinable()) m_thread.join();
-    m_thread = std::thread([this, request = std::move(request), &clock] {
+    const int generation = ++m_generation;
+    m_thread = std::thread([this, request = std::move(request), &clock, generation] {
         m_result = RunEffectPreview(request, clock, *m_display, &m_stop);
-        QMetaObject::invokeMethod(this, [this] { onDone(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, generation] { onDone(generation); }, Qt::QueuedConnection);
     });
     return true;
 }
@@ -137,8 +138,16 @@ void LivePreview::deliver()
     m_view->showPreviewFrame(frame);
 }
 
-void LivePreview::onDone()
+void LivePreview::finishNow()
 {
+    if (!m_running) return;
+    m_stop = true;
+    onDone(m_generation);
+}
+
+void LivePreview::onDone(int generation)
+{
+    if (!m_running || generation != m_generation) return;
     if (m_thread.joinable()) m_thread.join();
     m_display->take(); // the preview ended: a picture still waiting is not shown
     m_counters.advance();

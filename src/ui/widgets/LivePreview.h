@@ -44,6 +44,10 @@ public:
     const EffectPreviewResult &lastResult() const { return m_result; }
     // Stops the preview running (its thread ends at the next picture).
     void stop();
+    // Ends a running preview now: stops it, waits for its thread and gives
+    // the view back. Before a job that renders starts (the renderers' random
+    // source serves one thread at a time).
+    void finishNow();
 
     // The clock previews run against; null: the system clock. Not owned.
     void setClock(PlaybackClock *clock) { m_clock = clock; }
@@ -57,7 +61,7 @@ signals:
 private:
     bool start(PreviewKind kind, int effect);
     void deliver();
-    void onDone();
+    void onDone(int generation);
 
     class Display;
     EditorContext &m_context;
@@ -71,6 +75,7 @@ private:
     bool m_secondPicture = false; // the transition's new picture alternates between pictures 1 and 2
     VariantCounters m_counters;
     int m_framesShown = 0;
+    int m_generation = 0; // counts the previews, so a late end report of one does not end the next
     EffectPreviewResult m_result; // written by the preview's thread, read after it was joined
 };
 
