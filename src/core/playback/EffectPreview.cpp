@@ -79,7 +79,8 @@ std::vector<PacingPhase> transitionPacing(int id, int transitionSpeedMs, std::sp
 
 int previewTransitionFrames(double seconds)
 {
-    return std::max(1, int(Nearest(seconds * kPreviewFps)));
+    // A minute at most: the renderers' step counts follow the frame count.
+    return std::max(1, int(Nearest(std::clamp(seconds, 0.0, 60.0) * kPreviewFps)));
 }
 
 HeadlineTiming headlineTiming(int value)
