@@ -440,15 +440,10 @@ EffectPreviewResult runLyric(const EffectPreviewRequest &r, double started, Play
     return resultOf(sink, started, end);
 }
 
-} // namespace
-
-EffectPreviewResult RunEffectPreview(const EffectPreviewRequest &request, PlaybackClock &clock, FrameDisplay &display,
-                                     const std::atomic<bool> *stop)
+EffectPreviewResult run(const EffectPreviewRequest &request, double started, PlaybackClock &clock,
+                        FrameDisplay &display, const std::atomic<bool> *stop, const QImage &overlay)
 {
-    const double started = std::isnan(request.started) ? clock.now() : request.started;
     const int count = int(request.project.pictures.size());
-    if (request.viewSize.isEmpty()) return {};
-    const QImage overlay = PictureFrameOverlay(request.pictureFrame, request.viewSize);
     switch (request.kind) {
     case PreviewKind::Transition:
         if (count < 2 || request.effect < 0 || request.effect >= int(transitionCatalogue().size())) return {};
@@ -463,6 +458,20 @@ EffectPreviewResult RunEffectPreview(const EffectPreviewRequest &request, Playba
         return runLyric(request, started, clock, display, stop, overlay);
     }
     return {};
+}
+
+} // namespace
+
+EffectPreviewResult RunEffectPreview(const EffectPreviewRequest &request, PlaybackClock &clock, FrameDisplay &display,
+                                     const std::atomic<bool> *stop)
+{
+    const double started = std::isnan(request.started) ? clock.now() : request.started;
+    if (request.viewSize.isEmpty()) return {};
+    const QImage overlay = PictureFrameOverlay(request.pictureFrame, request.viewSize);
+    EffectPreviewResult result = run(request, started, clock, display, stop, overlay);
+    result.v2 = request.v2;
+    result.v4 = request.v4;
+    return result;
 }
 
 } // namespace pvsm

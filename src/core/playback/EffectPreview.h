@@ -169,6 +169,7 @@ struct EffectPreviewResult
     double end = 0;            // when the preview ended
     double renderSeconds = 0;  // from `started` to the first picture
     double plannedSeconds = 0; // from the first picture to the end, as planned
+    int v2 = 0, v4 = 0;        // the variants it was given
 };
 
 // The sample headline shown when the picture has none.
