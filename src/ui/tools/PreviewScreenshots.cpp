@@ -72,6 +72,13 @@ int savePreviewScreenshots(MainWindow &window, const QString &dir)
     for (const Shot s : {Shot{5, 0.3}, Shot{8, 0.5}})
         written += shootPreview(window, *live, "FontList", s.id, headlineTiming(s.id).mainMs / 1000.0, s.fraction,
                                 prefix + QStringLiteral("headline-%1.png").arg(s.id));
+    // The two-line animated lyric style, halfway along its first line; the
+    // style chosen before is chosen again afterwards.
+    window.selectSection(7);
+    settle(window);
+    const int lyricStyle = window.context().project().settings.lyricStyle;
+    written += shootPreview(window, *live, "ListLyricStyle", 3, 1.0, 0.5, prefix + QStringLiteral("lyric-3.png"));
+    if (auto *styles = window.findChild<QListWidget *>(QStringLiteral("ListLyricStyle"))) styles->setCurrentRow(lyricStyle);
     settle(window);
     return written;
 }
