@@ -73,6 +73,11 @@ signals:
     void currentSongChanged(int index);
     // A page asks for the help window at `anchor`.
     void helpRequested(const QString &anchor);
+    // A click on an entry of a page's effect list asks for its live preview
+    // in the editing view: a transition, a headline effect, the lyric style.
+    void transitionPreviewRequested(int id);
+    void headlinePreviewRequested(int value);
+    void lyricPreviewRequested();
 
 public:
     void notifyProjectChanged() { emit projectChanged(); }

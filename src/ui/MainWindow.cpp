@@ -2,6 +2,7 @@
 
 #include "Display.h"
 #include "EditingView.h"
+#include "LivePreview.h"
 #include "EditorContext.h"
 #include "EditorRules.h"
 #include "FileCheck.h"
@@ -132,6 +133,10 @@ MainWindow::MainWindow(AppCore &core, GuiPrompter &prompter)
     m_motion = new MotionBar(*m_context, *m_view, centre);
     connect(m_motion, &MotionBar::activeChanged, this, [this] { updateMarker(); });
     centreLayout->addWidget(m_motion);
+    auto *livePreview = new LivePreview(*m_context, *m_view, this);
+    connect(livePreview, &LivePreview::picturesNeeded, this, [this] { selectSection(1); });
+    // Connected before the build flow is: a preview ends before an export renders.
+    connect(this, &MainWindow::buildRequested, livePreview, &LivePreview::finishNow);
     auto *stripLabel = new QLabel(QStringLiteral("缩略图(&G)"), centre);
     m_thumbnails = std::make_unique<ThumbnailCache>();
     m_strip = new ThumbnailStrip(*m_context, *m_thumbnails, centre);

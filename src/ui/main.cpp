@@ -1,4 +1,5 @@
 #include "BuildFlow.h"
+#include "ShowPreview.h"
 #include "SlideshowBuildJob.h"
 #include "Display.h"
 #include "GuiPrompter.h"
@@ -54,7 +55,7 @@ int main(int argc, char **argv)
             new pvsm::ui::SettingsCommand(window.context(), QStringLiteral("修改创建选项"), before, after));
     });
     QObject::connect(&window, &pvsm::ui::MainWindow::previewRequested, &window,
-                     [&] { pvsm::ui::runPreview(&window, core->session(), prompter); });
+                     [&] { pvsm::ui::runShowPreview(core->session(), prompter); });
     const QStringList args = app.arguments().mid(1);
     window.show();
     // A session that died leaves its autosave held until the user decides;

@@ -399,6 +399,7 @@ public:
         auto *style = vocabularyList(QStringLiteral("ListLyricStyle"), VocabularyList::LyricStyle, &Settings::lyricStyle,
                                      QStringLiteral("修改歌词样式"));
         styleCaption->setBuddy(style);
+        connect(style, &QListWidget::itemClicked, this, [this] { emit this->context().lyricPreviewRequested(); });
         style->setMaximumHeight(style->sizeHintForRow(0) * (style->count() + 1));
         auto *font = tableButton(40, QStringLiteral("歌词文字(&Z)..."));
         auto *animated = tableButton(35, QStringLiteral("动态歌词(&D)..."));

@@ -409,6 +409,10 @@ public:
         connect(effects, &QListWidget::currentRowChanged, this, [this](int row) {
             if (row >= 0) editPicture(QStringLiteral("修改动态文字特效"), [row](Picture &p) { p.headDynamicStyle = row; });
         });
+        // The click comes after the selection stored the effect.
+        connect(effects, &QListWidget::itemClicked, this, [this, effects](QListWidgetItem *item) {
+            emit this->context().headlinePreviewRequested(effects->row(item));
+        });
         auto *style = styleButton(36, QStringLiteral("文字样式(&Y)..."), kStyleHeadline);
 
         auto *layout = new QVBoxLayout(this);
@@ -439,6 +443,9 @@ public:
         onRefresh([this] {
             const auto &bits = this->context().project().settings.selectedTransitions;
             for (int k = 0; k < m_list->count(); ++k) m_list->item(k)->setCheckState(bits.test(size_t(k)) ? Qt::Checked : Qt::Unchecked);
+        });
+        connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+            emit this->context().transitionPreviewRequested(m_list->row(item));
         });
         connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
             const int k = m_list->row(item);

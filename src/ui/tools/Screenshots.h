@@ -29,4 +29,11 @@ int saveMusicScreenshots(MainWindow &window, const QString &dir, const QString &
 // placeholder. Files prefix-pictures-*.png; the project is put back after.
 int savePictureSectionScreenshots(MainWindow &window, const QString &dir, const QString &prefix);
 
+// Previews running in the editing view: transitions, headline effects and
+// the two-line animated lyric style clicked in their lists, grabbed while
+// they play, as main-WxH-preview-transition-ID.png, -headline-VALUE.png and
+// -lyric-3.png. Prints how long
+// each took. Returns the number of files written.
+int savePreviewScreenshots(MainWindow &window, const QString &dir);
+
 } // namespace pvsm::ui

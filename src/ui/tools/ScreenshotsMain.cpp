@@ -59,6 +59,7 @@ int main(int argc, char **argv)
         written += pvsm::ui::savePlacementScreenshots(window, outDir);
         written += pvsm::ui::saveMotionScreenshots(window, outDir);
         written += pvsm::ui::saveMusicScreenshots(window, outDir, work.filePath(QStringLiteral("songs")));
+        if (size.width() == 1366) written += pvsm::ui::savePreviewScreenshots(window, outDir);
         prompter.setParent(nullptr);
         window.hide();
     }

@@ -128,7 +128,23 @@ QRect EditingView::markerRect() const
 
 bool EditingView::placing() const
 {
-    return m_target != PlacementTarget::None && !areaMarker().isEmpty() && (!m_allowed || m_allowed());
+    return m_target != PlacementTarget::None && !m_previewing && !areaMarker().isEmpty() && (!m_allowed || m_allowed());
+}
+
+void EditingView::showPreviewFrame(const QImage &frame)
+{
+    m_previewing = true;
+    m_previewFrame = frame;
+    m_drag.reset();
+    update();
+}
+
+void EditingView::endPreview()
+{
+    if (!m_previewing) return;
+    m_previewing = false;
+    m_previewFrame = QImage();
+    update();
 }
 
 PlacementHit EditingView::hitAt(QPoint areaPoint) const
@@ -225,12 +241,14 @@ void EditingView::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window).darker(115));
     const QRect area = pictureRect();
-    if (!m_image.isNull()) {
-        p.setRenderHint(QPainter::SmoothPixmapTransform, m_image.size() != area.size() * devicePixelRatioF());
-        p.drawImage(area, m_image);
+    const QImage &shown = m_previewing ? m_previewFrame : m_image;
+    if (!shown.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform, shown.size() != area.size() * devicePixelRatioF());
+        p.drawImage(area, shown);
     } else {
         p.fillRect(area, Qt::black);
     }
+    if (m_previewing) return;
     const QRect marker = markerRect();
     if (!marker.isEmpty()) {
         // A dashed box in two tones stays visible over light and dark pictures;

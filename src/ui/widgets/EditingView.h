@@ -57,6 +57,13 @@ public:
 
     // True from a request until its picture is on screen.
     bool composing() const { return m_pending; }
+
+    // The live effect preview: its pictures take the composed one's place,
+    // without a marker and without placing, until endPreview() (requests
+    // made meanwhile are composed and shown then).
+    void showPreviewFrame(const QImage &frame);
+    void endPreview();
+    bool previewing() const { return m_previewing; }
     QSize minimumSizeHint() const override { return {320, 180}; }
     QSize sizeHint() const override { return {800, 450}; }
 
@@ -108,6 +115,8 @@ private:
     std::optional<Drag> m_drag;
 
     QImage m_image;
+    QImage m_previewFrame;
+    bool m_previewing = false;
     QRect m_drawnPicture; // where the picture lies in m_image (device pixels)
     QFutureWatcher<EditingStill> m_watcher;
     bool m_again = false;   // a request arrived while composing
