@@ -41,15 +41,21 @@ struct ShowFixture
     Project project;
     QStringList lastMessages; // what the builds told
 
-    ShowFixture()
+    // `shippedPlayer`: a Pvsm.bfq as shipped (scrambled); empty: a small
+    // program with the icon slot stands in for the player.
+    explicit ShowFixture(const QString &shippedPlayer = {})
     {
         programDir = dir.filePath(QStringLiteral("program"));
         workDir = dir.filePath(QStringLiteral("work"));
         media = dir.filePath(QStringLiteral("media"));
         for (const QString &d : {programDir, workDir, media}) QDir().mkpath(d);
-        // A small program with the icon slot stands in for the player.
-        QByteArray shipped = readAll(QStringLiteral(ICON_SLOT_PROBE));
-        ScrambleBytes(shipped.data(), shipped.size(), kScrambledFileBytes);
+        QByteArray shipped;
+        if (shippedPlayer.isEmpty()) {
+            shipped = readAll(QStringLiteral(ICON_SLOT_PROBE));
+            ScrambleBytes(shipped.data(), shipped.size(), kScrambledFileBytes);
+        } else {
+            shipped = readAll(shippedPlayer);
+        }
         writeAll(programDir + QStringLiteral("/Pvsm.bfq"), shipped);
         std::vector<PackageSource> builtIns;
         for (const BuiltInResource &b : builtInResources())
