@@ -17,9 +17,12 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QString>
+#include <QTranslator>
 
 #include <cstdio>
 #include <unistd.h>
@@ -97,6 +100,10 @@ void runExport(const pvsm::LoadedShow &show, QWidget *parent)
 {
     pvsm::ExportDialog dialog(show, parent);
     dialog.exec();
+    // The keys belong to the window again (without a window manager nobody
+    // else gives the focus back).
+    parent->activateWindow();
+    parent->setFocus();
 }
 
 } // namespace
@@ -116,6 +123,12 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pvsm-player"));
+    // The show's windows are Chinese whatever the system's language, so Qt's
+    // own buttons and dialogs (message boxes, the folder chooser) are too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
     setIconFromSlot(app);
     const QString path = args.isEmpty() ? ownFile() : args[0];
     pvsm::ShowLoadResult loaded = load(path, {});

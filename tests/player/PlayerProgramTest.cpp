@@ -51,7 +51,7 @@ TEST(PlayerProgram, ABuiltSlideshowFindsItsShowAndAPlayerWithoutOneSaysSo)
     r = run(kPlayer, {QStringLiteral("--check")});
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("不是图片幻灯文件"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(NotASlideshowText(kPlayer))) << r.err.toStdString();
 }
 
 TEST(PlayerProgram, ASlideshowCutAtEveryKibibyteOfItsLast64KiBExitsWithTheMessage)

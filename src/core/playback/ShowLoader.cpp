@@ -282,7 +282,7 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
 
 QString NotASlideshowText(const QString &path)
 {
-    return QStringLiteral("“%1”不是图片幻灯文件，其中没有可以播放的图片幻灯。").arg(path);
+    return QStringLiteral("“%1”中没有可以播放的图片幻灯：这不是图片幻灯文件，或者文件已经损坏、不完整。").arg(path);
 }
 
 QString DamagedSlideshowText(const QString &path)

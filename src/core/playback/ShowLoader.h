@@ -36,7 +36,7 @@ struct ShowLoadResult
 };
 
 // The fixed texts of a refusal (shown by the player, compared by tests).
-QString NotASlideshowText(const QString &path);   // no trailer: a foreign file
+QString NotASlideshowText(const QString &path);   // no trailer: a foreign file or one cut short
 QString DamagedSlideshowText(const QString &path); // a trailer, but what it points at does not fit
 QString NoPicturesText();
 
