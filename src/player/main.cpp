@@ -131,7 +131,10 @@ int main(int argc, char **argv)
         app.installTranslator(&qtTexts);
     setIconFromSlot(app);
     const QString path = args.isEmpty() ? ownFile() : args[0];
-    pvsm::ShowLoadResult loaded = load(path, {});
+    pvsm::ShowLoadOptions options;
+    // A project takes the buttons and frames of the packages beside the player.
+    options.programDir = QCoreApplication::applicationDirPath();
+    pvsm::ShowLoadResult loaded = load(path, options);
     if (!loaded.ok()) {
         complain(loaded.error.message);
         QMessageBox::critical(nullptr, QStringLiteral("图片幻灯"), loaded.error.message);

@@ -131,6 +131,22 @@ TEST(ShowLoader, AProjectFilePlaysDirectly)
     EXPECT_EQ(r.show->project.pictures.size(), 3u);
     EXPECT_EQ(r.show->start, ShowStart::Window);
     EXPECT_EQ(r.show->logo.size(), QSize(64, 32));
+    EXPECT_TRUE(r.show->buttons.empty());
+
+    // With the program's packages at hand: the buttons and the chosen own frame.
+    const QString frame = f.file(QStringLiteral("frame.png"), pictureBytes(200, 100, "PNG"));
+    f.project.settings.pictureFrameNum = -1;
+    f.project.settings.pictureFrameImage = frame;
+    copy = f.project;
+    bag.clear();
+    WriteProjectBag(copy, bag, BagMode::Full, {});
+    ASSERT_TRUE(SaveBagFile(aps, bag));
+    ShowLoadOptions options;
+    options.programDir = f.programDir;
+    r = LoadProjectShow(aps, options);
+    ASSERT_TRUE(r.ok()) << r.error.message.toStdString();
+    EXPECT_EQ(r.show->buttons.size(), 11u);
+    EXPECT_EQ(QImage::fromData(r.show->pictureFrame).size(), QSize(200, 100));
 
     writeAll(aps, "not a project at all");
     const ShowLoadResult bad = LoadProjectShow(aps);

@@ -1,6 +1,9 @@
 #include "ShowLoader.h"
 
 #include "FileBytes.h"
+#include "FrameList.h"
+#include "Resources.h"
+#include "Workspace.h"
 #include "FileCheck.h"
 #include "ProjectFile.h"
 #include "ProjectKeys.h"
@@ -39,6 +42,19 @@ constexpr qint64 kUnpackPiece = 4 * 1024 * 1024;
 // nonsense.
 constexpr int kMinScreenEdge = 160;
 constexpr int kMaxScreenEdge = 16384;
+
+struct ButtonFile
+{
+    const char *key;
+    const char *fileName;
+};
+// The button pictures by their record keys and their names in the resource package.
+constexpr ButtonFile kButtonFiles[] = {
+    {"btn_close", "btn_close.png"}, {"btn_min", "btn_min.png"},         {"btn_music_next", "btn_music_next.png"},
+    {"btn_mute_off", "btn_mute_off.png"}, {"btn_mute_on", "btn_mute_on.png"}, {"btn_next", "btn_next.png"},
+    {"btn_pause", "btn_pause.png"}, {"btn_play", "btn_play.png"},       {"btn_prev", "btn_prev.png"},
+    {"btn_size", "btn_size.png"},   {"btn_scale", "btn_scale.png"},
+};
 
 // Reads [offset, offset + count) of the slideshow; returns what it read.
 using RangeReader = std::function<qint64(QByteArray &out, qint64 offset, qint64 count)>;
@@ -191,8 +207,8 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
     show.editingScreen = screenFromRecord(record);
 
     // The built-ins come from memory: the buttons, the text texture, the frame.
-    for (const char *b : {"btn_close", "btn_min", "btn_music_next", "btn_mute_off", "btn_mute_on", "btn_next",
-                          "btn_pause", "btn_play", "btn_prev", "btn_size", "btn_scale"}) {
+    for (const ButtonFile &button : kButtonFiles) {
+        const char *b = button.key;
         if (const SlideshowResource *r = resources.find(k(b))) {
             const std::optional<QByteArray> bytes = resources.bytes(*r);
             if (!bytes) return refuse(DamagedSlideshowText(name));
@@ -335,7 +351,6 @@ ShowLoadResult LoadSlideshowBytes(QByteArrayView bytes, const QString &name, con
 
 ShowLoadResult LoadProjectShow(const QString &path, const ShowLoadOptions &options)
 {
-    Q_UNUSED(options);
     if (const FileProblem p = readProblem(path); p != FileProblem::None)
         return refuse(QStringLiteral("无法打开配置文件“%1”：%2").arg(path, fileProblemTextZh(p)));
     PropertyBag bag;
@@ -352,6 +367,17 @@ ShowLoadResult LoadProjectShow(const QString &path, const ShowLoadOptions &optio
     if (show.project.pictures.empty()) return refuse(NoPicturesText());
     if (show.project.settings.filenameAsCaption) ApplyCaptionsFromFileNames(show.project);
     if (!show.project.settings.logoImage.isEmpty()) show.logo = QImage(show.project.settings.logoImage);
+    if (!options.programDir.isEmpty()) {
+        // What a build would pack, taken from where the build takes it.
+        const QString dir = QDir(options.programDir).absolutePath() + QLatin1Char('/');
+        const Workspace workspace(dir, dir);
+        for (const ButtonFile &b : kButtonFiles) {
+            QImage image = QImage::fromData(ResourceEntryBytes(workspace, QString::fromLatin1(b.fileName)));
+            if (!image.isNull()) show.buttons.emplace(QString::fromLatin1(b.key), std::move(image));
+        }
+        LoadTextTexture(workspace);
+        show.pictureFrame = SelectedFrameBytes(show.project.settings, workspace);
+    }
     fillCommon(show, nullptr);
     ShowLoadResult result;
     result.show = std::move(show);

@@ -25,6 +25,10 @@ struct ShowLoadOptions
     // Packed fonts are registered with the application (QFontDatabase, from
     // memory, for this process only). Needs a QGuiApplication.
     bool registerFonts = true;
+    // A project played directly takes its button pictures, text texture and
+    // picture frame from the resource and frame packages in this folder (the
+    // program's); empty: the player's stand-ins and no packaged frame.
+    QString programDir;
 };
 
 // Either a show or the reason it could not be loaded.
