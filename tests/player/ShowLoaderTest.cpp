@@ -34,7 +34,9 @@ TEST(ShowLoader, ACompleteSlideshowIsUnpackedIntoAPrivateFolderThatGoesWithTheSh
         fonts.files = {kDejaVu};
         fonts.checkNames = {QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Sans"),
                             QStringLiteral("DejaVu Sans")};
-        fonts.belongsTo = {1, 1, 1, 1};
+        fonts.belongsTo = {1, 0, 1, 1};
+        f.project.settings.textStyles[0].fontName = QStringLiteral("没有这种字体");
+        f.project.settings.textStyles[1].fontName = QStringLiteral("也没有这种");
     }
     const QString path = f.build(QStringLiteral("show.exe"), SlideshowKind::Package, fonts);
     ASSERT_FALSE(path.isEmpty()) << f.lastMessages.join(u'\n').toStdString();
@@ -82,6 +84,10 @@ TEST(ShowLoader, ACompleteSlideshowIsUnpackedIntoAPrivateFolderThatGoesWithTheSh
         if (haveFont) {
             ASSERT_EQ(show.fontIds.size(), 1u);
             EXPECT_TRUE(QFontDatabase::applicationFontFamilies(show.fontIds[0]).contains(QStringLiteral("DejaVu Sans")));
+            // The caption's style lacks its font here and draws with the packed one; the
+            // headline's style has no packed font and keeps its name.
+            EXPECT_EQ(show.project.settings.textStyles[0].fontName, QStringLiteral("DejaVu Sans"));
+            EXPECT_EQ(show.project.settings.textStyles[1].fontName, QStringLiteral("也没有这种"));
             ReleaseShowFonts(show);
             EXPECT_TRUE(show.fontIds.empty());
         }
@@ -116,6 +122,19 @@ TEST(ShowLoader, APathShowPlaysTheFilesOfThisMachineAndLeavesOutTheMissingOnes)
     const ShowLoadResult none = LoadSlideshow(path);
     ASSERT_FALSE(none.ok());
     EXPECT_EQ(none.error.message, NoPicturesText());
+}
+
+TEST(ShowLoader, CaptionsFromFileNamesReachAPackedShow)
+{
+    ShowFixture f;
+    f.project.settings.filenameAsCaption = true;
+    ShowLoadResult r = LoadSlideshow(f.build(QStringLiteral("show.exe")));
+    ASSERT_TRUE(r.ok()) << r.error.message.toStdString();
+    ASSERT_EQ(r.show->project.pictures.size(), 3u);
+    EXPECT_EQ(r.show->project.pictures[0].caption, QStringLiteral("sunrise"));
+    EXPECT_EQ(r.show->project.pictures[1].caption, QStringLiteral("harbour"));
+    // The unpacked name is never shown.
+    EXPECT_FALSE(r.show->project.pictures[2].caption.contains(QStringLiteral("ImgNames")));
 }
 
 TEST(ShowLoader, AProjectFilePlaysDirectly)

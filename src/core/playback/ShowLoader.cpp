@@ -170,10 +170,26 @@ void fillCommon(LoadedShow &show, const PropertyBag *record)
     if (record) show.editingScreen = screenFromRecord(*record);
 }
 
-void registerFont(LoadedShow &show, const QByteArray &bytes)
+int registerFont(LoadedShow &show, const QByteArray &bytes)
 {
     const int id = QFontDatabase::addApplicationFontFromData(bytes);
     if (id >= 0) show.fontIds.push_back(id);
+    return id;
+}
+
+// A style whose font this machine lacks draws with the packed file that
+// serves it (FontBelongsTo), under the family name that file registered.
+void useFontsThatServe(Project &project, const PropertyBag &record, const std::map<int, int> &fontIdByNumber)
+{
+    const QStringList installed = QFontDatabase::families();
+    for (int j = 1; j <= kTextStyleCount; ++j) {
+        const auto it = fontIdByNumber.find(record.getInt(key::item(key::FontBelongsTo, j)));
+        if (it == fontIdByNumber.end()) continue;
+        const QStringList families = QFontDatabase::applicationFontFamilies(it->second);
+        QString &name = project.settings.textStyles[size_t(j - 1)].fontName;
+        if (families.isEmpty() || families.contains(name, Qt::CaseInsensitive)) continue;
+        if (!installed.contains(name, Qt::CaseInsensitive)) name = families.first();
+    }
 }
 
 ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString &name, const ShowLoadOptions &options)
@@ -228,6 +244,7 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
     const int nowI = record.getInt(k(key::NowI));
     const int nowM = std::max(0, record.getInt(k(key::NowM)));
     QStringList lyricFiles;
+    std::map<int, int> fontIdByNumber; // ToInstallFont(n) -> its registration
     if (packaged) {
         // Counts are only believed as far as the resources exist.
         if (nowI < 1) return refuse(NoPicturesText());
@@ -270,7 +287,10 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
             for (int i = 1; i <= fonts; ++i) {
                 const SlideshowResource *r = resources.find(key::item(key::ToInstallFont, i));
                 if (!r) continue;
-                if (const std::optional<QByteArray> bytes = resources.bytes(*r)) registerFont(show, *bytes);
+                if (const std::optional<QByteArray> bytes = resources.bytes(*r)) {
+                    const int id = registerFont(show, *bytes);
+                    if (id >= 0) fontIdByNumber[i] = id;
+                }
             }
         }
     } else if (nowI < 1) {
@@ -281,6 +301,7 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
     if (packaged) {
         // The record lists lyric files by the song they belong to, not as a list.
         show.project.lyricFiles = lyricFiles;
+        useFontsThatServe(show.project, record, fontIdByNumber);
     } else {
         dropMissingFiles(show.project);
         if (show.project.settings.filenameAsCaption) ApplyCaptionsFromFileNames(show.project);
