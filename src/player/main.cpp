@@ -24,7 +24,11 @@
 #include <QString>
 #include <QTranslator>
 
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +49,40 @@ QString ownFile()
     QByteArray buffer(4096, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), size_t(buffer.size() - 1));
     return n > 0 ? QFile::decodeName(buffer.left(n)) : QString();
+}
+
+// The icon the builder wrote into this program's slot; null when none.
+QImage slotIcon()
+{
+    const std::vector<unsigned char> icon = pvsm::OwnIconSlotIcon();
+    if (icon.empty()) return {};
+    return QImage::fromData(icon.data(), int(icon.size()), "ICO");
+}
+
+// SIGTERM, SIGINT and SIGHUP end the show the ordinary way, so the private
+// folder of unpacked pictures and songs is removed as on any other exit.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void quitOnSignals(QApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        QApplication::exit(0);
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
 }
 
 pvsm::ShowLoadResult load(const QString &path, const pvsm::ShowLoadOptions &options)
@@ -82,6 +120,8 @@ int check(const QString &path)
     line(QStringLiteral("Name: ") + show->record.getString(QStringLiteral("TxtSetting(0)")));
     // The icon the builder wrote into this program's slot (0: the player's own).
     line(QStringLiteral("IconBytes: %1").arg(pvsm::OwnIconSlotIcon().size()));
+    const QImage icon = slotIcon();
+    line(QStringLiteral("WindowIcon: ") + (icon.isNull() ? QStringLiteral("none") : QStringLiteral("%1x%2").arg(icon.width()).arg(icon.height())));
     for (const pvsm::SlideshowResource &r : show->resources)
         line(QStringLiteral("Resource: %1\t%2\t%3\t%4").arg(r.key).arg(r.offset).arg(r.size).arg(r.type));
     line(QStringLiteral("Pictures: %1").arg(loaded.show->project.pictures.size()));
@@ -90,9 +130,7 @@ int check(const QString &path)
 
 void setIconFromSlot(QApplication &app)
 {
-    const std::vector<unsigned char> icon = pvsm::OwnIconSlotIcon();
-    if (icon.empty()) return;
-    const QImage image = QImage::fromData(icon.data(), int(icon.size()), "ICO");
+    const QImage image = slotIcon();
     if (!image.isNull()) app.setWindowIcon(QIcon(QPixmap::fromImage(image)));
 }
 
@@ -130,6 +168,7 @@ int main(int argc, char **argv)
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTexts);
     setIconFromSlot(app);
+    quitOnSignals(app);
     const QString path = args.isEmpty() ? ownFile() : args[0];
     pvsm::ShowLoadOptions options;
     // A project takes the buttons and frames of the packages beside the player.

@@ -3,8 +3,13 @@
 #include "ShowFixture.h"
 #include "ShowLoader.h"
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QThread>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -74,4 +79,38 @@ TEST(PlayerProgram, ASlideshowCutAtEveryKibibyteOfItsLast64KiBExitsWithTheMessag
         ++cuts;
     }
     EXPECT_EQ(cuts, 64);
+}
+
+TEST(PlayerProgram, TheChosenIconIsTheWindowIconAndAStopSignalLeavesNothingUnpacked)
+{
+    ShowFixture f(QStringLiteral(PVSM_BIN_DIR "/Pvsm.bfq"));
+    QImage red(48, 48, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    f.iconFile = f.dir.filePath(QStringLiteral("red.ico"));
+    ASSERT_TRUE(red.save(f.iconFile, "ICO"));
+    f.project.settings.ssDirectPlay = 1; // straight to the show, no window to answer
+    const QString show = f.build(QStringLiteral("show.exe"));
+    ASSERT_FALSE(show.isEmpty()) << f.lastMessages.join(u'\n').toStdString();
+    const ProgramRun checked = run(show, {QStringLiteral("--check")});
+    EXPECT_TRUE(checked.out.contains(QStringLiteral("\nWindowIcon: 48x48\n"))) << checked.out.toStdString();
+
+    const QString tmp = f.dir.filePath(QStringLiteral("tmp"));
+    QDir().mkpath(tmp);
+    QProcess player;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    player.setProcessEnvironment(env);
+    player.start(show, {});
+    ASSERT_TRUE(player.waitForStarted());
+    auto unpacked = [&] { return QDir(tmp).entryList({QStringLiteral("pvsm-show-*")}, QDir::Dirs); };
+    for (int i = 0; i < 200 && unpacked().isEmpty(); ++i) QThread::msleep(50);
+    ASSERT_EQ(unpacked().size(), 1);
+    EXPECT_EQ(QDir(tmp + QLatin1Char('/') + unpacked().first()).entryList({QStringLiteral("ImgNames_*")}, QDir::Files).size(), 3);
+    QThread::msleep(500); // playing now
+    ::kill(pid_t(player.processId()), SIGTERM);
+    ASSERT_TRUE(player.waitForFinished(20000));
+    EXPECT_EQ(player.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
+    EXPECT_TRUE(unpacked().isEmpty());
 }

@@ -40,6 +40,7 @@ struct ShowFixture
     QString programDir, workDir, media;
     Project project;
     QStringList lastMessages; // what the builds told
+    QString iconFile;         // the icon the builds write into the player; empty: its own
 
     // `shippedPlayer`: a Pvsm.bfq as shipped (scrambled); empty: a small
     // program with the icon slot stands in for the player.
@@ -98,6 +99,7 @@ struct ShowFixture
         request.fonts = fonts;
         request.packFonts = !fonts.files.isEmpty();
         request.frameData = pictureBytes(160, 90, "PNG");
+        request.iconFile = iconFile;
         const BuildOutcome outcome = BuildScreenSaver(project, workspace(), request, prompter, {});
         for (const QString &m : prompter.informed) lastMessages << m;
         for (const QString &m : prompter.asked) lastMessages << m;

@@ -301,7 +301,7 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
     if (packaged) {
         // The record lists lyric files by the song they belong to, not as a list.
         show.project.lyricFiles = lyricFiles;
-        useFontsThatServe(show.project, record, fontIdByNumber);
+        if (!fontIdByNumber.empty()) useFontsThatServe(show.project, record, fontIdByNumber);
     } else {
         dropMissingFiles(show.project);
         if (show.project.settings.filenameAsCaption) ApplyCaptionsFromFileNames(show.project);
