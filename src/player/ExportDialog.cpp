@@ -46,7 +46,9 @@ ExportDialog::ExportDialog(const LoadedShow &show, QWidget *parent) : QDialog(pa
     connect(browse, &QPushButton::clicked, this, &ExportDialog::chooseFolder);
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(browse);
-    form->addRow(QStringLiteral("保存到(&F)："), folderRow);
+    auto *folderLabel = new QLabel(QStringLiteral("保存到(&F)："), this);
+    folderLabel->setBuddy(m_folder);
+    form->addRow(folderLabel, folderRow);
 
     m_problem = new QLabel(this);
     m_problem->setObjectName(QStringLiteral("problem"));

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -94,6 +95,8 @@ InformationWindow::InformationWindow(LoadedShow &show, QWidget *parent) : QDialo
     auto *buttons = new QDialogButtonBox(this);
     m_play = buttons->addButton(QStringLiteral("播放(&P)"), QDialogButtonBox::AcceptRole);
     m_play->setDefault(true);
+    if (const auto it = show.buttons.find(QStringLiteral("btn_play")); it != show.buttons.end())
+        m_play->setIcon(QIcon(QPixmap::fromImage(it->second)));
     if (ExportAllowed(show)) {
         m_export = buttons->addButton(QStringLiteral("导出图片和音乐(&E)..."), QDialogButtonBox::ActionRole);
         connect(m_export, &QPushButton::clicked, this, &InformationWindow::exportRequested);

@@ -132,7 +132,11 @@ void PlayerWindow::present(const QImage &frame, int64_t)
         QMutexLocker lock(&m_frameMutex);
         m_frame = frame.copy();
     }
+    // One repaint waits at a time: a window that falls behind paints the
+    // newest picture instead of a queue of old ones.
+    if (m_repaintPosted.exchange(true)) return;
     QMetaObject::invokeMethod(this, [this] {
+        m_repaintPosted.store(false);
         update();
         emit framePresented();
     }, Qt::QueuedConnection);

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 
 class QToolButton;
@@ -113,6 +114,7 @@ private:
     QToolButton *m_mute = nullptr;
     mutable QMutex m_frameMutex;
     QImage m_frame;
+    std::atomic<bool> m_repaintPosted{false};
 };
 
 } // namespace pvsm
