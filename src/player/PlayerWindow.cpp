@@ -322,6 +322,7 @@ void PlayerWindow::keyPressEvent(QKeyEvent *event)
 
 void PlayerWindow::mouseMoveEvent(QMouseEvent *event)
 {
+    if (!m_mouse.mouseActs()) return;
     const QPoint at = event->position().toPoint();
     if (m_mouse.mouseEndsShow(m_fullScreen)) {
         if (QDateTime::currentMSecsSinceEpoch() - m_startedMs < kMouseGraceMs || m_lastMouse == QPoint(-1, -1)) {
@@ -346,7 +347,8 @@ void PlayerWindow::mousePressEvent(QMouseEvent *event)
 
 void PlayerWindow::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && !m_mouse.mouseEndsShow(m_fullScreen)) toggleFullScreen();
+    if (event->button() == Qt::LeftButton && m_mouse.mouseActs() && !m_mouse.mouseEndsShow(m_fullScreen))
+        toggleFullScreen();
 }
 
 void PlayerWindow::resizeEvent(QResizeEvent *event)

@@ -22,12 +22,15 @@ class Presenter;
 // IgnoreMouseMove and ShowCursor and how the program was started.
 struct MouseRules
 {
-    bool showCursor = false;       // the cursor stays; the mouse never ends the show
+    bool showCursor = false;       // the cursor stays as a pointer and the mouse does nothing
     bool ignoreMouseMove = false;  // a moving mouse does not end a screen saver
     bool screenSaver = false;      // started as a screen saver (*.scr): mouse activity ends it
     // A full-screen screen saver ends on mouse movement or a click unless
     // the record says otherwise; every other window shows its controls.
     bool mouseEndsShow(bool fullScreen) const { return screenSaver && fullScreen && !showCursor && !ignoreMouseMove; }
+    // Whether moving and clicking the mouse reach the window at all (the
+    // controls, a double click): not while the cursor serves as a pointer.
+    bool mouseActs() const { return !showCursor; }
 };
 
 // The window a show plays in: the presenter's pictures scaled to the window

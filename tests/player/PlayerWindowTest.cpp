@@ -65,8 +65,10 @@ TEST(PlayerWindow, TheKeysPauseMuteSwitchFullScreenAndEndTheShow)
     QTest::keyClick(&w, Qt::Key_Left);
 
     EXPECT_TRUE(w.wantsFullScreen());
+    EXPECT_EQ(w.cursor().shape(), Qt::BlankCursor);
     QTest::keyClick(&w, Qt::Key_F);
     EXPECT_FALSE(w.wantsFullScreen());
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
     QTest::keyClick(&w, Qt::Key_F);
     EXPECT_TRUE(w.wantsFullScreen());
     // Esc first leaves full screen, then ends the show.
@@ -140,6 +142,27 @@ TEST(PlayerWindow, OnlyAFullScreenScreenSaverEndsOnTheMouse)
     EXPECT_TRUE(w.mouseRules().screenSaver);
     EXPECT_TRUE(w.mouseRules().ignoreMouseMove);
     EXPECT_FALSE(w.mouseRules().showCursor);
+}
+
+TEST(PlayerWindow, WithTheCursorAsAPointerTheMouseDoesNothing)
+{
+    LoadedFixture fx;
+    ASSERT_TRUE(fx.loaded.ok());
+    fx.show().project.settings.showCursor = true;
+    PlayerWindow w(fx.show(), true, nullptr, false);
+    QSignalSpy finished(&w, &PlayerWindow::finished);
+    w.showAsAsked();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseMove(&w, QPoint(20, 20));
+    QTest::mouseMove(&w, QPoint(300, 200));
+    EXPECT_FALSE(w.controlsShown());
+    QTest::mouseDClick(&w, Qt::LeftButton);
+    EXPECT_TRUE(w.wantsFullScreen());
+    EXPECT_EQ(w.cursor().shape(), Qt::ArrowCursor);
+    // The keys still work.
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_FALSE(w.wantsFullScreen());
+    EXPECT_EQ(finished.count(), 0);
 }
 
 TEST(PlayerWindow, TheShowReachesTheWindowAndStopsWithIt)
