@@ -41,7 +41,9 @@ struct Part
 
 QByteArray assemble(const std::vector<Part> &parts, pvsm::PropertyBag record)
 {
-    const QByteArray player("\x7F" "ELF player", 11);
+    const QByteArray player("\x7F"
+                            "ELF player",
+                            11);
     QByteArray resources;
     for (const Part &p : parts) {
         const QString key = QString::fromLatin1(p.key);
@@ -53,8 +55,8 @@ QByteArray assemble(const std::vector<Part> &parts, pvsm::PropertyBag record)
         resources += scrambled;
     }
     const QByteArray blob = record.toBlob();
-    return player + resources + blob
-           + pvsm::encodeTrailer({uint32_t(player.size()), uint32_t(resources.size()), uint32_t(blob.size())});
+    return player + resources + blob +
+           pvsm::encodeTrailer({uint32_t(player.size()), uint32_t(resources.size()), uint32_t(blob.size())});
 }
 
 pvsm::PropertyBag seedRecord()
@@ -123,10 +125,21 @@ void check(const QByteArray &file)
 }
 
 // The index keys a structured input may change.
-const char *const kTargets[] = {"ImgNames(1)_OffSet", "ImgNames(1)_Size", "ImgNames(2)_OffSet", "ImgNames(2)_Size",
-                                "MusicNames(1)_OffSet", "MusicNames(1)_Size", "btn_play_OffSet", "btn_play_Size",
-                                "NowI", "NowM", "ToInstallFontCount", "OrigScreenWidth", "ResFileSize",
-                                "PictureFrameData_Size", "LogoImage_OffSet"};
+const char *const kTargets[] = {"ImgNames(1)_OffSet",
+                                "ImgNames(1)_Size",
+                                "ImgNames(2)_OffSet",
+                                "ImgNames(2)_Size",
+                                "MusicNames(1)_OffSet",
+                                "MusicNames(1)_Size",
+                                "btn_play_OffSet",
+                                "btn_play_Size",
+                                "NowI",
+                                "NowM",
+                                "ToInstallFontCount",
+                                "OrigScreenWidth",
+                                "ResFileSize",
+                                "PictureFrameData_Size",
+                                "LogoImage_OffSet"};
 
 } // namespace
 
@@ -144,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 5) return 0;
     const auto t = pvsm::decodeTrailer(QByteArrayView(seed()).last(pvsm::kTrailerSize));
     const qint64 body = qint64(t->playerLength) + t->resourcesLength;
-    std::optional<pvsm::PropertyBag> record = pvsm::PropertyBag::fromBlob(QByteArrayView(seed()).sliced(body, t->blobLength));
+    std::optional<pvsm::PropertyBag> record =
+        pvsm::PropertyBag::fromBlob(QByteArrayView(seed()).sliced(body, t->blobLength));
     for (size_t at = 0; at + 5 <= size; at += 5) {
         int32_t value;
         std::memcpy(&value, data + at + 1, 4);

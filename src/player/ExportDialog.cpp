@@ -18,7 +18,9 @@
 
 namespace pvsm {
 
-ExportDialog::ExportDialog(const LoadedShow &show, QWidget *parent) : QDialog(parent), m_show(show)
+ExportDialog::ExportDialog(const LoadedShow &show, QWidget *parent)
+    : QDialog(parent)
+    , m_show(show)
 {
     setWindowTitle(QStringLiteral("导出图片和音乐"));
     setObjectName(QStringLiteral("export"));
@@ -68,7 +70,8 @@ ExportDialog::ExportDialog(const LoadedShow &show, QWidget *parent) : QDialog(pa
 
 void ExportDialog::chooseFolder()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("选择保存图片和音乐的文件夹"), m_folder->text());
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("选择保存图片和音乐的文件夹"), m_folder->text());
     if (!chosen.isEmpty()) m_folder->setText(QDir::toNativeSeparators(chosen));
 }
 

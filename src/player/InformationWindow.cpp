@@ -30,7 +30,8 @@ QLabel *textLabel(const QString &text, QWidget *parent)
 
 } // namespace
 
-InformationWindow::InformationWindow(LoadedShow &show, QWidget *parent) : QDialog(parent)
+InformationWindow::InformationWindow(LoadedShow &show, QWidget *parent)
+    : QDialog(parent)
 {
     const auto &t = show.project.settings.txtSetting;
     const QString name = t[0].isEmpty() ? QStringLiteral("图片幻灯") : t[0];
@@ -62,16 +63,22 @@ InformationWindow::InformationWindow(LoadedShow &show, QWidget *parent) : QDialo
 
     auto *form = new QFormLayout;
     facts->addLayout(form);
-    const struct { int index; const char *label; } rows[] = {{1, "作者："}, {2, "电子邮件："}, {3, "网址："}};
+    const struct
+    {
+        int index;
+        const char *label;
+    } rows[] = {{1, "作者："}, {2, "电子邮件："}, {3, "网址："}};
     for (const auto &row : rows) {
         if (t[size_t(row.index)].isEmpty()) continue;
         QLabel *value = textLabel(t[size_t(row.index)], this);
         // Addresses open in the mail program and the browser of this machine.
         if (row.index == 2 || row.index == 3) {
-            const QString link = row.index == 2 ? QStringLiteral("mailto:") + t[2]
-                                                : (t[3].contains(QStringLiteral("://")) ? t[3] : QStringLiteral("http://") + t[3]);
+            const QString link = row.index == 2
+                                     ? QStringLiteral("mailto:") + t[2]
+                                     : (t[3].contains(QStringLiteral("://")) ? t[3] : QStringLiteral("http://") + t[3]);
             value->setTextFormat(Qt::RichText);
-            value->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(link.toHtmlEscaped(), t[size_t(row.index)].toHtmlEscaped()));
+            value->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                               .arg(link.toHtmlEscaped(), t[size_t(row.index)].toHtmlEscaped()));
             value->setOpenExternalLinks(true);
             value->setTextInteractionFlags(Qt::TextBrowserInteraction);
         }

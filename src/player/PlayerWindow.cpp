@@ -54,7 +54,9 @@ QIcon fallbackIcon(const QString &name, const QStyle *style)
 } // namespace
 
 PlayerWindow::PlayerWindow(LoadedShow &show, bool fullScreen, QWidget *parent, bool autoStart)
-    : QWidget(parent), m_show(show), m_fullScreen(fullScreen)
+    : QWidget(parent)
+    , m_show(show)
+    , m_fullScreen(fullScreen)
 {
     const Settings &s = show.project.settings;
     m_mouse.showCursor = s.showCursor;
@@ -107,7 +109,8 @@ void PlayerWindow::showAsAsked()
     } else {
         const QRect area = screen() ? screen()->availableGeometry() : QRect(QPoint(0, 0), screenSize(this));
         const QSize size = area.size() * 0.8;
-        setGeometry(QRect(area.topLeft() + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2), size));
+        setGeometry(QRect(
+            area.topLeft() + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2), size));
         showNormal();
     }
     activateWindow();
@@ -135,11 +138,14 @@ void PlayerWindow::present(const QImage &frame, int64_t)
     // One repaint waits at a time: a window that falls behind paints the
     // newest picture instead of a queue of old ones.
     if (m_repaintPosted.exchange(true)) return;
-    QMetaObject::invokeMethod(this, [this] {
-        m_repaintPosted.store(false);
-        update();
-        emit framePresented();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_repaintPosted.store(false);
+            update();
+            emit framePresented();
+        },
+        Qt::QueuedConnection);
 }
 
 void PlayerWindow::paintEvent(QPaintEvent *)
@@ -302,20 +308,34 @@ void PlayerWindow::endShow()
 void PlayerWindow::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Space: togglePause(); break;
-    case Qt::Key_Left: previousSlide(); break;
-    case Qt::Key_Right: nextSlide(); break;
-    case Qt::Key_M: toggleMute(); break;
-    case Qt::Key_F: toggleFullScreen(); break;
+    case Qt::Key_Space:
+        togglePause();
+        break;
+    case Qt::Key_Left:
+        previousSlide();
+        break;
+    case Qt::Key_Right:
+        nextSlide();
+        break;
+    case Qt::Key_M:
+        toggleMute();
+        break;
+    case Qt::Key_F:
+        toggleFullScreen();
+        break;
     case Qt::Key_E:
         if (!m_show.enableExport) return QWidget::keyPressEvent(event);
         emit exportRequested();
         break;
     case Qt::Key_Escape:
-        if (m_fullScreen) toggleFullScreen();
-        else endShow();
+        if (m_fullScreen)
+            toggleFullScreen();
+        else
+            endShow();
         break;
-    default: QWidget::keyPressEvent(event); return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
     }
     event->accept();
 }

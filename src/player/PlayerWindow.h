@@ -22,9 +22,9 @@ class Presenter;
 // IgnoreMouseMove and ShowCursor and how the program was started.
 struct MouseRules
 {
-    bool showCursor = false;       // the cursor stays as a pointer and the mouse does nothing
-    bool ignoreMouseMove = false;  // a moving mouse does not end a screen saver
-    bool screenSaver = false;      // started as a screen saver (*.scr): mouse activity ends it
+    bool showCursor = false;      // the cursor stays as a pointer and the mouse does nothing
+    bool ignoreMouseMove = false; // a moving mouse does not end a screen saver
+    bool screenSaver = false;     // started as a screen saver (*.scr): mouse activity ends it
     // A full-screen screen saver ends on mouse movement or a click unless
     // the record says otherwise; every other window shows its controls.
     bool mouseEndsShow(bool fullScreen) const { return screenSaver && fullScreen && !showCursor && !ignoreMouseMove; }

@@ -78,11 +78,14 @@ void quitOnSignals(QApplication &app)
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
         QApplication::exit(0);
     });
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
+    for (const int s : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(s, &action, nullptr);
 }
 
 pvsm::ShowLoadResult load(const QString &path, const pvsm::ShowLoadOptions &options)
@@ -121,7 +124,8 @@ int check(const QString &path)
     // The icon the builder wrote into this program's slot (0: the player's own).
     line(QStringLiteral("IconBytes: %1").arg(pvsm::OwnIconSlotIcon().size()));
     const QImage icon = slotIcon();
-    line(QStringLiteral("WindowIcon: ") + (icon.isNull() ? QStringLiteral("none") : QStringLiteral("%1x%2").arg(icon.width()).arg(icon.height())));
+    line(QStringLiteral("WindowIcon: ") +
+         (icon.isNull() ? QStringLiteral("none") : QStringLiteral("%1x%2").arg(icon.width()).arg(icon.height())));
     for (const pvsm::SlideshowResource &r : show->resources)
         line(QStringLiteral("Resource: %1\t%2\t%3\t%4").arg(r.key).arg(r.offset).arg(r.size).arg(r.type));
     line(QStringLiteral("Pictures: %1").arg(loaded.show->project.pictures.size()));
@@ -149,7 +153,8 @@ void runExport(const pvsm::LoadedShow &show, QWidget *parent)
 int main(int argc, char **argv)
 {
     QStringList args;
-    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     if (!args.isEmpty() && args[0] == QStringLiteral("--check")) {
         QCoreApplication app(argc, argv);
         return check(args.size() > 1 ? args[1] : ownFile());

@@ -104,9 +104,12 @@ TEST(PlayerProgram, TheChosenIconIsTheWindowIconAndAStopSignalLeavesNothingUnpac
     player.start(show, {});
     ASSERT_TRUE(player.waitForStarted());
     auto unpacked = [&] { return QDir(tmp).entryList({QStringLiteral("pvsm-show-*")}, QDir::Dirs); };
-    for (int i = 0; i < 200 && unpacked().isEmpty(); ++i) QThread::msleep(50);
+    for (int i = 0; i < 200 && unpacked().isEmpty(); ++i)
+        QThread::msleep(50);
     ASSERT_EQ(unpacked().size(), 1);
-    EXPECT_EQ(QDir(tmp + QLatin1Char('/') + unpacked().first()).entryList({QStringLiteral("ImgNames_*")}, QDir::Files).size(), 3);
+    EXPECT_EQ(
+        QDir(tmp + QLatin1Char('/') + unpacked().first()).entryList({QStringLiteral("ImgNames_*")}, QDir::Files).size(),
+        3);
     QThread::msleep(500); // playing now
     ::kill(pid_t(player.processId()), SIGTERM);
     ASSERT_TRUE(player.waitForFinished(20000));

@@ -1,6 +1,6 @@
+#include "PlayerWindow.h"
 #include "ExportDialog.h"
 #include "InformationWindow.h"
-#include "PlayerWindow.h"
 #include "ShowFixture.h"
 #include "ShowLoader.h"
 
@@ -123,8 +123,8 @@ TEST(PlayerWindow, OnlyAFullScreenScreenSaverEndsOnTheMouse)
         bool saver, showCursor, ignoreMove, fullScreen, ends;
     };
     const Case cases[] = {
-        {true, false, false, true, true},   {true, false, false, false, false}, {true, true, false, true, false},
-        {true, false, true, true, false},   {false, false, false, true, false},
+        {true, false, false, true, true}, {true, false, false, false, false}, {true, true, false, true, false},
+        {true, false, true, true, false}, {false, false, false, true, false},
     };
     for (const Case &c : cases) {
         MouseRules rules;

@@ -26,7 +26,8 @@ inline QByteArray pictureBytes(int w, int h, const char *format, QRgb tint = qRg
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 255 / w) ^ qRed(tint), (y * 255 / h) ^ qGreen(tint), ((x ^ y) & 255) ^ qBlue(tint)));
+            img.setPixel(x, y,
+                         qRgb((x * 255 / w) ^ qRed(tint), (y * 255 / h) ^ qGreen(tint), ((x ^ y) & 255) ^ qBlue(tint)));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -49,7 +50,8 @@ struct ShowFixture
         programDir = dir.filePath(QStringLiteral("program"));
         workDir = dir.filePath(QStringLiteral("work"));
         media = dir.filePath(QStringLiteral("media"));
-        for (const QString &d : {programDir, workDir, media}) QDir().mkpath(d);
+        for (const QString &d : {programDir, workDir, media})
+            QDir().mkpath(d);
         QByteArray shipped;
         if (shippedPlayer.isEmpty()) {
             shipped = readAll(QStringLiteral(ICON_SLOT_PROBE));
@@ -65,12 +67,16 @@ struct ShowFixture
 
         ProjectEnvironment env;
         project = Project::makeDefault(env);
-        project.pictures.push_back(project.newPicture(file(QStringLiteral("sunrise.png"), pictureBytes(320, 200, "PNG")), env));
-        project.pictures.push_back(project.newPicture(file(QStringLiteral("harbour.jpg"), pictureBytes(400, 300, "JPG", qRgb(90, 0, 0))), env));
-        project.pictures.push_back(project.newPicture(file(QStringLiteral("hills.png"), pictureBytes(300, 300, "PNG", qRgb(0, 0, 200))), env));
+        project.pictures.push_back(
+            project.newPicture(file(QStringLiteral("sunrise.png"), pictureBytes(320, 200, "PNG")), env));
+        project.pictures.push_back(project.newPicture(
+            file(QStringLiteral("harbour.jpg"), pictureBytes(400, 300, "JPG", qRgb(90, 0, 0))), env));
+        project.pictures.push_back(
+            project.newPicture(file(QStringLiteral("hills.png"), pictureBytes(300, 300, "PNG", qRgb(0, 0, 200))), env));
         project.pictures[1].caption = QStringLiteral("港口");
         QByteArray song(70000, '\0');
-        for (int i = 0; i < song.size(); ++i) song[i] = char((i * 7) & 0xFF);
+        for (int i = 0; i < song.size(); ++i)
+            song[i] = char((i * 7) & 0xFF);
         project.songs = {{file(QStringLiteral("song.mp3"), song), 3}};
         project.lyricFiles = {file(QStringLiteral("SONG.lrc"), "[00:01.00]第一句\n")};
         project.settings.txtSetting[0] = QStringLiteral("海边");
@@ -101,16 +107,17 @@ struct ShowFixture
         request.frameData = pictureBytes(160, 90, "PNG");
         request.iconFile = iconFile;
         const BuildOutcome outcome = BuildScreenSaver(project, workspace(), request, prompter, {});
-        for (const QString &m : prompter.informed) lastMessages << m;
-        for (const QString &m : prompter.asked) lastMessages << m;
+        for (const QString &m : prompter.informed)
+            lastMessages << m;
+        for (const QString &m : prompter.asked)
+            lastMessages << m;
         return outcome.completed ? outcome.target : QString();
     }
 };
 
 // The slideshow `file` with its record replaced by what `edit` makes of it;
 // the trailer is written to fit.
-template<typename Edit>
-QByteArray withRecord(const QByteArray &file, Edit edit)
+template <typename Edit> QByteArray withRecord(const QByteArray &file, Edit edit)
 {
     const auto t = decodeTrailer(QByteArrayView(file).last(kTrailerSize));
     const qint64 body = qint64(t->playerLength) + t->resourcesLength;

@@ -1,6 +1,6 @@
+#include "ShowLoader.h"
 #include "ShowExport.h"
 #include "ShowFixture.h"
-#include "ShowLoader.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -18,7 +18,9 @@ const QString kDejaVu = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuS
 
 int modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
     return int(st.st_mode & 0777);
 }
@@ -83,7 +85,8 @@ TEST(ShowLoader, ACompleteSlideshowIsUnpackedIntoAPrivateFolderThatGoesWithTheSh
         EXPECT_EQ(show.logo.size(), QSize(64, 32));
         if (haveFont) {
             ASSERT_EQ(show.fontIds.size(), 1u);
-            EXPECT_TRUE(QFontDatabase::applicationFontFamilies(show.fontIds[0]).contains(QStringLiteral("DejaVu Sans")));
+            EXPECT_TRUE(
+                QFontDatabase::applicationFontFamilies(show.fontIds[0]).contains(QStringLiteral("DejaVu Sans")));
             // The caption's style lacks its font here and draws with the packed one; the
             // headline's style has no packed font and keeps its name.
             EXPECT_EQ(show.project.settings.textStyles[0].fontName, QStringLiteral("DejaVu Sans"));
@@ -118,7 +121,8 @@ TEST(ShowLoader, APathShowPlaysTheFilesOfThisMachineAndLeavesOutTheMissingOnes)
     EXPECT_EQ(show.project.songs.size(), 1u);
     EXPECT_EQ(show.buttons.size(), 11u);
 
-    for (const Picture &p : f.project.pictures) QFile::remove(p.path);
+    for (const Picture &p : f.project.pictures)
+        QFile::remove(p.path);
     const ShowLoadResult none = LoadSlideshow(path);
     ASSERT_FALSE(none.ok());
     EXPECT_EQ(none.error.message, NoPicturesText());
@@ -207,18 +211,27 @@ TEST(ShowLoader, DamagedOrForeignSlideshowsAreRefusedWithAMessage)
         {"resources longer than the file", trailerWith({t.playerLength, 0x7FFFFFF0u, t.blobLength}), damaged},
         {"record longer than the file", trailerWith({0, 0, uint32_t(good.size() - 16)}) + QByteArray(), damaged},
         {"record byte changed", flippedBlob, damaged},
-        {"picture past the resources", withRecord(good, index("ImgNames(2)_OffSet", int32_t(t.resourcesLength))), damaged},
-        {"picture reaching past the resources", withRecord(good, index("ImgNames(3)_Size", int32_t(t.resourcesLength))), damaged},
+        {"picture past the resources", withRecord(good, index("ImgNames(2)_OffSet", int32_t(t.resourcesLength))),
+         damaged},
+        {"picture reaching past the resources", withRecord(good, index("ImgNames(3)_Size", int32_t(t.resourcesLength))),
+         damaged},
         {"negative size", withRecord(good, index("MusicNames(1)_Size", -5)), damaged},
         {"negative offset", withRecord(good, index("btn_play_OffSet", -1)), damaged},
-        {"size without offset type", withRecord(good, [](PropertyBag &r) { r.putStr(QStringLiteral("ImgNames(1)_Size"), QStringLiteral("9")); }), damaged},
+        {"size without offset type",
+         withRecord(good, [](PropertyBag &r) { r.putStr(QStringLiteral("ImgNames(1)_Size"), QStringLiteral("9")); }),
+         damaged},
         {"more pictures than resources", withRecord(good, index("NowI", 100000)), damaged},
-        {"a picture without its resource", withRecord(good, [](PropertyBag &r) {
-             r.remove(QStringLiteral("ImgNames(2)_OffSet"));
-             r.remove(QStringLiteral("ImgNames(2)_Size"));
-         }), damaged},
-        {"a song without its resource", withRecord(good, [](PropertyBag &r) { r.remove(QStringLiteral("MusicNames(1)_OffSet")); }), damaged},
-        {"unknown layout", withRecord(good, [](PropertyBag &r) { r.putI2(QStringLiteral("ResFileSize"), 3); }), damaged},
+        {"a picture without its resource",
+         withRecord(good,
+                    [](PropertyBag &r) {
+                        r.remove(QStringLiteral("ImgNames(2)_OffSet"));
+                        r.remove(QStringLiteral("ImgNames(2)_Size"));
+                    }),
+         damaged},
+        {"a song without its resource",
+         withRecord(good, [](PropertyBag &r) { r.remove(QStringLiteral("MusicNames(1)_OffSet")); }), damaged},
+        {"unknown layout", withRecord(good, [](PropertyBag &r) { r.putI2(QStringLiteral("ResFileSize"), 3); }),
+         damaged},
         {"no pictures", withRecord(good, index("NowI", 0)), NoPicturesText()},
     };
     for (const Case &c : cases) {
@@ -248,8 +261,8 @@ TEST(ShowLoader, ASlideshowCutAtAnyKibibyteOfItsLast64KiBIsRefused)
         SCOPED_TRACE(length);
         const ShowLoadResult r = LoadSlideshowBytes(QByteArrayView(good).first(length), QStringLiteral("cut.exe"));
         EXPECT_FALSE(r.ok());
-        EXPECT_TRUE(r.error.message == NotASlideshowText(QStringLiteral("cut.exe"))
-                    || r.error.message == DamagedSlideshowText(QStringLiteral("cut.exe")))
+        EXPECT_TRUE(r.error.message == NotASlideshowText(QStringLiteral("cut.exe")) ||
+                    r.error.message == DamagedSlideshowText(QStringLiteral("cut.exe")))
             << r.error.message.toStdString();
         ++cuts;
     }

@@ -20,7 +20,8 @@ QString freeName(const QDir &dir, const QString &name)
     const QFileInfo info(name);
     const QString base = info.completeBaseName(), suffix = info.suffix();
     for (int n = 2;; ++n) {
-        const QString candidate = base + QStringLiteral(" (%1)").arg(n) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+        const QString candidate =
+            base + QStringLiteral(" (%1)").arg(n) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
         if (!QFileInfo::exists(dir.filePath(candidate))) return dir.filePath(candidate);
     }
 }
@@ -82,8 +83,8 @@ QString ExportName(const LoadedShow &show, bool picture, size_t index)
     if (!show.packaged) return info.fileName();
     const size_t count = picture ? show.project.pictures.size() : show.project.songs.size();
     const int width = std::max(2, int(QString::number(count).size()));
-    return (picture ? QStringLiteral("图片") : QStringLiteral("音乐")) + QStringLiteral("%1").arg(index + 1, width, 10, QLatin1Char('0'))
-           + QLatin1Char('.') + info.suffix();
+    return (picture ? QStringLiteral("图片") : QStringLiteral("音乐")) +
+           QStringLiteral("%1").arg(index + 1, width, 10, QLatin1Char('0')) + QLatin1Char('.') + info.suffix();
 }
 
 ShowExportResult ExportShowFiles(const LoadedShow &show, const QString &password, const QString &folder,
@@ -103,10 +104,16 @@ ShowExportResult ExportShowFiles(const LoadedShow &show, const QString &password
         result.status = ShowExportResult::Status::NoFolder;
         return result;
     }
-    struct Item { QString from; QString name; };
+    struct Item
+    {
+        QString from;
+        QString name;
+    };
     std::vector<Item> items;
-    for (size_t i = 0; i < show.project.pictures.size(); ++i) items.push_back({show.project.pictures[i].path, ExportName(show, true, i)});
-    for (size_t i = 0; i < show.project.songs.size(); ++i) items.push_back({show.project.songs[i].path, ExportName(show, false, i)});
+    for (size_t i = 0; i < show.project.pictures.size(); ++i)
+        items.push_back({show.project.pictures[i].path, ExportName(show, true, i)});
+    for (size_t i = 0; i < show.project.songs.size(); ++i)
+        items.push_back({show.project.songs[i].path, ExportName(show, false, i)});
     for (size_t i = 0; i < items.size(); ++i) {
         if (control.cancelled()) {
             result.status = ShowExportResult::Status::Cancelled;
@@ -128,14 +135,22 @@ QString ExportResultText(const ShowExportResult &result, const QString &folder)
 {
     using S = ShowExportResult::Status;
     switch (result.status) {
-    case S::Ok: return QStringLiteral("已经把 %1 个文件导出到 %2").arg(result.written.size()).arg(QDir::toNativeSeparators(folder));
-    case S::NotAllowed: return QStringLiteral("这个图片幻灯不允许导出图片和音乐。");
-    case S::WrongPassword: return QStringLiteral("密码不正确，不能导出图片和音乐。");
-    case S::NoFolder: return QStringLiteral("找不到导出的文件夹：%1").arg(QDir::toNativeSeparators(folder));
-    case S::Cancelled: return QStringLiteral("导出已经取消，已导出 %1 个文件。").arg(result.written.size());
+    case S::Ok:
+        return QStringLiteral("已经把 %1 个文件导出到 %2")
+            .arg(result.written.size())
+            .arg(QDir::toNativeSeparators(folder));
+    case S::NotAllowed:
+        return QStringLiteral("这个图片幻灯不允许导出图片和音乐。");
+    case S::WrongPassword:
+        return QStringLiteral("密码不正确，不能导出图片和音乐。");
+    case S::NoFolder:
+        return QStringLiteral("找不到导出的文件夹：%1").arg(QDir::toNativeSeparators(folder));
+    case S::Cancelled:
+        return QStringLiteral("导出已经取消，已导出 %1 个文件。").arg(result.written.size());
     case S::Failed: {
         QString text = QStringLiteral("导出失败：无法复制 %1").arg(QDir::toNativeSeparators(result.failedPath));
-        if (result.problem != FileProblem::None) text += QStringLiteral("（") + fileProblemTextZh(result.problem) + QStringLiteral("）");
+        if (result.problem != FileProblem::None)
+            text += QStringLiteral("（") + fileProblemTextZh(result.problem) + QStringLiteral("）");
         return text;
     }
     }

@@ -24,8 +24,8 @@ struct ShowExportResult
 {
     enum class Status { Ok, NotAllowed, WrongPassword, NoFolder, Cancelled, Failed };
     Status status = Status::Ok;
-    QStringList written;   // the files made, in order
-    QString failedPath;    // the file that could not be read or written (Failed)
+    QStringList written; // the files made, in order
+    QString failedPath;  // the file that could not be read or written (Failed)
     FileProblem problem = FileProblem::None;
     bool ok() const { return status == Status::Ok; }
 };

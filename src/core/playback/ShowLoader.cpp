@@ -1,17 +1,17 @@
 #include "ShowLoader.h"
 
 #include "FileBytes.h"
-#include "FrameList.h"
-#include "Resources.h"
-#include "Workspace.h"
 #include "FileCheck.h"
+#include "FrameList.h"
 #include "ProjectFile.h"
 #include "ProjectKeys.h"
 #include "PropertyBag.h"
+#include "Resources.h"
 #include "Scramble.h"
 #include "SlideshowFile.h"
 #include "SongLength.h"
 #include "TextTexture.h"
+#include "Workspace.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,10 +50,10 @@ struct ButtonFile
 };
 // The button pictures by their record keys and their names in the resource package.
 constexpr ButtonFile kButtonFiles[] = {
-    {"btn_close", "btn_close.png"}, {"btn_min", "btn_min.png"},         {"btn_music_next", "btn_music_next.png"},
+    {"btn_close", "btn_close.png"},       {"btn_min", "btn_min.png"},         {"btn_music_next", "btn_music_next.png"},
     {"btn_mute_off", "btn_mute_off.png"}, {"btn_mute_on", "btn_mute_on.png"}, {"btn_next", "btn_next.png"},
-    {"btn_pause", "btn_pause.png"}, {"btn_play", "btn_play.png"},       {"btn_prev", "btn_prev.png"},
-    {"btn_size", "btn_size.png"},   {"btn_scale", "btn_scale.png"},
+    {"btn_pause", "btn_pause.png"},       {"btn_play", "btn_play.png"},       {"btn_prev", "btn_prev.png"},
+    {"btn_size", "btn_size.png"},         {"btn_scale", "btn_scale.png"},
 };
 
 // Reads [offset, offset + count) of the slideshow; returns what it read.
@@ -74,13 +74,15 @@ QString extensionFor(const QString &type)
     return plain.match(type).hasMatch() ? type.toLower() : QStringLiteral("bin");
 }
 
-
 class ResourceReader
 {
 public:
-    ResourceReader(RangeReader read, const SlideshowContents &contents) : m_read(std::move(read)), m_contents(contents)
+    ResourceReader(RangeReader read, const SlideshowContents &contents)
+        : m_read(std::move(read))
+        , m_contents(contents)
     {
-        for (const SlideshowResource &r : contents.resources) m_byKey.emplace(r.key, &r);
+        for (const SlideshowResource &r : contents.resources)
+            m_byKey.emplace(r.key, &r);
     }
 
     const SlideshowResource *find(const QString &key) const
@@ -196,7 +198,8 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
 {
     if (fileSize < kTrailerSize) return refuse(NotASlideshowText(name));
     QByteArray trailerBytes;
-    if (read(trailerBytes, fileSize - kTrailerSize, kTrailerSize) != kTrailerSize) return refuse(DamagedSlideshowText(name));
+    if (read(trailerBytes, fileSize - kTrailerSize, kTrailerSize) != kTrailerSize)
+        return refuse(DamagedSlideshowText(name));
     const std::optional<PackageTrailer> trailer = decodeTrailer(trailerBytes);
     if (!trailer) return refuse(NotASlideshowText(name));
     // Nothing is read, nor allocated, on the trailer's word until its three
@@ -256,8 +259,7 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
         for (int j = 1; j <= nowM; ++j)
             if (!resources.find(key::item(key::MusicNames, j))) return refuse(DamagedSlideshowText(name));
         show.folder = std::make_unique<PrivateFolder>(options.privateParent);
-        if (show.folder->path().isEmpty())
-            return refuse(QStringLiteral("无法建立存放图片幻灯内容的临时文件夹"));
+        if (show.folder->path().isEmpty()) return refuse(QStringLiteral("无法建立存放图片幻灯内容的临时文件夹"));
         const QDir dir(show.folder->path());
         auto unpackAs = [&](const QString &key, const QString &stem, bool required) -> bool {
             const SlideshowResource *r = resources.find(key);
@@ -270,7 +272,8 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
         bool ok = true;
         for (const char *single : {key::BackGroundPicture, key::OpeningImage, key::EndingImage, key::LogoImage})
             ok = ok && unpackAs(k(single), k(single), false);
-        for (int i = 1; ok && i <= nowI; ++i) ok = unpackAs(key::item(key::ImgNames, i), QStringLiteral("ImgNames_%1").arg(i), true);
+        for (int i = 1; ok && i <= nowI; ++i)
+            ok = unpackAs(key::item(key::ImgNames, i), QStringLiteral("ImgNames_%1").arg(i), true);
         for (int j = 1; ok && j <= nowM; ++j) {
             const QString stem = QStringLiteral("MusicNames_%1").arg(j);
             ok = unpackAs(key::item(key::MusicNames, j), stem, true);
@@ -281,7 +284,9 @@ ShowLoadResult loadFrom(qint64 fileSize, const RangeReader &read, const QString 
                 if (ok) lyricFiles << record.getString(lyricKey);
             }
         }
-        if (!ok) return refuse(QStringLiteral("无法解开图片幻灯“%1”中的图片和音乐：文件已损坏，或者临时文件夹没有足够的空间").arg(name));
+        if (!ok)
+            return refuse(QStringLiteral("无法解开图片幻灯“%1”中的图片和音乐：文件已损坏，或者临时文件夹没有足够的空间")
+                              .arg(name));
         if (options.registerFonts) {
             const int fonts = std::clamp(record.getInt(k(key::ToInstallFontCount)), 0, int(contents->resources.size()));
             for (int i = 1; i <= fonts; ++i) {
@@ -334,12 +339,14 @@ QString NoPicturesText()
 
 void ApplyCaptionsFromFileNames(Project &project)
 {
-    for (Picture &p : project.pictures) p.caption = QFileInfo(p.path).completeBaseName();
+    for (Picture &p : project.pictures)
+        p.caption = QFileInfo(p.path).completeBaseName();
 }
 
 void ReleaseShowFonts(LoadedShow &show)
 {
-    for (const int id : show.fontIds) QFontDatabase::removeApplicationFont(id);
+    for (const int id : show.fontIds)
+        QFontDatabase::removeApplicationFont(id);
     show.fontIds.clear();
 }
 

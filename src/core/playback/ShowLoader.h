@@ -40,7 +40,7 @@ struct ShowLoadResult
 };
 
 // The fixed texts of a refusal (shown by the player, compared by tests).
-QString NotASlideshowText(const QString &path);   // no trailer: a foreign file or one cut short
+QString NotASlideshowText(const QString &path);    // no trailer: a foreign file or one cut short
 QString DamagedSlideshowText(const QString &path); // a trailer, but what it points at does not fit
 QString NoPicturesText();
 
