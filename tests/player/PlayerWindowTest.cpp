@@ -61,6 +61,13 @@ TEST(PlayerWindow, TheKeysPauseMuteSwitchFullScreenAndEndTheShow)
     EXPECT_FALSE(w.isMuted());
     QTest::keyClick(&w, Qt::Key_M);
     EXPECT_TRUE(w.isMuted());
+    // E asks for the export only when the show allows it.
+    QSignalSpy exportAsked(&w, &PlayerWindow::exportRequested);
+    QTest::keyClick(&w, Qt::Key_E);
+    EXPECT_EQ(exportAsked.count(), 1);
+    fx.show().enableExport = false;
+    QTest::keyClick(&w, Qt::Key_E);
+    EXPECT_EQ(exportAsked.count(), 1);
     QTest::keyClick(&w, Qt::Key_Right);
     QTest::keyClick(&w, Qt::Key_Left);
 
