@@ -13,7 +13,7 @@ packages=(
   fonts-noto-cjk
   googletest libgtest-dev libgmock-dev
   xvfb xauth ffmpeg dbus-daemon
-  imagemagick
+  imagemagick xdotool
   desktop-file-utils appstream
 )
 

@@ -77,7 +77,7 @@ TEST(BuildCli, BuildInspectExtractAndThePlayerReadingItsOwnFile)
 
     // The slideshow is a program: the player finds the show in its own file.
     QProcess player;
-    player.start(show, {});
+    player.start(show, {QStringLiteral("--check")});
     ASSERT_TRUE(player.waitForFinished(30000));
     EXPECT_EQ(player.exitCode(), 0);
     const QString said = QString::fromUtf8(player.readAllStandardOutput());
@@ -136,7 +136,7 @@ TEST(BuildCli, TheChosenIconReachesThePlayerAndFontsArePacked)
 
     // The player reads its slot: a 48 x 48 32-bit image in a single-image icon file.
     QProcess player;
-    player.start(show, {});
+    player.start(show, {QStringLiteral("--check")});
     ASSERT_TRUE(player.waitForFinished(30000));
     const QString said = QString::fromUtf8(player.readAllStandardOutput());
     EXPECT_EQ(value(said, QStringLiteral("IconBytes")), QStringLiteral("%1").arg(22 + 9640)) << said.toStdString();

@@ -93,7 +93,11 @@ void WritePackageRecord(Project &project, PropertyBag &bag, ResourceList &resour
     for (size_t i = 0; i < project.pictures.size(); ++i) {
         const int n = int(i) + 1;
         add(project.pictures[i].path, key::item(key::ImgNames, n));
-        WritePictureSettings(project.pictures[i], n, bag);
+        // A packed picture loses its file name, so with FilenameAsCaption the
+        // name travels as the caption.
+        Picture picture = project.pictures[i];
+        if (s.filenameAsCaption) picture.caption = QFileInfo(picture.path).completeBaseName();
+        WritePictureSettings(picture, n, bag);
     }
     // No d3DFile: the player draws without a graphics library of ours.
     bag.putI2(k(key::ResFileSize), 7);
