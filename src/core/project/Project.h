@@ -97,6 +97,9 @@ struct Settings
     bool showCursor = false;
     bool enableFloating = false;
     bool muteSound = false;
+    // The video's end: cut music fades out over 3 s, the picture to black
+    // over the last second. On for a new project, off for a file without it.
+    bool fadeOutEnd = false;
     bool enableTransition = true;
     bool enableHeadlineEffect = true;
     bool enableOpening = false;

@@ -169,6 +169,13 @@ int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<
 
 // The MP3 encoder running beside the frame loop. The thread owns the encoder
 // and the two files; the rest of the soundtrack sees only these fields.
+double MusicFadeGain(double seconds, double videoSeconds)
+{
+    const double left = videoSeconds - seconds;
+    if (left >= kMusicFadeSeconds) return 1.0;
+    return left <= 0 ? 0.0 : left / kMusicFadeSeconds;
+}
+
 struct ProjectSoundtrack::Mp3Job
 {
     enum class Result { Ready, Failed, NoWav, Cancelled };
@@ -179,6 +186,7 @@ struct ProjectSoundtrack::Mp3Job
     std::atomic<bool> stop{false}; // set by the owner: cancel, or the export ended
     std::atomic<int> percent{0};
     std::atomic<bool> done{false};
+    bool keepPcm = false;
     Result result = Result::Failed; // written by the thread before `done`
     std::thread thread;
 
@@ -194,6 +202,14 @@ struct ProjectSoundtrack::Mp3Job
             if (userCancel && userCancel->load(std::memory_order_relaxed)) stop.store(true);
         };
         Result r = Result::NoWav;
+        if (keepPcm) {
+            // The WAV itself is the result.
+            r = stop.load() ? Result::Cancelled : QFileInfo::exists(wav) ? Result::Ready : Result::NoWav;
+            if (r != Result::Ready) removeIfExists(wav);
+            result = r;
+            done.store(true, std::memory_order_release);
+            return;
+        }
         removeIfExists(mp3);
         cLameEncoder encoder;
         if (!stop.load() && encoder.SetWavFile(wav)) {
@@ -255,7 +271,7 @@ QString ProjectSoundtrack::work(const QString &name) const
 QString ProjectSoundtrack::audioFile() const
 {
     if (!m_haveMp3 || m_songCount == 0) return {};
-    const QString mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    const QString mp3 = work(QString::fromLatin1(m_keepPcm ? soundtrackFiles::kJoinedWav : soundtrackFiles::kAudioPart));
     return QFileInfo::exists(mp3) ? mp3 : QString();
 }
 
@@ -573,6 +589,12 @@ void ProjectSoundtrack::startMp3(const JobControl &control)
     m_mp3->mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
     m_mp3->userCancel = control.cancel;
     Mp3Job *job = m_mp3.get();
+    if (m_keepPcm) {
+        job->mp3 = job->wav;
+        job->keepPcm = true;
+        job->run(false);
+        return;
+    }
     try {
         m_mp3->thread = std::thread([job] { job->run(true); });
     } catch (const std::system_error &) {
