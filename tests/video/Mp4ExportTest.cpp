@@ -3,6 +3,8 @@
 #include "FakePrompter.h"
 #include "FileCheck.h"
 #include "PCMPreparator.h"
+#include "ProjectFile.h"
+#include "PropertyBag.h"
 #include "Random.h"
 #include "SongLength.h"
 #include "Soundtrack.h"
@@ -452,4 +454,42 @@ TEST_F(Mp4Export, RefusedOutputsLeaveNothingAndTheOldFileWhole)
     EXPECT_EQ(prompter.informed, QStringList{cannotWriteText(QStringLiteral("show.mp4"), FileProblem::ReadOnlyFolder)});
     EXPECT_EQ(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
     EXPECT_TRUE(tempLeftovers().isEmpty());
+}
+
+// The fade is on for a new project and kept by its file; a file written
+// before the key existed exports as it always did. The video kind chosen last
+// travels with the settings (Pvsm.ini) as with the project.
+TEST(ProjectKeys, FadeOutEndAndVideoFormatSurviveTheirFiles)
+{
+    ProjectEnvironment env;
+    env.screenWidth = 640;
+    env.screenHeight = 480;
+    Project fresh = Project::makeDefault(env);
+    EXPECT_TRUE(fresh.settings.fadeOutEnd);
+    EXPECT_EQ(fresh.settings.videoFormat, 0);
+    fresh.pictures.push_back(fresh.newPicture(QStringLiteral("/nowhere/a.png"), env));
+    fresh.pictures.push_back(fresh.newPicture(QStringLiteral("/nowhere/b.png"), env));
+    fresh.settings.videoFormat = 1;
+    struct Case
+    {
+        bool fade;
+        bool dropKey; // a file from before the key
+        BagMode mode;
+        bool fadeRead;
+    } cases[] = {{true, false, BagMode::Full, true},
+                 {false, false, BagMode::Full, false},
+                 {true, true, BagMode::Full, false},
+                 {false, false, BagMode::SettingsOnly, true}}; // Pvsm.ini leaves the new project's fade
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(&c - cases));
+        Project p = fresh;
+        p.settings.fadeOutEnd = c.fade;
+        PropertyBag bag;
+        WriteProjectBag(p, bag, c.mode, {});
+        if (c.dropKey) bag.remove(QStringLiteral("FadeOutEnd"));
+        Project read = Project::makeDefault(env);
+        ReadProjectBag(read, bag, c.mode, env, {});
+        EXPECT_EQ(read.settings.fadeOutEnd, c.fadeRead);
+        EXPECT_EQ(read.settings.videoFormat, 1);
+    }
 }
