@@ -466,6 +466,8 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         auto *music = dynamic_cast<ProjectSoundtrack *>(soundtrack.get());
         // The MP4's sound is coded from the joined WAV when the picture is done.
         if (music && mp4) music->keepPcm(true);
+        // The AVI's cut music is faded in the WAV once the video's end is known.
+        if (music && !mp4 && project.settings.fadeOutEnd) music->keepWav(true);
         // An MP4 is made from the rendered AVI, music or not.
         const QString renderPath = music || mp4 ? videoPart : partPath;
         auto dropAudio = [&] {
@@ -572,6 +574,18 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                 clock.restart();
                 const double musicStart = double(r.musicStartFrame) / kVideoFrameRate;
                 MuxOutcome mux;
+                if (!mp4 && project.settings.fadeOutEnd) {
+                    clock.restart();
+                    const bool goOn = music->fadeCutMusic(videoSeconds, musicStart, control);
+                    outcome.steps.mp3WaitMs += clock.elapsed();
+                    if (!goOn) {
+                        QFile::remove(renderPath);
+                        dropAudio();
+                        outcome.status = kExportCancelled;
+                        return outcome;
+                    }
+                    clock.restart();
+                }
                 if (mp4) {
                     Mp4Sound sound;
                     sound.wavPath = mp3;
