@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -363,6 +364,38 @@ TEST_F(Mp4Export, CutMusicFadesOutAndThePictureGoesToBlack)
             EXPECT_NEAR(levels.back(), held, 3);
         }
     }
+}
+
+// A cancel while the MP4 is written, or while an AVI's cut music is faded
+// and encoded again, leaves no file and no work file.
+TEST_F(Mp4Export, CancelWhileTheEndIsMadeLeavesNothing)
+{
+    addSong(20, 0.5);
+    project.settings.fadeOutEnd = true;
+    struct Case
+    {
+        const char *name;
+        const char *step;
+    } cases[] = {{"cancel.mp4", "步骤5/5：合并视频和音频"}, {"cancel.avi", "步骤3/5：编码音频"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> cancel{false};
+        bool seen = false;
+        bool rendered = false;
+        control.cancel = &cancel;
+        control.progress = [&](int, const QString &caption) {
+            if (caption == QStringLiteral("步骤4/5：编码视频")) rendered = true;
+            // For the AVI, the encoding after the render.
+            if (caption == QString::fromUtf8(c.step) && rendered) seen = cancel = true;
+        };
+        const ExportOutcome o = exportTo(QString::fromLatin1(c.name));
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(o.completed);
+        EXPECT_EQ(o.status, kExportCancelled);
+        EXPECT_TRUE(besideTarget().isEmpty()) << besideTarget().join(' ').toStdString();
+        EXPECT_TRUE(tempLeftovers().isEmpty()) << tempLeftovers().join(' ').toStdString();
+    }
+    control = {};
 }
 
 // The light of the last second's frames, counted from the end.
