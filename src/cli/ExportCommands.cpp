@@ -104,6 +104,7 @@ int exportVideo(const QStringList &args)
         return kFailed;
     }
     out(QStringLiteral("File: ") + outcome.target);
+    out(QStringLiteral("Format: ") + QFileInfo(outcome.target).suffix().toUpper());
     out(QStringLiteral("Encoder: ") + outcome.encoder);
     out(QStringLiteral("Size: %1x%2").arg(options.videoSize.width()).arg(options.videoSize.height()));
     out(QStringLiteral("Frames: %1").arg(outcome.frames));
@@ -117,7 +118,7 @@ int exportVideo(const QStringList &args)
 }
 
 const CommandRegistrar kExport({{QStringLiteral("export")},
-                                QStringLiteral("export PROJECT.aps OUT.avi [--size WxH | --size-index N] [--codec NAME] "
+                                QStringLiteral("export PROJECT.aps OUT.avi|OUT.mp4 [--size WxH | --size-index N] [--codec NAME] "
                                                "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] [--yes] "
                                                "[--without-music]"),
                                 exportVideo});

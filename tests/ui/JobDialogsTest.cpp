@@ -117,6 +117,39 @@ TEST(FrmBuild, OkRunsOncePerDialog)
     EXPECT_FALSE(settings.isPackage);
 }
 
+// The video file kind is offered as it was chosen last, greyed with the
+// other video options, and kept by the settings only when a video is made.
+TEST(FrmBuild, OffersTheVideoFileKindChosenLast)
+{
+    Settings settings;
+    settings.isExportAvi = true;
+    {
+        FrmBuild dialog(settings, {1920, 1080});
+        auto *format = dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoFormat"));
+        ASSERT_NE(format, nullptr);
+        EXPECT_EQ(format->currentIndex(), 0);
+        EXPECT_TRUE(format->isEnabled());
+        dialog.kindButton(BuildKind::Package)->click();
+        EXPECT_FALSE(format->isEnabled());
+        dialog.kindButton(BuildKind::Video)->click();
+        format->setCurrentIndex(1);
+        auto *fade = dialog.findChild<QCheckBox *>(QStringLiteral("ChkFadeOutEnd"));
+        ASSERT_NE(fade, nullptr);
+        EXPECT_FALSE(fade->isChecked()); // as the settings have it
+        fade->setChecked(true);
+        dialog.okButton()->click();
+        EXPECT_EQ(dialog.choice().videoFormat, 1);
+        EXPECT_EQ(settings.videoFormat, 1);
+        EXPECT_TRUE(settings.fadeOutEnd);
+    }
+    FrmBuild again(settings, {1920, 1080});
+    EXPECT_EQ(again.findChild<QComboBox *>(QStringLiteral("ComboVideoFormat"))->currentIndex(), 1);
+    again.findChild<QComboBox *>(QStringLiteral("ComboVideoFormat"))->setCurrentIndex(0);
+    again.kindButton(BuildKind::Package)->click();
+    again.okButton()->click();
+    EXPECT_EQ(settings.videoFormat, 1);
+}
+
 TEST(FrmBuild, ClickingTheVideoKindWritesTheSettings)
 {
     Settings settings;

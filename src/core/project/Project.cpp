@@ -74,6 +74,7 @@ Project Project::makeDefault(const ProjectEnvironment &env)
 {
     Project p;
     Settings &s = p.settings;
+    s.fadeOutEnd = true;
     for (int i = 0; i < kTextStyleCount; ++i) s.textStyles[size_t(i)] = defaultTextStyle(i + 1, env.defaultFont);
     const int32_t sample = env.lyricSampleLineHeight > 0 ? env.lyricSampleLineHeight
                                                          : measureLyricSampleLine(s.textStyles[2]);

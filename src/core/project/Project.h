@@ -97,6 +97,11 @@ struct Settings
     bool showCursor = false;
     bool enableFloating = false;
     bool muteSound = false;
+    // The video's end: cut music fades out over 3 s, the picture to black
+    // over the last second. On for a new project, off for a file without it.
+    bool fadeOutEnd = false;
+    // The video file kind the build dialog offers first: 0 AVI, 1 MP4.
+    int32_t videoFormat = 0;
     bool enableTransition = true;
     bool enableHeadlineEffect = true;
     bool enableOpening = false;

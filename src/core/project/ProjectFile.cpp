@@ -175,8 +175,10 @@ void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const Wri
     putPath(key::LogoImage, s.logoImage);
 
     WritePlayerSettings(project, bag, context);
+    bag.putI4(k(key::VideoFormat), s.videoFormat);
     if (mode != BagMode::Full) return;
 
+    bag.putBool(k(key::FadeOutEnd), s.fadeOutEnd);
     bag.putI4(k(key::NowI), int32_t(project.pictures.size()));
     bag.putI4(k(key::NowM), int32_t(project.songs.size()));
     bag.putI4(k(key::LyricFilesCount), int32_t(project.lyricFiles.size()));
@@ -289,12 +291,15 @@ void readProjectValues(Project &project, const PropertyBag &bag, BagMode mode, c
 
     if (s.backGroundSet == QLatin1String("3") && s.backGroundPicture.isEmpty()) s.backGroundSet = QStringLiteral("1");
 
+    if (bag.contains(k(key::VideoFormat))) s.videoFormat = bag.getInt(k(key::VideoFormat)) == 1 ? 1 : 0;
     if (mode == BagMode::SettingsOnly) {
+        // Pvsm.ini leaves the project's fade as the new project has it.
         project.pictures.clear();
         project.songs.clear();
         project.lyricFiles.clear();
         return;
     }
+    s.fadeOutEnd = bag.getBool(k(key::FadeOutEnd));
     if (!bag.contains(k(key::NowI))) return;
 
     // Counts come from a file; never trust them further than the keys present.
@@ -393,6 +398,7 @@ constexpr KeyType kGlobalKeys[] = {
     {key::SolidColor, BagType::I4},               {key::BeginColor, BagType::I4},
     {key::EndColor, BagType::I4},                 {key::IsShowTip, BagType::Bool},
     {key::EnableOpenFolder, BagType::Bool},       {key::PictureFrameNum, BagType::I4},
+    {key::FadeOutEnd, BagType::Bool},             {key::VideoFormat, BagType::I4},
     {key::PictureFrameImage, BagType::Str},       {key::LyricPosX, BagType::I4},
     {key::LyricPosY, BagType::I4},                {key::LyricPosW, BagType::I4},
     {key::LyricPosH, BagType::I4},                {key::TitlePosX, BagType::I4},

@@ -38,6 +38,11 @@ inline constexpr const char BeginColor[] = "BeginColor";
 inline constexpr const char EndColor[] = "EndColor";
 inline constexpr const char IsShowTip[] = "IsShowTip";
 inline constexpr const char EnableOpenFolder[] = "EnableOpenFolder";
+// Project files only: music cut at the video's end fades out, the picture
+// fades to black (absent: off, so older projects export as they did).
+inline constexpr const char FadeOutEnd[] = "FadeOutEnd";
+// Project files and Pvsm.ini: the video file kind chosen last (0 AVI, 1 MP4).
+inline constexpr const char VideoFormat[] = "VideoFormat";
 inline constexpr const char PictureFrameNum[] = "PictureFrameNum";
 inline constexpr const char PictureFrameImage[] = "PictureFrameImage";
 inline constexpr const char LyricPosX[] = "LyricPosX";

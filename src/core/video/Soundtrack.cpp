@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -169,6 +170,13 @@ int SongRepeatRounds(double passSeconds, double musicSeconds, const std::vector<
 
 // The MP3 encoder running beside the frame loop. The thread owns the encoder
 // and the two files; the rest of the soundtrack sees only these fields.
+double MusicFadeGain(double seconds, double videoSeconds)
+{
+    const double left = videoSeconds - seconds;
+    if (left >= kMusicFadeSeconds) return 1.0;
+    return left <= 0 ? 0.0 : left / kMusicFadeSeconds;
+}
+
 struct ProjectSoundtrack::Mp3Job
 {
     enum class Result { Ready, Failed, NoWav, Cancelled };
@@ -179,6 +187,8 @@ struct ProjectSoundtrack::Mp3Job
     std::atomic<bool> stop{false}; // set by the owner: cancel, or the export ended
     std::atomic<int> percent{0};
     std::atomic<bool> done{false};
+    bool keepPcm = false;
+    bool keepWav = false; // the WAV outlives the MP3 (set before the thread starts)
     Result result = Result::Failed; // written by the thread before `done`
     std::thread thread;
 
@@ -194,6 +204,14 @@ struct ProjectSoundtrack::Mp3Job
             if (userCancel && userCancel->load(std::memory_order_relaxed)) stop.store(true);
         };
         Result r = Result::NoWav;
+        if (keepPcm) {
+            // The WAV itself is the result.
+            r = stop.load() ? Result::Cancelled : QFileInfo::exists(wav) ? Result::Ready : Result::NoWav;
+            if (r != Result::Ready) removeIfExists(wav);
+            result = r;
+            done.store(true, std::memory_order_release);
+            return;
+        }
         removeIfExists(mp3);
         cLameEncoder encoder;
         if (!stop.load() && encoder.SetWavFile(wav)) {
@@ -203,7 +221,7 @@ struct ProjectSoundtrack::Mp3Job
         } else if (stop.load()) {
             r = Result::Cancelled;
         }
-        removeIfExists(wav);
+        if (!keepWav || r != Result::Ready) removeIfExists(wav);
         if (r != Result::Ready) removeIfExists(mp3);
         result = r;
         done.store(true, std::memory_order_release);
@@ -255,7 +273,7 @@ QString ProjectSoundtrack::work(const QString &name) const
 QString ProjectSoundtrack::audioFile() const
 {
     if (!m_haveMp3 || m_songCount == 0) return {};
-    const QString mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
+    const QString mp3 = work(QString::fromLatin1(m_keepPcm ? soundtrackFiles::kJoinedWav : soundtrackFiles::kAudioPart));
     return QFileInfo::exists(mp3) ? mp3 : QString();
 }
 
@@ -573,6 +591,13 @@ void ProjectSoundtrack::startMp3(const JobControl &control)
     m_mp3->mp3 = work(QString::fromLatin1(soundtrackFiles::kAudioPart));
     m_mp3->userCancel = control.cancel;
     Mp3Job *job = m_mp3.get();
+    job->keepWav = m_keepWav;
+    if (m_keepPcm) {
+        job->mp3 = job->wav;
+        job->keepPcm = true;
+        job->run(false);
+        return;
+    }
     try {
         m_mp3->thread = std::thread([job] { job->run(true); });
     } catch (const std::system_error &) {
@@ -613,6 +638,112 @@ bool ProjectSoundtrack::finishAudio(const JobControl &control)
     case Mp3Job::Result::Cancelled: m_songCount = 0; return false;
     }
     return false;
+}
+
+namespace {
+
+// Where the samples of a canonical PCM WAV lie.
+struct WavData
+{
+    qint64 offset = 0; // of the first sample
+    qint64 bytes = 0;
+    int rate = 0;
+    int blockAlign = 0;
+    qint64 riffSizeAt = 4;
+    qint64 dataSizeAt = 0;
+};
+
+std::optional<WavData> findWavData(QFile &f)
+{
+    const QByteArray head = f.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return std::nullopt;
+    WavData w;
+    auto le32 = [](const QByteArray &b, int at) {
+        return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16
+               | quint32(uchar(b[at + 3])) << 24;
+    };
+    qint64 at = 12;
+    while (at + 8 <= f.size()) {
+        f.seek(at);
+        const QByteArray h = f.read(8);
+        const qint64 size = le32(h, 4);
+        if (h.startsWith("fmt ")) {
+            const QByteArray fmt = f.read(16);
+            if (fmt.size() < 16 || le32(fmt, 0) % 65536 != 1) return std::nullopt; // PCM only
+            w.rate = int(le32(fmt, 4));
+            w.blockAlign = int(le32(fmt, 12) % 65536);
+            if ((le32(fmt, 12) >> 16) != 16) return std::nullopt; // 16-bit only
+        } else if (h.startsWith("data")) {
+            w.dataSizeAt = at + 4;
+            w.offset = at + 8;
+            w.bytes = std::min<qint64>(size, f.size() - w.offset);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (w.offset == 0 || w.rate <= 0 || w.blockAlign <= 0) return std::nullopt;
+    return w;
+}
+
+void putLe32(QFile &f, qint64 at, quint32 v)
+{
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF)};
+    f.seek(at);
+    f.write(b, 4);
+}
+
+} // namespace
+
+bool ProjectSoundtrack::fadeCutMusic(double videoSeconds, double musicStartSeconds, const JobControl &control)
+{
+    const QString wav = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
+    struct Removal
+    {
+        QString path;
+        ~Removal() { removeIfExists(path); }
+    } removeWav{wav};
+    const QString mp3 = audioFile();
+    if (mp3.isEmpty() || m_keepPcm || !QFileInfo::exists(wav)) return !control.cancelled();
+    QFile f(wav);
+    if (!f.open(QIODevice::ReadWrite)) return true;
+    const std::optional<WavData> w = findWavData(f);
+    if (!w) return true;
+    // WAV frame i plays at i / rate - lead + musicStart of the video.
+    const qint64 frames = w->bytes / w->blockAlign;
+    const qint64 end = std::llround((videoSeconds + m_openingSegmentSeconds - musicStartSeconds) * w->rate);
+    if (end <= 0 || frames <= end + w->rate / 30) return true; // the music ends with the picture or before
+    const qint64 fadeFrom = std::max<qint64>(0, end - qint64(std::ceil(kMusicFadeSeconds * w->rate)));
+    const int channels = w->blockAlign / 2;
+    f.seek(w->offset + fadeFrom * w->blockAlign);
+    QByteArray block = f.read((end - fadeFrom) * w->blockAlign);
+    auto *s = reinterpret_cast<int16_t *>(block.data());
+    const qint64 got = block.size() / w->blockAlign;
+    for (qint64 i = 0; i < got; ++i) {
+        const double t = double(fadeFrom + i) / w->rate - m_openingSegmentSeconds + musicStartSeconds;
+        const double g = MusicFadeGain(t, videoSeconds);
+        for (int c = 0; c < channels; ++c) s[i * channels + c] = int16_t(std::lround(s[i * channels + c] * g));
+    }
+    f.seek(w->offset + fadeFrom * w->blockAlign);
+    if (f.write(block) != block.size()) return true;
+    // The music after the picture's end is not needed any more.
+    const qint64 newBytes = end * w->blockAlign;
+    putLe32(f, w->dataSizeAt, quint32(newBytes));
+    putLe32(f, w->riffSizeAt, quint32(w->offset + newBytes - 8));
+    if (!f.resize(w->offset + newBytes)) return true;
+    f.close();
+
+    const QString faded = work(QStringLiteral("Pvsm_Audio_Faded.mp3"));
+    struct Removal removeFaded{faded};
+    cLameEncoder encoder;
+    if (!encoder.SetWavFile(wav)) return true;
+    encoder.SetMp3File(faded);
+    JobControl reporting;
+    reporting.cancel = control.cancel;
+    reporting.progress = [&](int p, const QString &) { control.report(p, cLameEncoder::progressCaption()); };
+    if (!encoder.Encode(reporting)) return !control.cancelled();
+    QFile::remove(mp3);
+    if (!QFile::rename(faded, mp3)) m_haveMp3 = false;
+    return !control.cancelled();
 }
 
 // Lyrics

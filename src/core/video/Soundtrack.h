@@ -35,6 +35,12 @@ void DrawLyricText(QImage &frame, const Settings &settings, double fontScale, co
 // styles (LyricStyle 1 and 3) once in each row, left and right aligned.
 LyricShot sampleLyricShot(const Settings &settings, QSize videoSize, QSize editingScreen, const QString &line);
 
+// Music cut at the video's end fades out over its last seconds: the gain at
+// `seconds` of a video of `videoSeconds` is 1 until the last
+// kMusicFadeSeconds, then falls evenly to 0 at the end.
+inline constexpr double kMusicFadeSeconds = 3.0;
+double MusicFadeGain(double seconds, double videoSeconds);
+
 // Work files of the soundtrack, all inside the export's own job folder.
 namespace soundtrackFiles {
 inline constexpr const char *kJoinedWav = "TmpWav.wav";
@@ -123,6 +129,22 @@ public:
     // the moving lyric's colours and pattern.
     void drawLyric(QImage &frame, const LyricShot &shot) override;
 
+    // The export codes the sound itself (an MP4's AAC): no MP3 is made, and
+    // finishAudio() hands over the joined WAV instead. Set before assemble().
+    void keepPcm(bool on) { m_keepPcm = on; }
+    bool keepsPcm() const { return m_keepPcm; }
+    // The MP3 is made beside the render as ever, but the joined WAV is kept
+    // for fadeCutMusic(). Set before assemble().
+    void keepWav(bool on) { m_keepWav = on; }
+    // After finishAudio(), for a video of `videoSeconds` whose music starts at
+    // `musicStartSeconds`: when the music runs past the picture's end, the
+    // joined WAV is cut there, its last kMusicFadeSeconds faded
+    // (MusicFadeGain), and the MP3 made again from it, reporting
+    // "步骤3/5：编码音频". Music that ends on its own keeps its MP3. The
+    // joined WAV is deleted either way. False only when cancelled; a fade
+    // that fails otherwise leaves the MP3 as it was.
+    bool fadeCutMusic(double videoSeconds, double musicStartSeconds, const JobControl &control);
+
     // Waits for the background MP3 encoder. Only when it has to wait, it
     // reports "步骤3/5：编码音频" with the encoder's percentage through
     // `control`; cancelling `control` stops the encoder. A failing encoder is
@@ -192,6 +214,8 @@ private:
     bool m_dropped = false;
     int m_distinctSongs = 0;
     bool m_haveMp3 = false;
+    bool m_keepPcm = false;
+    bool m_keepWav = false;
     qint64 m_decodeJoinMs = 0;
     std::unique_ptr<Mp3Job> m_mp3; // the background encoder, null until started
 };

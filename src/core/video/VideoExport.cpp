@@ -5,6 +5,8 @@
 #include "OutputChecks.h"
 #include "ProjectSession.h"
 #include "Muxer.h"
+#include "EndFade.h"
+#include "Mp4Mux.h"
 #include "Soundtrack.h"
 
 #include "NumberRules.h"
@@ -94,7 +96,32 @@ QString diskFull(const QString &folder)
 {
     return QStringLiteral("“") + folder + QStringLiteral("”所在磁盘空间不足，无法完成视频文件，创建过程已停止");
 }
+QString unknownSuffix(const QString &fileName)
+{
+    return QStringLiteral("无法保存为“") + fileName + QStringLiteral("”：视频文件的扩展名必须是 .mp4 或 .avi");
+}
+QString oddFrameSize(QSize size)
+{
+    return QStringLiteral("编码器不接受帧大小 %1*%2：宽度必须是4的倍数，高度必须是偶数，且都不小于16")
+        .arg(size.width())
+        .arg(size.height());
+}
+QString mp4NeedsH264() { return QStringLiteral("MP4视频只能使用H.264（X264）编码器，请选择X264或保存为AVI"); }
 } // namespace exportText
+
+std::optional<VideoContainer> containerForPath(const QString &path, VideoContainer fallback)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty()) return fallback;
+    if (suffix == QLatin1String("avi")) return VideoContainer::Avi;
+    if (suffix == QLatin1String("mp4")) return VideoContainer::Mp4;
+    return std::nullopt;
+}
+
+QString containerSuffix(VideoContainer container)
+{
+    return container == VideoContainer::Mp4 ? QStringLiteral("mp4") : QStringLiteral("avi");
+}
 
 QString finishReportText(const QString &showName, int pictures, int songs, qint64 bytes, const QString &target)
 {
@@ -190,11 +217,6 @@ int probeCodec(const VideoEncodeOptions &encode, QSize size, const QString &temp
     return kExportRunning;
 }
 
-QString withAviSuffix(const QString &path)
-{
-    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".avi") : path;
-}
-
 // What the export may write on a disk with `freeBytes` free: all but a
 // margin that leaves the system and other programs room to work. Negative
 // when the free space is unknown (no limit then).
@@ -271,9 +293,14 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     if (target.isEmpty()) {
         FileDialogRequest r;
         r.title = QStringLiteral("选择保存视频文件的位置");
-        r.filterName = QStringLiteral("AVI(*.avi)");
-        r.patterns = {QStringLiteral("*.avi")};
-        r.defaultSuffix = QStringLiteral("avi");
+        if (options.container == VideoContainer::Mp4) {
+            r.filterName = QStringLiteral("MP4(*.mp4)");
+            r.patterns = {QStringLiteral("*.mp4")};
+        } else {
+            r.filterName = QStringLiteral("AVI(*.avi)");
+            r.patterns = {QStringLiteral("*.avi")};
+        }
+        r.defaultSuffix = containerSuffix(options.container);
         r.initialDir = workspace.outputDir();
         r.initialName = project.settings.txtSetting[0];
         target = prompter.chooseSaveFile(r);
@@ -282,18 +309,51 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
             return outcome;
         }
     }
-    target = withAviSuffix(QFileInfo(target).absoluteFilePath());
+    target = QFileInfo(target).absoluteFilePath();
+    // Everything that refuses the export is asked before the replace
+    // question, which gives the user's old file up.
+    const std::optional<VideoContainer> container = containerForPath(target, options.container);
+    if (!container) {
+        prompter.inform(exportText::unknownSuffix(QFileInfo(target).fileName()), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return outcome;
+    }
+    const bool mp4 = *container == VideoContainer::Mp4;
+    if (QFileInfo(target).suffix().isEmpty()) target += QLatin1Char('.') + containerSuffix(*container);
     outcome.target = target;
     const QString name = QFileInfo(target).fileName();
     const QString targetFolder = QFileInfo(target).absolutePath();
-    if (!ConfirmOverwrite(target, prompter)) {
-        outcome.status = kExportCancelled;
-        return outcome;
-    }
     if (options.videoSize.width() % 4 != 0 || options.videoSize.height() % 2 != 0 || options.videoSize.width() < 16
         || options.videoSize.height() < 16) {
-        prompter.inform(exportText::outputError(), PromptIcon::Information);
+        prompter.inform(exportText::oddFrameSize(options.videoSize), PromptIcon::Information);
         outcome.status = kExportCodecRefused;
+        return outcome;
+    }
+    if (const FileProblem problem = writeProblem(target);
+        problem != FileProblem::None && problem != FileProblem::DiskFull) {
+        prompter.inform(cannotWriteText(name, problem), PromptIcon::Information);
+        outcome.status = kExportWriteFailed;
+        return outcome;
+    }
+    // The file is made under a work name beside the target: a folder that
+    // takes no new file is found now, not after the whole render.
+    {
+        const QString trial = QDir(targetFolder).filePath(QStringLiteral(".") + name + QStringLiteral(".part"));
+        const int fd = ::open(QFile::encodeName(trial).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) {
+            FileProblem problem = writeProblemFromErrno(errno);
+            if (problem == FileProblem::None || problem == FileProblem::ReadOnlyFile) problem = FileProblem::ReadOnlyFolder;
+            prompter.inform(cannotWriteText(name, problem), PromptIcon::Information);
+            outcome.status = kExportWriteFailed;
+            return outcome;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+            QFile::remove(trial);
+        }
+    }
+    if (!ConfirmOverwrite(target, prompter)) {
+        outcome.status = kExportCancelled;
         return outcome;
     }
 
@@ -308,6 +368,12 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
 
     const std::optional<CompressorInfo> codec = chooseCodec(options, prompter, outcome);
     if (!codec) return outcome;
+    // An MP4 holds the H.264 stream x264 makes for the AVI, copied as it is.
+    if (mp4 && codec->encoder != QLatin1String("libx264")) {
+        prompter.inform(exportText::mp4NeedsH264(), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return outcome;
+    }
     VideoEncodeOptions encode = options.encode;
     encode.encoder = codec->encoder;
     outcome.encoder = codec->encoder;
@@ -393,16 +459,23 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         outcome.status = kExportWriteFailed;
         return false;
     };
+    ExportOptions chosen = options;
+    chosen.container = *container;
     for (int attempt = 0; attempt <= options.maxRetries; ++attempt) {
-        std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, options, job.path()) : nullptr;
+        std::unique_ptr<Soundtrack> soundtrack = soundtrackFactory ? soundtrackFactory(project, chosen, job.path()) : nullptr;
         auto *music = dynamic_cast<ProjectSoundtrack *>(soundtrack.get());
-        const QString renderPath = music ? videoPart : partPath;
+        // The MP4's sound is coded from the joined WAV when the picture is done.
+        if (music && mp4) music->keepPcm(true);
+        // The AVI's cut music is faded in the WAV once the video's end is known.
+        if (music && !mp4 && project.settings.fadeOutEnd) music->keepWav(true);
+        // An MP4 is made from the rendered AVI, music or not.
+        const QString renderPath = music || mp4 ? videoPart : partPath;
         auto dropAudio = [&] {
             if (!music) return;
             const QString mp3 = music->audioFile();
             if (!mp3.isEmpty()) QFile::remove(mp3);
         };
-        const qint64 renderLimit = music ? musicPartLimit : targetAllowance;
+        const qint64 renderLimit = music ? musicPartLimit : mp4 ? (workBesideTarget && targetAllowance >= 0 ? targetAllowance / 2 : workAllowance) : targetAllowance;
         if (renderLimit == 0) return stopDiskFull(music ? workspace.tempDir() : targetFolder);
         AviWriter writer;
         QString error;
@@ -416,8 +489,12 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         writer.setSizeLimit(renderLimit);
         QElapsedTimer clock;
         clock.start();
-        FrameLoop loop(project, loopSettings, writer, soundtrack.get(), control);
-        const FrameLoopResult r = loop.RenderVideo();
+        // The last second goes to black when the project asks for it.
+        EndFadeSink fade(writer, kVideoFrameRate);
+        TimelineSink &sink = project.settings.fadeOutEnd ? static_cast<TimelineSink &>(fade) : writer;
+        FrameLoop loop(project, loopSettings, sink, soundtrack.get(), control);
+        FrameLoopResult r = loop.RenderVideo();
+        if (project.settings.fadeOutEnd && !r.failed && !r.cancelled && !fade.finish()) r.failed = true;
         const bool closed = writer.close();
         const qint64 decodeJoinMs = music ? music->decodeJoinMs() : 0;
         outcome.steps.decodeJoinMs += decodeJoinMs;
@@ -463,6 +540,29 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                     return outcome;
                 }
             }
+            // Joins (or for an MP4 without music rewraps) the rendered
+            // picture into the part file beside the target, then places it.
+            auto joinAndPlace = [&](const MuxOutcome &mux, int songs, bool withoutMusic) {
+                if (mux.cancelled || control.cancelled()) {
+                    QFile::remove(partPath);
+                    outcome.status = kExportCancelled;
+                    return;
+                }
+                if (mux.diskFull) {
+                    QFile::remove(partPath);
+                    stopDiskFull(targetFolder);
+                    return;
+                }
+                if (!mux.ok) {
+                    QFile::remove(partPath);
+                    prompter.inform(exportText::outputError(), PromptIcon::Information);
+                    outcome.status = kExportWriteFailed;
+                    return;
+                }
+                if (!placeAtTarget(partPath)) return;
+                complete(r, songs, withoutMusic);
+            };
+            const double videoSeconds = double(r.frames) / kVideoFrameRate;
             if (haveMp3) {
                 const QString mp3 = music->audioFile();
                 const int songs = music->songsInSoundtrack();
@@ -472,28 +572,43 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                 if (muxLimit >= 0 && workBesideTarget)
                     muxLimit = std::max<qint64>(0, muxLimit - QFileInfo(renderPath).size() - QFileInfo(mp3).size());
                 clock.restart();
-                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), double(r.musicStartFrame) / 30.0,
-                                                     partPath, control, job.path(), muxLimit);
+                const double musicStart = double(r.musicStartFrame) / kVideoFrameRate;
+                MuxOutcome mux;
+                if (!mp4 && project.settings.fadeOutEnd) {
+                    clock.restart();
+                    const bool goOn = music->fadeCutMusic(videoSeconds, musicStart, control);
+                    outcome.steps.mp3WaitMs += clock.elapsed();
+                    if (!goOn) {
+                        QFile::remove(renderPath);
+                        dropAudio();
+                        outcome.status = kExportCancelled;
+                        return outcome;
+                    }
+                    clock.restart();
+                }
+                if (mp4) {
+                    Mp4Sound sound;
+                    sound.wavPath = mp3;
+                    sound.leadSeconds = music->leadSeconds();
+                    sound.musicStartSeconds = musicStart;
+                    sound.fadeOutEnd = project.settings.fadeOutEnd;
+                    mux = MuxMp4(renderPath, &sound, videoSeconds, partPath, control, muxLimit);
+                } else {
+                    mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), musicStart, partPath, control, job.path(),
+                                        muxLimit);
+                }
                 outcome.steps.muxMs += clock.elapsed();
                 QFile::remove(renderPath);
                 QFile::remove(mp3);
-                if (mux.cancelled || control.cancelled()) {
-                    QFile::remove(partPath);
-                    outcome.status = kExportCancelled;
-                    return outcome;
-                }
-                if (mux.diskFull) {
-                    QFile::remove(partPath);
-                    return stopDiskFull(targetFolder);
-                }
-                if (!mux.ok) {
-                    QFile::remove(partPath);
-                    prompter.inform(exportText::outputError(), PromptIcon::Information);
-                    outcome.status = kExportWriteFailed;
-                    return outcome;
-                }
-                if (!placeAtTarget(partPath)) return outcome;
-                complete(r, songs, false);
+                joinAndPlace(mux, songs, false);
+            } else if (mp4) {
+                qint64 muxLimit = targetAllowance;
+                if (muxLimit >= 0 && workBesideTarget) muxLimit = std::max<qint64>(0, muxLimit - QFileInfo(renderPath).size());
+                clock.restart();
+                const MuxOutcome mux = MuxMp4(renderPath, nullptr, videoSeconds, partPath, control, muxLimit);
+                outcome.steps.muxMs += clock.elapsed();
+                QFile::remove(renderPath);
+                joinAndPlace(mux, 0, music != nullptr);
             } else {
                 // The video alone is the show: it had no music, or the user
                 // agreed to go on without the music that failed.

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace pvsm {
@@ -31,12 +32,25 @@ int defaultFrameSizeIndex(QSize editingScreen);
 // Width: the number before "*"; height: the number in the 4 characters after it.
 QSize parseFrameSizeText(const QString &text);
 
+// The file a video export writes, told by the target's suffix.
+enum class VideoContainer {
+    Avi, // H.264 (or the chosen encoder) with an MP3 track
+    Mp4  // H.264 High, yuv420p, AAC-LC stereo 48 kHz, index in front
+};
+// ".avi" and ".mp4" in any case; nothing for any other suffix. A name
+// without a suffix is given `fallback`'s.
+std::optional<VideoContainer> containerForPath(const QString &path, VideoContainer fallback);
+QString containerSuffix(VideoContainer container); // "avi", "mp4"
+
 // What the user chose for one export.
 struct ExportOptions
 {
     QString targetPath;             // empty: ask with the save dialog
     QSize videoSize{1280, 720};
     QSize editingScreen{1920, 1080};
+    // The kind the save dialog offers and a name without a suffix gets; a
+    // suffix of the target decides for itself.
+    VideoContainer container = VideoContainer::Avi;
     bool chooseCodecManually = false; // always ask which encoder
     VideoEncodeOptions encode;      // encoder empty: the preferred one
     bool loopToLongerTrack = false;
@@ -122,6 +136,9 @@ QString installPrompt();
 QString restartAfterInstall();
 QString diskSpaceQuestion(const QString &folder);
 QString diskFull(const QString &folder);
+QString unknownSuffix(const QString &fileName);
+QString oddFrameSize(QSize size);
+QString mp4NeedsH264();
 } // namespace exportText
 
 } // namespace pvsm

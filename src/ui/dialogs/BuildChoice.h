@@ -17,6 +17,7 @@ struct BuildChoice
     bool loopToLongerTrack = false;
     bool chooseCodecManually = false;
     bool includeFont = false;
+    int videoFormat = 0; // 0 AVI, 1 MP4 (Settings::videoFormat)
 };
 
 // The kind used last, as the project's settings remember it: video, else the

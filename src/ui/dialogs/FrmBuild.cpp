@@ -58,6 +58,22 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
         m_comboVideoSize->addItem(QString::fromLatin1(e.text));
     m_comboVideoSize->setCurrentIndex(defaultFrameSizeIndex(editingScreen));
     m_lblVideoSize->setBuddy(m_comboVideoSize);
+    // The file kind, in the order of Settings::videoFormat; the last one
+    // chosen is offered again.
+    m_lblVideoFormat = new QLabel(QStringLiteral("文件格式："), this);
+    m_lblVideoFormat->setObjectName(QStringLiteral("LblVideoFormat"));
+    m_comboVideoFormat = new QComboBox(this);
+    m_comboVideoFormat->setObjectName(QStringLiteral("ComboVideoFormat"));
+    m_comboVideoFormat->addItem(QStringLiteral("AVI（H.264 视频 + MP3 音频）"));
+    m_comboVideoFormat->addItem(QStringLiteral("MP4（H.264 视频 + AAC 音频，适合网络播放）"));
+    m_comboVideoFormat->setCurrentIndex(settings.videoFormat == 1 ? 1 : 0);
+    m_lblVideoFormat->setBuddy(m_comboVideoFormat);
+    // A project setting, unlike the loop and codec boxes: it starts as the
+    // project has it.
+    m_chkFadeOutEnd = new QCheckBox(QStringLiteral("结尾淡出（音乐在最后3秒渐弱，画面在最后1秒渐黑）"), this);
+    m_chkFadeOutEnd->setObjectName(QStringLiteral("ChkFadeOutEnd"));
+    m_chkFadeOutEnd->setChecked(settings.fadeOutEnd);
+    if (tips) m_chkFadeOutEnd->setToolTip(QStringLiteral("音乐比图片长而被截断时，音乐在视频最后3秒逐渐减弱"));
     m_chkLoop = new QCheckBox(QStringLiteral("循环播放图片或音乐直至结束"), this);
     m_chkLoop->setObjectName(QStringLiteral("ChkLoop"));
     m_chkChooseCodec = new QCheckBox(QStringLiteral("让我自行选择系统中已安装的编码器（高级用户使用）"), this);
@@ -86,6 +102,9 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     video->setColumnStretch(2, 1);
     video->addWidget(m_chkLoop, 1, 0, 1, 3);
     video->addWidget(m_chkChooseCodec, 2, 0, 1, 3);
+    video->addWidget(m_lblVideoFormat, 3, 0);
+    video->addWidget(m_comboVideoFormat, 3, 1, 1, 2);
+    video->addWidget(m_chkFadeOutEnd, 4, 0, 1, 3);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -110,7 +129,9 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     setTabOrder(m_optExportAvi, m_comboVideoSize);
     setTabOrder(m_comboVideoSize, m_chkLoop);
     setTabOrder(m_chkLoop, m_chkChooseCodec);
-    setTabOrder(m_chkChooseCodec, m_ok);
+    setTabOrder(m_chkChooseCodec, m_comboVideoFormat);
+    setTabOrder(m_comboVideoFormat, m_chkFadeOutEnd);
+    setTabOrder(m_chkFadeOutEnd, m_ok);
     setTabOrder(m_ok, m_cancel);
 
     connect(m_ok, &QPushButton::clicked, this, &FrmBuild::onOk);
@@ -146,7 +167,8 @@ void FrmBuild::onKindClicked(BuildKind kind)
 void FrmBuild::updateGreying()
 {
     const BuildControlsState s = buildControlsState(selectedKind());
-    for (QWidget *w : std::initializer_list<QWidget *>{m_lblVideoSize, m_comboVideoSize, m_chkLoop, m_chkChooseCodec})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lblVideoSize, m_comboVideoSize, m_chkLoop, m_chkChooseCodec,
+                                                       m_lblVideoFormat, m_comboVideoFormat, m_chkFadeOutEnd})
         w->setEnabled(s.videoOptions);
     m_chkIncludeFont->setEnabled(s.includeFont);
 }
@@ -162,6 +184,11 @@ void FrmBuild::onOk()
     m_choice.loopToLongerTrack = m_chkLoop->isChecked();
     m_choice.chooseCodecManually = m_chkChooseCodec->isChecked();
     m_choice.includeFont = m_chkIncludeFont->isChecked();
+    if (kind == BuildKind::Video) {
+        m_choice.videoFormat = m_comboVideoFormat->currentIndex();
+        m_settings.videoFormat = m_choice.videoFormat;
+        m_settings.fadeOutEnd = m_chkFadeOutEnd->isChecked();
+    }
     // The kind that was built is the one offered next time.
     applyBuildKind(m_settings, kind);
     emit buildChosen(m_choice);

@@ -45,6 +45,9 @@ private:
     QRadioButton *m_optExportAvi;
     QLabel *m_lblVideoSize;
     QComboBox *m_comboVideoSize;
+    QLabel *m_lblVideoFormat;
+    QComboBox *m_comboVideoFormat;
+    QCheckBox *m_chkFadeOutEnd;
     QCheckBox *m_chkLoop;
     QCheckBox *m_chkChooseCodec;
     QCheckBox *m_chkIncludeFont;

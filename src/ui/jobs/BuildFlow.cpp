@@ -22,6 +22,7 @@ ExportOptions videoOptions(const BuildChoice &choice, const ProjectEnvironment &
     options.editingScreen = QSize(env.screenWidth, env.screenHeight);
     options.chooseCodecManually = choice.chooseCodecManually;
     options.loopToLongerTrack = choice.loopToLongerTrack;
+    options.container = choice.videoFormat == 1 ? VideoContainer::Mp4 : VideoContainer::Avi;
     return options;
 }
 
