@@ -109,7 +109,7 @@ class ProjectSoundtrack final : public Soundtrack
 {
 public:
     ProjectSoundtrack(const Project &project, const Workspace &workspace, QString workFolder, Prompter &prompter,
-                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen);
+                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen, int fps = 30);
     // Stops a background encoder that is still running (it notices within one
     // encoder chunk), waits for it and deletes the work files still present,
     // the MP3 included.
@@ -178,6 +178,7 @@ private:
     bool m_loop;
     QSize m_videoSize;
     QSize m_editingScreen;
+    int m_fps; // frames a second of the video the lyric frames are counted in
 
     int m_songCount = 0;
     std::vector<double> m_durations;

@@ -18,6 +18,7 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -37,6 +38,9 @@ constexpr FrameSizeEntry kFrameSizes[] = {
     {"1440*1080(4:3)", 1440, 1080}, {"1920*1440(4:3)", 1920, 1440}, {"800*500 (16:10)", 800, 500},
     {"1024*640 (16:10)", 1024, 640}, {"1280*800 (16:10)", 1280, 800}, {"1440*900 (16:10)", 1440, 900},
     {"1920*1200(16:10)", 1920, 1200}, {"1280*1024(5:4)", 1280, 1024}, {"1792*768 (21:9)", 1792, 768},
+    // Added after the first 18, whose places a choice made before keeps.
+    {"2560*1440(16:9)", 2560, 1440}, {"3840*2160(16:9)", 3840, 2160}, {"1080*1920(9:16)", 1080, 1920},
+    {"720*1280 (9:16)", 720, 1280},  {"1080*1080(1:1)", 1080, 1080},
 };
 
 } // namespace
@@ -44,6 +48,11 @@ constexpr FrameSizeEntry kFrameSizes[] = {
 std::span<const FrameSizeEntry> frameSizeList()
 {
     return kFrameSizes;
+}
+
+bool isFrameRate(int fps)
+{
+    return std::find(std::begin(kFrameRates), std::end(kFrameRates), fps) != std::end(kFrameRates);
 }
 
 int defaultFrameSizeIndex(QSize screen)
@@ -291,7 +300,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         return outcome;
     }
     if (options.videoSize.width() % 4 != 0 || options.videoSize.height() % 2 != 0 || options.videoSize.width() < 16
-        || options.videoSize.height() < 16) {
+        || options.videoSize.height() < 16 || !isFrameRate(options.frameRate)) {
         prompter.inform(exportText::outputError(), PromptIcon::Information);
         outcome.status = kExportCodecRefused;
         return outcome;
@@ -310,6 +319,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     if (!codec) return outcome;
     VideoEncodeOptions encode = options.encode;
     encode.encoder = codec->encoder;
+    encode.frameRate = options.frameRate;
     outcome.encoder = codec->encoder;
     const int probe = probeCodec(encode, options.videoSize, job.path(), prompter);
     if (probe != kExportRunning) {
@@ -344,6 +354,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     loopSettings.videoSize = options.videoSize;
     loopSettings.editingScreen = options.editingScreen;
     loopSettings.TransitionFrames = Nearest(project.settings.transitionSpeed / 1000.0 * 30.0);
+    loopSettings.fps = options.frameRate;
     for (int i = 0; i < kTransitionCount; ++i)
         if (project.settings.selectedTransitions[size_t(i)]) loopSettings.SelectedTransitions.push_back(i);
     loopSettings.pictureFrame = SelectedFrameBytes(project.settings, workspace);
@@ -472,7 +483,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                 if (muxLimit >= 0 && workBesideTarget)
                     muxLimit = std::max<qint64>(0, muxLimit - QFileInfo(renderPath).size() - QFileInfo(mp3).size());
                 clock.restart();
-                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), double(r.musicStartFrame) / 30.0,
+                const MuxOutcome mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), double(r.musicStartFrame) / options.frameRate,
                                                      partPath, control, job.path(), muxLimit);
                 outcome.steps.muxMs += clock.elapsed();
                 QFile::remove(renderPath);
