@@ -111,7 +111,9 @@ protected:
             EXPECT_NEAR(run.start, a[i].start, tolerance) << "picture " << i;
             ++i;
         }
-        if (fps > 30) EXPECT_EQ(b.size(), a.size());
+        if (fps > 30) {
+            EXPECT_EQ(b.size(), a.size());
+        }
     }
 
     QTemporaryDir dir;
