@@ -125,12 +125,23 @@ TEST_F(SizesTest, PortraitAndSquareBoxesKeepTheirShapeAndStayInsideTheFrame)
         EXPECT_NEAR(middle.center().y(), frame.height() / 2.0, 1.0);
         EXPECT_NEAR(middle.center().x(), frame.width() / 2.0, 1.0);
     }
-    // The landscape sizes keep the per-axis rectangles, the new ones too.
-    for (const int index : {3, 8, 17, 18, 19}) {
-        const OutputScales s = outputScales(sizeAt(index), kScreen);
-        EXPECT_FALSE(s.fitFrame) << index;
+    // The landscape sizes keep the per-axis rectangles, the new ones too; so
+    // does a portrait video of a portrait screen, and the editing view of one.
+    struct Shape
+    {
+        QSize video, screen;
+    };
+    std::vector<Shape> perAxis;
+    for (const int index : {3, 8, 17, 18, 19}) perAxis.push_back({sizeAt(index), kScreen});
+    perAxis.push_back({sizeAt(21), {1080, 1920}});
+    perAxis.push_back({{405, 719}, {1080, 1920}});
+    for (const Shape &c : perAxis) {
+        const OutputScales s = outputScales(c.video, c.screen);
+        EXPECT_FALSE(s.fitFrame) << c.video.width() << "x" << c.video.height();
         EXPECT_EQ(outputBox(s, 1800, 1000, 400, 200), QRectF(1800 * s.x, 1000 * s.y, 400 * s.x, 200 * s.y));
     }
+    // A square video of a portrait screen is laid out for the frame too.
+    EXPECT_TRUE(outputScales(sizeAt(22), {1080, 1920}).fitFrame);
 }
 
 TEST_F(SizesTest, TheFrameLoopsTextRectanglesAreLaidOutForThePortraitFrame)

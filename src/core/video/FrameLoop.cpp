@@ -30,7 +30,11 @@ OutputScales outputScales(QSize videoSize, QSize editingScreen)
         s.x = s.y = s.font = 1.0;
     } else {
         s.font = std::min(s.x, s.y);
-        s.fitFrame = videoSize.width() <= videoSize.height();
+        // A portrait or square video of a screen of another shape (the
+        // editing view, which has the screen's shape, never is one).
+        const double shapes = double(videoSize.width()) * editingScreen.height()
+                              / (double(videoSize.height()) * editingScreen.width());
+        s.fitFrame = videoSize.width() <= videoSize.height() && std::abs(shapes - 1.0) > 0.1;
     }
     s.video = videoSize;
     return s;

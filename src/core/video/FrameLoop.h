@@ -168,8 +168,9 @@ private:
 struct OutputScales
 {
     double x = 1, y = 1, font = 1;
-    // A portrait or square video: boxes of the (landscape) editing screen are
-    // laid out for the frame instead of being scaled per axis (outputBox).
+    // A portrait or square video of an editing screen of another shape (more
+    // than 10% apart): boxes are laid out for the frame instead of being
+    // scaled per axis (outputBox).
     bool fitFrame = false;
     QSize video;
 };
