@@ -197,12 +197,13 @@ void FrameLoop::DrawBackground(QImage &target) const
     const Settings &s = d->project.settings;
     if (s.backGroundSet == QLatin1String("3")) {
         if (s.backGroundPicture.size() > 7 && QFileInfo(s.backGroundPicture).isFile()
-            && drawableExtension(s.backGroundPicture) && m_fitFrame) {
-            drawForFrame(target, s.backGroundPicture, s.backgroundDrawScale, {});
-        } else if (s.backGroundPicture.size() > 7 && QFileInfo(s.backGroundPicture).isFile()
-                   && drawableExtension(s.backGroundPicture)) {
-            std::lock_guard lock(d->composeMutex);
-            DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
+            && drawableExtension(s.backGroundPicture)) {
+            if (m_fitFrame) {
+                drawForFrame(target, s.backGroundPicture, s.backgroundDrawScale, {});
+            } else {
+                std::lock_guard lock(d->composeMutex);
+                DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
+            }
         }
     } else if (s.backGroundSet == QLatin1String("2")) {
         FillGradient(target, s.backgroundGradientMode, ToArgb(uint32_t(s.beginColor), 255), ToArgb(uint32_t(s.endColor), 255));
@@ -371,8 +372,8 @@ FrameLoopResult FrameLoop::RenderVideo()
     // The fixed parts of a slide and of a title (the renderers' steps and the
     // frame loop's own counts of 1, 15, 14 and 30) are thirtieths of a second,
     // written through a RateSink made afresh for each part.
-    auto transitionContext = [&](FrameSink &steps) {
-        return TransitionContext{steps, d->settings.TransitionFrames, TransitionContext::stepXFor(size.width()),
+    auto transitionContext = [&](FrameSink &part) {
+        return TransitionContext{part, d->settings.TransitionFrames, TransitionContext::stepXFor(size.width()),
                                  TransitionContext::stepYFor(size.height())};
     };
 
@@ -396,11 +397,11 @@ FrameLoopResult FrameLoop::RenderVideo()
         dst.Clear();
         DrawTitleBackground(dst.image(), opening);
         const QImage bare = dst.image().copy(); // PicTmp
-        RateSink steps(sink, fpsRate);
-        steps.WriteFrame(dst.image(), 30);
+        RateSink titlePart(sink, fpsRate);
+        titlePart.WriteFrame(dst.image(), 30);
         if (!text.isEmpty()) {
             if (s.titleStyle == 1 || s.titleStyle == 2) {
-                TextEffectContext ectx{steps, titleEffectStyle()};
+                TextEffectContext ectx{titlePart, titleEffectStyle()};
                 const QStringList lines = text.split(QStringLiteral("\r\n"));
                 for (int li = 0; li < lines.size(); ++li) {
                     if (sink.stopped()) break;
@@ -429,7 +430,7 @@ FrameLoopResult FrameLoop::RenderVideo()
     } else {
         dst.Clear();
         RateSink(sink, fpsRate).WriteFrame(dst.image(), 1);
-        result.musicStartFrame = sink.FrameCounter();
+        result.musicStartFrame = RateSink::outputFrames(1, fpsRate);
     }
     const int64_t musicStart = result.musicStartFrame;
     if (lyricSink) lyricSink->startMusic(musicStart);
@@ -465,26 +466,26 @@ FrameLoopResult FrameLoop::RenderVideo()
                 next = std::async(std::launch::async, [this, n = order[j + 1] + 1] { return ComposeSlide(n); });
             BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
             const int64_t slideStart = sink.FrameCounter();
-            RateSink steps(sink, fpsRate);
+            RateSink fixedPart(sink, fpsRate);
 
             if (transitionsOn) {
                 const int id = d->settings.SelectedTransitions[size_t(P[k])];
-                TransitionContext tctx = transitionContext(steps);
+                TransitionContext tctx = transitionContext(fixedPart);
                 RunTransition(tctx, id, dst, source, v2, v4);
             }
             d->pollCancel();
             if (sink.stopped()) break;
 
             BitBlt(dst, 0, 0, size.width(), size.height(), source, 0, 0);
-            steps.WriteFrame(dst.image(), 1);
-            steps.WriteFrame(dst.image(), 15);
+            fixedPart.WriteFrame(dst.image(), 1);
+            fixedPart.WriteFrame(dst.image(), 15);
 
             const Picture &pic = project.pictures[size_t(i - 1)];
             if (s.enableHeadlineEffect && !pic.headline.isEmpty()) {
-                TextEffectContext ectx{steps, headlineStyle(i)};
+                TextEffectContext ectx{fixedPart, headlineStyle(i)};
                 RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
             }
-            steps.WriteFrame(dst.image(), 14);
+            fixedPart.WriteFrame(dst.image(), 14);
 
             double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
             if (carry > 0) {

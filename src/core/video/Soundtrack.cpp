@@ -662,9 +662,10 @@ LyricShot ProjectSoundtrack::LyricLinesDue(int k, int64_t frameCounter, int64_t 
 
     const int n = m_table.count();
     const double v = Nearest(double(frameCounter) / m_fps * 100.0);
-    // The sung part grows 15 times a second, as held slides have always shown
-    // it: a held slide under a moving lyric is a new picture every second
-    // frame, not every frame, for a wipe that moves a few pixels a step.
+    // The sung part grows every second frame (15 times a second at 30), as
+    // held slides have always shown it: a held slide under a moving lyric is
+    // a new picture every second frame, not every frame, for a wipe that
+    // moves a few pixels a step.
     const double wipeV = Nearest(double(frameCounter - frameCounter % 2) / m_fps * 100.0);
     double before = 0;
     for (int j = 0; j < k - 1 && j < int(m_durations.size()); ++j) before += m_durations[size_t(j)];
