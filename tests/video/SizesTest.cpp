@@ -278,9 +278,12 @@ TEST_F(SizesTest, ACaptionAtTheScreensEdgeIsDrawnWholeOnAPortraitFrame)
     EXPECT_GT(text.width(), 3 * text.height());
 }
 
-TEST_F(SizesTest, ThePictureFrameKeepsItsShapeOnAPortraitFrame)
+namespace {
+
+// A frame picture: red bands 10% high at the top and bottom of a transparent
+// middle, as PNG bytes.
+QByteArray borderPng()
 {
-    // A frame picture: a red border 10% wide round a transparent middle.
     QImage border(320, 180, QImage::Format_ARGB32);
     border.fill(Qt::transparent);
     {
@@ -291,13 +294,52 @@ TEST_F(SizesTest, ThePictureFrameKeepsItsShapeOnAPortraitFrame)
         p.drawRect(0, 162, 320, 18);
     }
     QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        border.save(&buffer, "PNG");
-    }
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    border.save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+// With a picture frame the screen's whole layout goes into the band the
+// fitted frame lies over (1080 x 608 from y = 656 on 1080 x 1920): the frame
+// frames the picture and the texts as it did on the screen.
+TEST_F(SizesTest, WithAPictureFrameTheScreensLayoutFillsTheBandItFrames)
+{
+    const QSize frame = sizeAt(20);
+    const QRectF band(0, 656, 1080, 608);
+    const double k = 1080.0 / 1920;
+    const OutputScales scales = outputScales(frame, kScreen, true);
+    EXPECT_EQ(scales.band, band);
+    EXPECT_TRUE(outputScales(frame, kScreen, false).band.isEmpty());
+    EXPECT_TRUE(outputScales(sizeAt(3), kScreen, true).band.isEmpty()); // landscape: the frame is stretched as ever
+
+    project.settings.imgDrawScale = kDrawFit;
+    project.pictures.push_back(project.newPicture(picture({400, 300}, Qt::green), env)); // 4:3, taller than the band
+    project.pictures[0].captionBox = {100, 900, 800, 100};
+    project.pictures[0].headlineBox = {1800, 0, 400, 100}; // reaches past the screen
+    FrameLoopSettings s = settingsFor(frame);
+    s.pictureFrame = borderPng();
+    const FrameLoop loop(project, s, sink, nullptr, control);
+    EXPECT_EQ(loop.captionRect(1), QRectF(100 * k, 656 + 900 * k, 800 * k, 100 * k));
+    EXPECT_TRUE(band.contains(loop.headlineRect(1).adjusted(1, 1, -1, -1)));
+    QRect drawn;
+    loop.ComposeSlide(1, &drawn);
+    EXPECT_TRUE(band.toRect().contains(drawn)) << drawn.y() << " " << drawn.height();
+    EXPECT_EQ(drawn.height(), 608);
+
+    project.settings.lyricBox = {0, 1000, 1920, 60};
+    project.settings.lyricStyle = 3;
+    const LyricRows rows = lyricRows(project.settings, frame, kScreen, true);
+    EXPECT_TRUE(band.contains(rows.first));
+    EXPECT_TRUE(band.contains(rows.second));
+}
+
+TEST_F(SizesTest, ThePictureFrameKeepsItsShapeOnAPortraitFrame)
+{
     FrameLoopSettings s = settingsFor(sizeAt(20));
-    s.pictureFrame = png;
+    s.pictureFrame = borderPng();
     const FrameLoop loop(project, s, sink, nullptr, control);
     ASSERT_TRUE(loop.hasPictureFrame());
     QImage target(sizeAt(20), QImage::Format_RGB32);

@@ -20,7 +20,7 @@
 
 namespace pvsm {
 
-OutputScales outputScales(QSize videoSize, QSize editingScreen)
+OutputScales outputScales(QSize videoSize, QSize editingScreen, bool framed)
 {
     OutputScales s;
     if (editingScreen.width() <= 0 || editingScreen.height() <= 0) return s;
@@ -35,6 +35,11 @@ OutputScales outputScales(QSize videoSize, QSize editingScreen)
         const double shapes = double(videoSize.width()) * editingScreen.height()
                               / (double(videoSize.height()) * editingScreen.width());
         s.fitFrame = videoSize.width() <= videoSize.height() && std::abs(shapes - 1.0) > 0.1;
+        if (s.fitFrame && framed) {
+            const QSize fitted = FitSize(editingScreen, videoSize);
+            s.band = QRectF(QPointF((videoSize.width() - fitted.width()) / 2, (videoSize.height() - fitted.height()) / 2),
+                            QSizeF(fitted));
+        }
     }
     s.video = videoSize;
     return s;
@@ -52,6 +57,10 @@ QRectF keptInside(QRectF r, QSize frame)
 QRectF outputBox(const OutputScales &s, double x, double y, double w, double h)
 {
     if (!s.fitFrame) return {x * s.x, y * s.y, w * s.x, h * s.y};
+    if (!s.band.isEmpty()) {
+        const QRectF inBand = keptInside(QRectF(x * s.font, y * s.font, w * s.font, h * s.font), s.band.size().toSize());
+        return inBand.translated(s.band.topLeft());
+    }
     // Scaled per axis, a box of a landscape screen would come out tall and
     // narrow on a portrait frame. Its own shape is kept at the font scale,
     // and its centre stays where it was relative to the screen: a caption at
@@ -129,6 +138,7 @@ struct FrameLoop::Impl
                 frameOverlay = QImage(s.videoSize, QImage::Format_ARGB32_Premultiplied);
                 frameOverlay.fill(Qt::transparent);
                 QPainter painter(&frameOverlay);
+                // Where outputScales puts the band, to the pixel.
                 painter.drawImage(QPoint((s.videoSize.width() - small.width()) / 2,
                                          (s.videoSize.height() - small.height()) / 2),
                                   small);
@@ -147,7 +157,8 @@ FrameLoop::FrameLoop(const Project &project, const FrameLoopSettings &settings, 
                      Soundtrack *soundtrack, const JobControl &control)
     : d(std::make_unique<Impl>(project, settings, sink, soundtrack, control))
 {
-    const OutputScales s = outputScales(settings.videoSize, settings.editingScreen);
+    const OutputScales s = outputScales(settings.videoSize, settings.editingScreen, !settings.pictureFrame.isEmpty());
+    m_band = s.band;
     m_scaleX = s.x;
     m_scaleY = s.y;
     m_fontScale = s.font;
@@ -174,6 +185,7 @@ QRectF FrameLoop::outputRect(const TextBox &b) const
     s.font = m_fontScale;
     s.fitFrame = m_fitFrame;
     s.video = d->settings.videoSize;
+    s.band = m_band;
     return outputBox(s, b.x, b.y, b.w, b.h);
 }
 
@@ -199,7 +211,7 @@ void FrameLoop::DrawBackground(QImage &target) const
         if (s.backGroundPicture.size() > 7 && QFileInfo(s.backGroundPicture).isFile()
             && drawableExtension(s.backGroundPicture)) {
             if (m_fitFrame) {
-                drawForFrame(target, s.backGroundPicture, s.backgroundDrawScale, {});
+                drawForFrame(target, s.backGroundPicture, s.backgroundDrawScale, {}, m_scaleX, m_scaleY);
             } else {
                 std::lock_guard lock(d->composeMutex);
                 DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
@@ -234,7 +246,7 @@ QImage FrameLoop::ComposeSlide(int index, QRect *pictureRect) const
     const Settings &s = d->project.settings;
     if (m_fitFrame && !pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
         const bool stored = s.imgDrawScale == 1 && (pic.posX != 0 || pic.posY != 0);
-        const QRect drawn = drawForFrame(target, pic.path, s.imgDrawScale, stored ? QPointF(pic.posX, pic.posY) : QPointF());
+        const QRect drawn = drawInBand(target, pic.path, s.imgDrawScale, stored ? QPointF(pic.posX, pic.posY) : QPointF());
         if (pictureRect) *pictureRect = drawn;
     } else if (!pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
         QPoint position;
@@ -262,7 +274,20 @@ QImage FrameLoop::ComposeSlide(int index, QRect *pictureRect) const
     return target;
 }
 
-QRect FrameLoop::drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const
+QRect FrameLoop::drawInBand(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const
+{
+    if (m_band.isEmpty()) return drawForFrame(target, path, mode, screenPosition, m_scaleX, m_scaleY);
+    const QRect band = m_band.toRect();
+    QImage part = target.copy(band);
+    const QRect drawn = drawForFrame(part, path, mode, screenPosition, m_fontScale, m_fontScale);
+    QPainter painter(&target);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(band.topLeft(), part);
+    return drawn.isEmpty() ? drawn : drawn.translated(band.topLeft());
+}
+
+QRect FrameLoop::drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition, double sx,
+                              double sy) const
 {
     // A landscape picture stretched over a portrait frame would be distorted.
     if (mode == kDrawStretch) mode = kDrawFit;
@@ -280,8 +305,8 @@ QRect FrameLoop::drawForFrame(QImage &target, const QString &path, int32_t mode,
     // The picture's centre keeps its relative place on the screen; the
     // picture keeps its size and stays inside the frame.
     const double w = picture.width(), h = picture.height();
-    const QRectF placed = keptInside(QRectF((screenPosition.x() + w / 2) * m_scaleX - w / 2,
-                                            (screenPosition.y() + h / 2) * m_scaleY - h / 2, w, h),
+    const QRectF placed = keptInside(QRectF((screenPosition.x() + w / 2) * sx - w / 2,
+                                            (screenPosition.y() + h / 2) * sy - h / 2, w, h),
                                      frame);
     QPoint at(Nearest(placed.x()), Nearest(placed.y()));
     at.setX(std::clamp(at.x(), 0, frame.width() - picture.width()));
@@ -315,8 +340,10 @@ void FrameLoop::DrawTitleBackground(QImage &target, bool opening) const
 {
     DrawBackground(target);
     const QString image = opening ? d->project.settings.openingImage : d->project.settings.endingImage;
-    if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image))
-        DrawImageFile(target, image, kDrawCentred);
+    if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image)) {
+        if (m_fitFrame) drawInBand(target, image, kDrawCentred, {});
+        else DrawImageFile(target, image, kDrawCentred);
+    }
 }
 
 void FrameLoop::DrawTitleText(QImage &target, const QString &text) const

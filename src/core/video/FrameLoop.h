@@ -154,12 +154,18 @@ private:
     QRectF outputRect(const TextBox &box) const;
     // A picture file by draw mode, laid out for a portrait or square frame:
     // never stretched, never larger than the frame.
-    QRect drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const;
+    // (sx, sy): how the screen maps onto `target` for a stored position.
+    QRect drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition, double sx,
+                       double sy) const;
+    // drawForFrame into the band of a framed portrait or square video (the
+    // whole target without a band); the rectangle drawn in target pixels.
+    QRect drawInBand(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const;
 
     struct Impl;
     std::unique_ptr<Impl> d;
     double m_scaleX = 1, m_scaleY = 1, m_fontScale = 1;
     bool m_fitFrame = false;
+    QRectF m_band;
     double m_defaultSlideTime = 10;
 };
 
@@ -173,12 +179,19 @@ struct OutputScales
     // scaled per axis (outputBox).
     bool fitFrame = false;
     QSize video;
+    // With a picture frame on such a video: the band of the screen's shape
+    // in the middle of the frame, where the fitted picture frame lies. The
+    // screen's whole layout is drawn into it, scaled alike on both axes, so
+    // the frame frames what it framed on the screen. Empty otherwise.
+    QRectF band;
 };
-OutputScales outputScales(QSize videoSize, QSize editingScreen);
+// `framed`: a picture frame is laid over the video.
+OutputScales outputScales(QSize videoSize, QSize editingScreen, bool framed = false);
 // Where the box (x, y, w, h) of the editing screen lies on the output. Per
 // axis scaled by x and y; for a portrait or square frame the box is scaled
 // by the font scale (its shape and text kept), its centre keeps its relative
-// place on both axes, and it is moved inside the frame where it would reach out.
+// place on both axes, and it is moved inside the frame where it would reach
+// out; with a band, it is placed in the band as on the screen (inside it).
 QRectF outputBox(const OutputScales &s, double x, double y, double w, double h);
 // Moves `r` inside a frame of `frame` pixels (only as far as needed; a box
 // larger than the frame is pinned at its top-left corner).

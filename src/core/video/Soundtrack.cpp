@@ -1,6 +1,7 @@
 #include "Soundtrack.h"
 
 #include "EncoderWAV.h"
+#include "FrameList.h"
 #include "Numbers.h"
 #include "PCMPreparator.h"
 #include "Random.h"
@@ -234,7 +235,8 @@ ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &wo
                                      int fps)
     : m_project(project), m_workspace(workspace), m_workFolder(std::move(workFolder)), m_prompter(prompter),
       m_loop(loopToLongerTrack),
-      m_videoSize(videoSize), m_editingScreen(editingScreen), m_fps(fps > 0 ? fps : 30)
+      m_videoSize(videoSize), m_editingScreen(editingScreen), m_fps(fps > 0 ? fps : 30),
+      m_framed(!SelectedFrameBytes(project.settings, workspace).isEmpty())
 {
 }
 
@@ -657,7 +659,7 @@ LyricShot ProjectSoundtrack::LyricLinesDue(int k, int64_t frameCounter, int64_t 
 {
     if (k < 1 || k != m_tableSong || m_table.count() == 0) return {};
     const Settings &s = m_project.settings;
-    const LyricRows rows = lyricRows(s, m_videoSize, m_editingScreen);
+    const LyricRows rows = lyricRows(s, m_videoSize, m_editingScreen, m_framed);
     const QRectF row1 = rows.first, row2 = rows.second;
 
     const int n = m_table.count();
@@ -770,9 +772,9 @@ void ProjectSoundtrack::drawLyric(QImage &frame, const LyricShot &shot)
         DrawLyricText(frame, m_project.settings, fontScale, t);
 }
 
-LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen)
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen, bool framed)
 {
-    const OutputScales sc = outputScales(videoSize, editingScreen);
+    const OutputScales sc = outputScales(videoSize, editingScreen, framed);
     const TextBox &b = settings.lyricBox;
     if (sc.fitFrame) {
         // What is drawn is laid out as one box: the row, or for the two-line

@@ -26,7 +26,8 @@ struct LyricRows
 {
     QRectF first, second;
 };
-LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen);
+// `framed`: a picture frame is laid over the video (see OutputScales::band).
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen, bool framed = false);
 // Draws one text of a lyric shot in the lyric text style, the sung part in
 // the moving lyric's colours and pattern.
 void DrawLyricText(QImage &frame, const Settings &settings, double fontScale, const LyricText &text);
@@ -179,6 +180,7 @@ private:
     QSize m_videoSize;
     QSize m_editingScreen;
     int m_fps; // frames a second of the video the lyric frames are counted in
+    bool m_framed; // the export lays a picture frame over the video
 
     int m_songCount = 0;
     std::vector<double> m_durations;
