@@ -42,6 +42,13 @@ int exportVideo(const QStringList &args)
                 err(QStringLiteral("--size-index takes 0 .. %1").arg(frameSizeList().size() - 1));
                 return kUsage;
             }
+        } else if (a == QLatin1String("--fps")) {
+            bool ok = false;
+            options.frameRate = value().toInt(&ok);
+            if (!ok || !isFrameRate(options.frameRate)) {
+                err(QStringLiteral("--fps takes 25, 30 or 60 (frames per second)"));
+                return kUsage;
+            }
         } else if (a == QLatin1String("--codec")) options.encode.encoder = value();
         else if (a == QLatin1String("--preset")) options.encode.preset = value();
         else if (a == QLatin1String("--crf")) options.encode.crf = value().toInt();
@@ -108,7 +115,8 @@ int exportVideo(const QStringList &args)
     out(QStringLiteral("Encoder: ") + outcome.encoder);
     out(QStringLiteral("Size: %1x%2").arg(options.videoSize.width()).arg(options.videoSize.height()));
     out(QStringLiteral("Frames: %1").arg(outcome.frames));
-    out(QStringLiteral("Duration: %1").arg(outcome.frames / 30.0, 0, 'f', 3));
+    out(QStringLiteral("FrameRate: %1").arg(options.frameRate));
+    out(QStringLiteral("Duration: %1").arg(double(outcome.frames) / options.frameRate, 0, 'f', 3));
     out(QStringLiteral("Bytes: %1").arg(outcome.bytes));
     out(QStringLiteral("Songs: %1").arg(outcome.songs));
     if (outcome.withoutMusic) err(QStringLiteral("the video was made without its music (--without-music)"));
@@ -118,7 +126,7 @@ int exportVideo(const QStringList &args)
 }
 
 const CommandRegistrar kExport({{QStringLiteral("export")},
-                                QStringLiteral("export PROJECT.aps OUT.avi|OUT.mp4 [--size WxH | --size-index N] [--codec NAME] "
+                                QStringLiteral("export PROJECT.aps OUT.avi|OUT.mp4 [--size WxH | --size-index N] [--fps 25|30|60] [--codec NAME] "
                                                "[--list-codecs] [--preset NAME] [--crf N] [--screen WxH] [--loop] [--overwrite] [--yes] "
                                                "[--without-music]"),
                                 exportVideo});

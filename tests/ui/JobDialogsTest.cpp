@@ -148,6 +148,38 @@ TEST(FrmBuild, OffersTheVideoFileKindChosenLast)
     again.kindButton(BuildKind::Package)->click();
     again.okButton()->click();
     EXPECT_EQ(settings.videoFormat, 1);
+// The frame rate of the last video is offered again; a remembered value that
+// is no rate (an old or edited settings file) falls back to 30.
+TEST(FrmBuild, OffersTheLastFrameRateAndGivesTheChosenOne)
+{
+    struct Case
+    {
+        int remembered, offered;
+    };
+    for (const Case c : {Case{25, 25}, Case{60, 60}, Case{30, 30}, Case{24, 30}, Case{0, 30}}) {
+        Settings settings;
+        settings.isExportAvi = true;
+        FrmBuild dialog(settings, {1920, 1080}, nullptr, c.remembered);
+        auto *rates = dialog.findChild<QComboBox *>(QStringLiteral("ComboFrameRate"));
+        ASSERT_NE(rates, nullptr);
+        ASSERT_EQ(rates->count(), 3);
+        EXPECT_EQ(rates->currentData().toInt(), c.offered) << c.remembered;
+        EXPECT_TRUE(rates->isEnabled());
+        EXPECT_EQ(offeredFrameRate(c.remembered), c.offered);
+    }
+    Settings settings;
+    settings.isExportAvi = true;
+    FrmBuild dialog(settings, {1920, 1080});
+    auto *rates = dialog.findChild<QComboBox *>(QStringLiteral("ComboFrameRate"));
+    rates->setCurrentIndex(rates->findData(60));
+    dialog.findChild<QComboBox *>(QStringLiteral("ComboVideoSize"))->setCurrentIndex(20);
+    dialog.okButton()->click();
+    EXPECT_EQ(dialog.choice().frameRate, 60);
+    EXPECT_EQ(dialog.choice().frameSizeIndex, 20);
+    // Greyed with the other video options for the other kinds.
+    Settings package;
+    package.isPackage = true;
+    EXPECT_FALSE(FrmBuild(package, {1920, 1080}).findChild<QComboBox *>(QStringLiteral("ComboFrameRate"))->isEnabled());
 }
 
 TEST(FrmBuild, ClickingTheVideoKindWritesTheSettings)
@@ -260,7 +292,7 @@ TEST(JobDialogScreenshots, WritesOnePictureForEveryWindow)
 {
     QTemporaryDir dir;
     saveJobDialogScreenshots(dir.path());
-    for (const char *name : {"FrmBuild", "ProgressWindow", "ProgressWindow-initialising", "ProgressWindow-over-window",
+    for (const char *name : {"FrmBuild", "FrmBuild-video", "ProgressWindow", "ProgressWindow-initialising", "ProgressWindow-over-window",
                              "FrmFinish", "FrmFinish-slideshow", "FrmFinish-long-name", "Question-replace-long-name", "Question-codec"}) {
         const QImage img(QDir(dir.path()).filePath(QString::fromLatin1(name) + QStringLiteral(".png")));
         EXPECT_FALSE(img.isNull()) << name;

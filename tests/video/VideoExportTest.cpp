@@ -62,7 +62,7 @@ protected:
 
 TEST(FrameSizes, ListDefaultAndParsing)
 {
-    ASSERT_EQ(frameSizeList().size(), 18u);
+    ASSERT_EQ(frameSizeList().size(), 23u);
     for (const FrameSizeEntry &e : frameSizeList()) {
         EXPECT_EQ(e.width % 4, 0) << e.text;
         EXPECT_EQ(parseFrameSizeText(QString::fromLatin1(e.text)), QSize(e.width, e.height)) << e.text;

@@ -234,10 +234,11 @@ bool AviWriter::open(const QString &path, QSize size, const VideoEncodeOptions &
     AVCodecContext *c = d->codec.get();
     c->width = size.width();
     c->height = size.height();
-    c->time_base = {1, kVideoFrameRate};
-    c->framerate = {kVideoFrameRate, 1};
+    const int rate = options.frameRate > 0 ? options.frameRate : kVideoFrameRate;
+    c->time_base = {1, rate};
+    c->framerate = {rate, 1};
     c->pix_fmt = pickPixelFormat(codec);
-    c->gop_size = 90;
+    c->gop_size = 3 * rate; // a key picture every 3 seconds
     // AVI stores no presentation times: frames must come out in the order they
     // go in, or the empty chunks that stand for held pictures would misplace them.
     c->max_b_frames = 0;

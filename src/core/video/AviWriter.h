@@ -40,6 +40,7 @@ struct VideoEncodeOptions
     QString encoder = QStringLiteral("libx264");
     QString preset;   // x264 preset; empty = our default
     int crf = -1;     // x264 constant rate factor; < 0 = our default
+    int frameRate = 30; // frames a second (the stream's time base is 1 / frameRate)
 };
 
 inline constexpr int kVideoFrameRate = 30;
@@ -48,7 +49,7 @@ inline constexpr int kVideoFrameRate = 30;
 inline constexpr const char *kDefaultX264Preset = "veryfast";
 inline constexpr int kDefaultX264Crf = 19;
 
-// The frame sink that writes an AVI file at 30 frames per second.
+// The frame sink that writes an AVI file at the options' frame rate (30 by default).
 //
 // Frames are numbered by FrameCounter: WriteFrame advances it by `count` and
 // encodes the picture once; the frames a held picture stands for are stored as

@@ -4,6 +4,7 @@
 #include "PictureFrameOverlay.h"
 #include "Numbers.h"
 #include "PictureDraw.h"
+#include "PictureLoad.h"
 #include "ProjectLists.h"
 #include "Random.h"
 #include "TextEffect.h"
@@ -11,6 +12,7 @@
 #include "clsMemDC.h"
 
 #include <QFileInfo>
+#include <QPainter>
 
 #include <cmath>
 #include <future>
@@ -18,7 +20,7 @@
 
 namespace pvsm {
 
-OutputScales outputScales(QSize videoSize, QSize editingScreen)
+OutputScales outputScales(QSize videoSize, QSize editingScreen, bool framed)
 {
     OutputScales s;
     if (editingScreen.width() <= 0 || editingScreen.height() <= 0) return s;
@@ -28,13 +30,58 @@ OutputScales outputScales(QSize videoSize, QSize editingScreen)
         s.x = s.y = s.font = 1.0;
     } else {
         s.font = std::min(s.x, s.y);
+        // A portrait or square video of a screen of another shape (the
+        // editing view, which has the screen's shape, never is one).
+        const double shapes = double(videoSize.width()) * editingScreen.height()
+                              / (double(videoSize.height()) * editingScreen.width());
+        s.fitFrame = videoSize.width() <= videoSize.height() && std::abs(shapes - 1.0) > 0.1;
+        if (s.fitFrame && framed) {
+            const QSize fitted = FitSize(editingScreen, videoSize);
+            s.band = QRectF(QPointF((videoSize.width() - fitted.width()) / 2, (videoSize.height() - fitted.height()) / 2),
+                            QSizeF(fitted));
+        }
     }
+    s.video = videoSize;
     return s;
 }
 
-namespace {
+QRectF keptInside(QRectF r, QSize frame)
+{
+    if (r.right() > frame.width()) r.moveLeft(frame.width() - r.width());
+    if (r.bottom() > frame.height()) r.moveTop(frame.height() - r.height());
+    if (r.left() < 0) r.moveLeft(0);
+    if (r.top() < 0) r.moveTop(0);
+    return r;
+}
 
-constexpr double kFps = 30.0;
+QRectF outputBox(const OutputScales &s, double x, double y, double w, double h)
+{
+    if (!s.fitFrame) return {x * s.x, y * s.y, w * s.x, h * s.y};
+    if (!s.band.isEmpty()) {
+        const QRectF inBand = keptInside(QRectF(x * s.font, y * s.font, w * s.font, h * s.font), s.band.size().toSize());
+        return inBand.translated(s.band.topLeft());
+    }
+    // Scaled per axis, a box of a landscape screen would come out tall and
+    // narrow on a portrait frame. Its own shape is kept at the font scale,
+    // and its centre stays where it was relative to the screen: a caption at
+    // the bottom of the screen stays at the bottom of the frame.
+    const double bw = w * s.font, bh = h * s.font;
+    const double cx = (x + w / 2) * s.x, cy = (y + h / 2) * s.y;
+    return keptInside(QRectF(cx - bw / 2, cy - bh / 2, bw, bh), s.video);
+}
+
+bool RateSink::WriteFrame(const QImage &frame, int count)
+{
+    if (count < 1) return false;
+    const int64_t from = outputFrames(m_steps, m_fps);
+    m_steps += count;
+    const int64_t frames = outputFrames(m_steps, m_fps) - from;
+    // A step no output frame starts in is not shown.
+    if (frames < 1) return !m_inner.stopped();
+    return m_inner.WriteFrame(frame, int(frames));
+}
+
+namespace {
 
 // A text style of the project as the renderers take it, sized for the output.
 TextPathStyle renderStyle(const QString &fontName, int32_t size, int32_t style, int32_t align, int32_t pattern,
@@ -78,6 +125,25 @@ struct FrameLoop::Impl
         : project(p), settings(s), sink(k), soundtrack(st), control(c)
         , frameOverlay(PictureFrameOverlay(s.pictureFrame, s.videoSize))
     {
+        // On a portrait or square frame the picture frame keeps its shape:
+        // fitted and centred, it frames a fitted landscape picture as on
+        // the screen, instead of being stretched.
+        const OutputScales scales = outputScales(s.videoSize, s.editingScreen);
+        if (scales.fitFrame && !s.pictureFrame.isEmpty()) {
+            // The editing view stretches it over the screen: that is its shape.
+            const QSize fitted = FitSize(s.editingScreen, s.videoSize);
+            const QImage small = fitted.isEmpty() ? QImage() : PictureFrameOverlay(s.pictureFrame, fitted);
+            frameOverlay = QImage();
+            if (!small.isNull()) {
+                frameOverlay = QImage(s.videoSize, QImage::Format_ARGB32_Premultiplied);
+                frameOverlay.fill(Qt::transparent);
+                QPainter painter(&frameOverlay);
+                // Where outputScales puts the band, to the pixel.
+                painter.drawImage(QPoint((s.videoSize.width() - small.width()) / 2,
+                                         (s.videoSize.height() - small.height()) / 2),
+                                  small);
+            }
+        }
     }
 
     bool stopped() const { return sink.stopped(); }
@@ -91,30 +157,51 @@ FrameLoop::FrameLoop(const Project &project, const FrameLoopSettings &settings, 
                      Soundtrack *soundtrack, const JobControl &control)
     : d(std::make_unique<Impl>(project, settings, sink, soundtrack, control))
 {
-    const OutputScales s = outputScales(settings.videoSize, settings.editingScreen);
+    const OutputScales s = outputScales(settings.videoSize, settings.editingScreen, !settings.pictureFrame.isEmpty());
+    m_band = s.band;
     m_scaleX = s.x;
     m_scaleY = s.y;
     m_fontScale = s.font;
+    m_fitFrame = s.fitFrame;
 }
 
 FrameLoop::~FrameLoop() = default;
 
+namespace {
+
+// The effect boxes reach one pixel further on every side.
+QRectF widened(const QRectF &r)
+{
+    return {r.x() - 1, r.y() - 1, r.width() + 2, r.height() + 2};
+}
+
+} // namespace
+
+QRectF FrameLoop::outputRect(const TextBox &b) const
+{
+    OutputScales s;
+    s.x = m_scaleX;
+    s.y = m_scaleY;
+    s.font = m_fontScale;
+    s.fitFrame = m_fitFrame;
+    s.video = d->settings.videoSize;
+    s.band = m_band;
+    return outputBox(s, b.x, b.y, b.w, b.h);
+}
+
 QRectF FrameLoop::titleRect() const
 {
-    const TextBox &b = d->project.settings.titleBox;
-    return {b.x * m_scaleX - 1, b.y * m_scaleY - 1, b.w * m_scaleX + 2, b.h * m_scaleY + 2};
+    return widened(outputRect(d->project.settings.titleBox));
 }
 
 QRectF FrameLoop::headlineRect(int index) const
 {
-    const TextBox &b = d->project.pictures[size_t(index - 1)].headlineBox;
-    return {b.x * m_scaleX - 1, b.y * m_scaleY - 1, b.w * m_scaleX + 2, b.h * m_scaleY + 2};
+    return widened(outputRect(d->project.pictures[size_t(index - 1)].headlineBox));
 }
 
 QRectF FrameLoop::captionRect(int index) const
 {
-    const TextBox &b = d->project.pictures[size_t(index - 1)].captionBox;
-    return {b.x * m_scaleX, b.y * m_scaleY, b.w * m_scaleX, b.h * m_scaleY};
+    return outputRect(d->project.pictures[size_t(index - 1)].captionBox);
 }
 
 void FrameLoop::DrawBackground(QImage &target) const
@@ -123,8 +210,12 @@ void FrameLoop::DrawBackground(QImage &target) const
     if (s.backGroundSet == QLatin1String("3")) {
         if (s.backGroundPicture.size() > 7 && QFileInfo(s.backGroundPicture).isFile()
             && drawableExtension(s.backGroundPicture)) {
-            std::lock_guard lock(d->composeMutex);
-            DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
+            if (m_fitFrame) {
+                drawForFrame(target, s.backGroundPicture, s.backgroundDrawScale, {}, m_scaleX, m_scaleY);
+            } else {
+                std::lock_guard lock(d->composeMutex);
+                DrawImageFile(target, s.backGroundPicture, s.backgroundDrawScale, {}, d->composeRandom);
+            }
         }
     } else if (s.backGroundSet == QLatin1String("2")) {
         FillGradient(target, s.backgroundGradientMode, ToArgb(uint32_t(s.beginColor), 255), ToArgb(uint32_t(s.endColor), 255));
@@ -153,7 +244,11 @@ QImage FrameLoop::ComposeSlide(int index, QRect *pictureRect) const
     if (index < 1 || index > int(d->project.pictures.size())) return target;
     const Picture &pic = d->project.pictures[size_t(index - 1)];
     const Settings &s = d->project.settings;
-    if (!pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
+    if (m_fitFrame && !pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
+        const bool stored = s.imgDrawScale == 1 && (pic.posX != 0 || pic.posY != 0);
+        const QRect drawn = drawInBand(target, pic.path, s.imgDrawScale, stored ? QPointF(pic.posX, pic.posY) : QPointF());
+        if (pictureRect) *pictureRect = drawn;
+    } else if (!pic.path.isEmpty() && QFileInfo(pic.path).isFile() && drawableExtension(pic.path)) {
         QPoint position;
         if (s.imgDrawScale == 1 && (pic.posX != 0 || pic.posY != 0)) {
             // Stored positions are pixels of the editing screen, like the text
@@ -179,6 +274,52 @@ QImage FrameLoop::ComposeSlide(int index, QRect *pictureRect) const
     return target;
 }
 
+QRect FrameLoop::drawInBand(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const
+{
+    if (m_band.isEmpty()) return drawForFrame(target, path, mode, screenPosition, m_scaleX, m_scaleY);
+    const QRect band = m_band.toRect();
+    QImage part = target.copy(band);
+    const QRect drawn = drawForFrame(part, path, mode, screenPosition, m_fontScale, m_fontScale);
+    QPainter painter(&target);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(band.topLeft(), part);
+    return drawn.isEmpty() ? drawn : drawn.translated(band.topLeft());
+}
+
+QRect FrameLoop::drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition, double sx,
+                              double sy) const
+{
+    // A landscape picture stretched over a portrait frame would be distorted.
+    if (mode == kDrawStretch) mode = kDrawFit;
+    if (mode != kDrawAtPosition) return DrawImageFile(target, path, mode);
+    const QImage picture = LoadPictureForTarget(path, mode, target.size());
+    if (picture.isNull()) return {};
+    const QSize frame = target.size();
+    // At its natural size it would be cut off: fitted instead.
+    if (picture.width() > frame.width() || picture.height() > frame.height())
+        return DrawPicture(target, picture, kDrawFit);
+    if (screenPosition.isNull()) {
+        std::lock_guard lock(d->composeMutex);
+        return DrawPicture(target, picture, kDrawAtPosition, {}, d->composeRandom);
+    }
+    // The picture's centre keeps its relative place on the screen; the
+    // picture keeps its size and stays inside the frame.
+    const double w = picture.width(), h = picture.height();
+    const QRectF placed = keptInside(QRectF((screenPosition.x() + w / 2) * sx - w / 2,
+                                            (screenPosition.y() + h / 2) * sy - h / 2, w, h),
+                                     frame);
+    QPoint at(Nearest(placed.x()), Nearest(placed.y()));
+    at.setX(std::clamp(at.x(), 0, frame.width() - picture.width()));
+    at.setY(std::clamp(at.y(), 0, frame.height() - picture.height()));
+    // (0, 0) would mean a random place to the drawing.
+    if (at.isNull()) {
+        if (picture.size() == frame) return DrawPicture(target, picture, kDrawCentred);
+        if (picture.width() < frame.width()) at.setX(1);
+        else at.setY(1);
+    }
+    return DrawPicture(target, picture, kDrawAtPosition, at);
+}
+
 void FrameLoop::DrawHeadline(QImage &target, int index) const
 {
     if (index < 1 || index > int(d->project.pictures.size())) return;
@@ -199,8 +340,10 @@ void FrameLoop::DrawTitleBackground(QImage &target, bool opening) const
 {
     DrawBackground(target);
     const QString image = opening ? d->project.settings.openingImage : d->project.settings.endingImage;
-    if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image))
-        DrawImageFile(target, image, kDrawCentred);
+    if (!image.isEmpty() && QFileInfo(image).isFile() && drawableExtension(image)) {
+        if (m_fitFrame) drawInBand(target, image, kDrawCentred, {});
+        else DrawImageFile(target, image, kDrawCentred);
+    }
 }
 
 void FrameLoop::DrawTitleText(QImage &target, const QString &text) const
@@ -217,6 +360,8 @@ FrameLoopResult FrameLoop::RenderVideo()
     const Settings &s = project.settings;
     const int N = int(project.pictures.size());
     const QSize size = d->settings.videoSize;
+    const int fpsRate = d->settings.fps > 0 ? d->settings.fps : 30;
+    const double fps = fpsRate;
     FrameLoopResult result;
 
     // Preparation
@@ -251,8 +396,13 @@ FrameLoopResult FrameLoop::RenderVideo()
 
     clsMemDC dst(size.width(), size.height(), 0);    // PicDstAvi
     clsMemDC source(size.width(), size.height(), 0); // PicSource
-    TransitionContext tctx{sink, d->settings.TransitionFrames, TransitionContext::stepXFor(size.width()),
-                           TransitionContext::stepYFor(size.height())};
+    // The fixed parts of a slide and of a title (the renderers' steps and the
+    // frame loop's own counts of 1, 15, 14 and 30) are thirtieths of a second,
+    // written through a RateSink made afresh for each part.
+    auto transitionContext = [&](FrameSink &part) {
+        return TransitionContext{part, d->settings.TransitionFrames, TransitionContext::stepXFor(size.width()),
+                                 TransitionContext::stepYFor(size.height())};
+    };
 
     int songIndex = 1;
     double nextBoundary = sound.SongCount > 0 && !sound.SongDurations.empty() ? sound.SongDurations[0] : 0;
@@ -270,14 +420,15 @@ FrameLoopResult FrameLoop::RenderVideo()
     // Titles
     auto showTitle = [&](bool opening) {
         const QString text = s.titleText[opening ? 0 : 1];
-        const double endTime = opening ? 0 : sink.FrameCounter() / kFps + s.endingDurationTime;
+        const double endTime = opening ? 0 : sink.FrameCounter() / fps + s.endingDurationTime;
         dst.Clear();
         DrawTitleBackground(dst.image(), opening);
         const QImage bare = dst.image().copy(); // PicTmp
-        sink.WriteFrame(dst.image(), 30);
+        RateSink titlePart(sink, fpsRate);
+        titlePart.WriteFrame(dst.image(), 30);
         if (!text.isEmpty()) {
             if (s.titleStyle == 1 || s.titleStyle == 2) {
-                TextEffectContext ectx{sink, titleEffectStyle()};
+                TextEffectContext ectx{titlePart, titleEffectStyle()};
                 const QStringList lines = text.split(QStringLiteral("\r\n"));
                 for (int li = 0; li < lines.size(); ++li) {
                     if (sink.stopped()) break;
@@ -291,8 +442,8 @@ FrameLoopResult FrameLoop::RenderVideo()
                 DrawTitleText(dst.image(), text);
             }
         }
-        const double n = opening ? s.openingDurationTime * kFps - sink.FrameCounter()
-                                 : endTime * kFps - sink.FrameCounter();
+        const double n = opening ? s.openingDurationTime * fps - sink.FrameCounter()
+                                 : endTime * fps - sink.FrameCounter();
         if ((opening && n > 0) || (!opening && n >= 1)) {
             const int frames = Nearest(n);
             if (frames >= 1) sink.WriteFrame(dst.image(), frames);
@@ -305,8 +456,8 @@ FrameLoopResult FrameLoop::RenderVideo()
         result.musicStartFrame = sink.FrameCounter();
     } else {
         dst.Clear();
-        sink.WriteFrame(dst.image(), 1);
-        result.musicStartFrame = 1;
+        RateSink(sink, fpsRate).WriteFrame(dst.image(), 1);
+        result.musicStartFrame = RateSink::outputFrames(1, fpsRate);
     }
     const int64_t musicStart = result.musicStartFrame;
     if (lyricSink) lyricSink->startMusic(musicStart);
@@ -314,7 +465,7 @@ FrameLoopResult FrameLoop::RenderVideo()
     // The music-end test of the last pass, as it stands once `frames` are written.
     auto holdStop = [&](int slidesShown, int64_t frames) {
         return slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= -1 && slidesShown >= N
-               && frames / kFps >= sound.SoundtrackLength;
+               && frames / fps >= sound.SoundtrackLength;
     };
 
     double carry = 0;
@@ -342,36 +493,38 @@ FrameLoopResult FrameLoop::RenderVideo()
                 next = std::async(std::launch::async, [this, n = order[j + 1] + 1] { return ComposeSlide(n); });
             BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
             const int64_t slideStart = sink.FrameCounter();
+            RateSink fixedPart(sink, fpsRate);
 
             if (transitionsOn) {
                 const int id = d->settings.SelectedTransitions[size_t(P[k])];
+                TransitionContext tctx = transitionContext(fixedPart);
                 RunTransition(tctx, id, dst, source, v2, v4);
             }
             d->pollCancel();
             if (sink.stopped()) break;
 
             BitBlt(dst, 0, 0, size.width(), size.height(), source, 0, 0);
-            sink.WriteFrame(dst.image(), 1);
-            sink.WriteFrame(dst.image(), 15);
+            fixedPart.WriteFrame(dst.image(), 1);
+            fixedPart.WriteFrame(dst.image(), 15);
 
             const Picture &pic = project.pictures[size_t(i - 1)];
             if (s.enableHeadlineEffect && !pic.headline.isEmpty()) {
-                TextEffectContext ectx{sink, headlineStyle(i)};
+                TextEffectContext ectx{fixedPart, headlineStyle(i)};
                 RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
             }
-            sink.WriteFrame(dst.image(), 14);
+            fixedPart.WriteFrame(dst.image(), 14);
 
             double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
             if (carry > 0) {
                 if (T > carry) T -= carry;
                 carry = 0;
             }
-            const double elapsed = (sink.FrameCounter() - slideStart) / kFps;
+            const double elapsed = (sink.FrameCounter() - slideStart) / fps;
             ++slidesShown;
 
             double r = 0;
             if (!lyricsOn) {
-                r = (T - elapsed) * kFps;
+                r = (T - elapsed) * fps;
                 if (r >= 1) sink.WriteFrame(dst.image(), IntPart(r));
                 if (holdStop(slidesShown, sink.FrameCounter()) && !project.songs.empty() && !s.muteSound) stop = true;
             } else {
@@ -380,13 +533,13 @@ FrameLoopResult FrameLoop::RenderVideo()
                 // step; the lyric sink redraws the lyric wherever it changes.
                 const bool moving = s.lyricStyle == 2 || s.lyricStyle == 3;
                 const int step = moving ? 2 : 3;
-                r = (T - elapsed) * (moving ? 15.0 : 10.0);
+                r = (T - elapsed) * (moving ? fps / 2 : fps / 3);
                 const int64_t steps = std::max<int64_t>(0, IntPart(r));
                 const int64_t from = sink.FrameCounter();
                 int64_t held = steps;
                 if (steps > 0 && holdStop(slidesShown, from + steps * step)) {
                     // The first step after which the music has ended.
-                    held = std::clamp<int64_t>(int64_t(std::ceil((sound.SoundtrackLength * kFps - from) / step)), 1, steps);
+                    held = std::clamp<int64_t>(int64_t(std::ceil((sound.SoundtrackLength * fps - from) / step)), 1, steps);
                     while (held > 1 && holdStop(slidesShown, from + (held - 1) * step)) --held;
                     while (held < steps && !holdStop(slidesShown, from + held * step)) ++held;
                     stop = true;
@@ -402,13 +555,13 @@ FrameLoopResult FrameLoop::RenderVideo()
             }
 
             if (sound.SongCount >= 1 && !sound.syncOn) {
-                const double dd = (sink.FrameCounter() - musicStart) / kFps - nextBoundary;
+                const double dd = (sink.FrameCounter() - musicStart) / fps - nextBoundary;
                 if (dd > -0.5) {
                     if (songIndex < sound.SongCount && songIndex < int(sound.SongDurations.size())) {
                         nextBoundary += sound.SongDurations[size_t(songIndex)];
                         ++songIndex;
                     }
-                    if (dd < 0) sink.setFrameCounter(Nearest(sink.FrameCounter() - dd * kFps));
+                    if (dd < 0) sink.setFrameCounter(Nearest(sink.FrameCounter() - dd * fps));
                     else if (dd > 0 && dd < 0.5) carry = dd;
                 }
             }
@@ -424,7 +577,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                 d->control.report(std::min(100, percent), QStringLiteral("步骤4/5：编码视频"));
             }
             if (slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= 0) {
-                sink.WriteFrame(dst.image(), 1);
+                RateSink(sink, fpsRate).WriteFrame(dst.image(), 1);
                 stop = true;
             }
             d->pollCancel();

@@ -77,7 +77,12 @@ struct FrameLoopSettings
 {
     QSize videoSize{1280, 720};   // VideoWidth x VideoHeight
     QSize editingScreen{1920, 1080}; // the screen all stored positions refer to
+    // Nominal frames of one transition, counted at 30 a second whatever the
+    // frame rate: the renderers' steps are laid out in thirtieths of a second.
     int TransitionFrames = 30;
+    // Frames per second of the video (25, 30 or 60). Every duration keeps its
+    // seconds; the renderers' steps are resampled to the rate (RateSink).
+    int fps = 30;
     std::vector<int> SelectedTransitions; // transition ids in list order
     // The chosen picture frame's picture (PNG bytes); empty: no frame. It is
     // laid over every frame written, and over the pictures of the editing view.
@@ -93,7 +98,7 @@ struct FrameLoopResult
     int slidesShown = 0;
 };
 
-// `RenderVideo`: lays the show out in time at 30 frames per second and hands
+// `RenderVideo`: lays the show out in time at the settings' frame rate and hands
 // every picture to the sink: the opening title, every slide with its
 // transition, headline effect and display time, and the ending title. While
 // a song plays every frame carries its lyric, whichever renderer wrote it
@@ -140,12 +145,27 @@ public:
     QRectF headlineRect(int index) const;
     QRectF captionRect(int index) const;
 
+    // True for a portrait or square video: boxes and pictures are laid out
+    // for the frame (outputBox).
+    bool fitsFrame() const { return m_fitFrame; }
+
 private:
     TextPathStyle headlineStyle(int index) const;
+    QRectF outputRect(const TextBox &box) const;
+    // A picture file by draw mode, laid out for a portrait or square frame:
+    // never stretched, never larger than the frame.
+    // (sx, sy): how the screen maps onto `target` for a stored position.
+    QRect drawForFrame(QImage &target, const QString &path, int32_t mode, QPointF screenPosition, double sx,
+                       double sy) const;
+    // drawForFrame into the band of a framed portrait or square video (the
+    // whole target without a band); the rectangle drawn in target pixels.
+    QRect drawInBand(QImage &target, const QString &path, int32_t mode, QPointF screenPosition) const;
 
     struct Impl;
     std::unique_ptr<Impl> d;
     double m_scaleX = 1, m_scaleY = 1, m_fontScale = 1;
+    bool m_fitFrame = false;
+    QRectF m_band;
     double m_defaultSlideTime = 10;
 };
 
@@ -154,7 +174,50 @@ private:
 struct OutputScales
 {
     double x = 1, y = 1, font = 1;
+    // A portrait or square video of an editing screen of another shape (more
+    // than 10% apart): boxes are laid out for the frame instead of being
+    // scaled per axis (outputBox).
+    bool fitFrame = false;
+    QSize video;
+    // With a picture frame on such a video: the band of the screen's shape
+    // in the middle of the frame, where the fitted picture frame lies. The
+    // screen's whole layout is drawn into it, scaled alike on both axes, so
+    // the frame frames what it framed on the screen. Empty otherwise.
+    QRectF band;
 };
-OutputScales outputScales(QSize videoSize, QSize editingScreen);
+// `framed`: a picture frame is laid over the video.
+OutputScales outputScales(QSize videoSize, QSize editingScreen, bool framed = false);
+// Where the box (x, y, w, h) of the editing screen lies on the output. Per
+// axis scaled by x and y; for a portrait or square frame the box is scaled
+// by the font scale (its shape and text kept), its centre keeps its relative
+// place on both axes, and it is moved inside the frame where it would reach
+// out; with a band, it is placed in the band as on the screen (inside it).
+QRectF outputBox(const OutputScales &s, double x, double y, double w, double h);
+// Moves `r` inside a frame of `frame` pixels (only as far as needed; a box
+// larger than the frame is pinned at its top-left corner).
+QRectF keptInside(QRectF r, QSize frame);
+
+// Renderers lay their steps out in thirtieths of a second; this sink writes
+// them to a sink of `fps` frames a second. Each output frame shows the step
+// that is on screen at its start time, so a step shorter than an output
+// frame may be left out (25) or a step shown for two frames (60): the
+// sequence lasts as long in seconds at every rate. At 30 every write passes
+// on unchanged. Counting starts at the sink's creation.
+class RateSink final : public FrameSink
+{
+public:
+    RateSink(FrameSink &inner, int fps) : m_inner(inner), m_fps(fps) {}
+    bool WriteFrame(const QImage &frame, int count = 1) override;
+    // Thirtieths written so far.
+    int64_t framesWritten() const override { return m_steps; }
+    bool stopped() const override { return m_inner.stopped(); }
+    // Output frames for the first `steps` thirtieths.
+    static int64_t outputFrames(int64_t steps, int fps) { return fps == 30 ? steps : (steps * fps + 29) / 30; }
+
+private:
+    FrameSink &m_inner;
+    int m_fps;
+    int64_t m_steps = 0;
+};
 
 } // namespace pvsm

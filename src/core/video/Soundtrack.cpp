@@ -1,6 +1,7 @@
 #include "Soundtrack.h"
 
 #include "EncoderWAV.h"
+#include "FrameList.h"
 #include "Numbers.h"
 #include "PCMPreparator.h"
 #include "Random.h"
@@ -57,7 +58,6 @@ QString goOnWithoutMusic()
 
 namespace {
 
-constexpr double kFps = 30.0;
 constexpr int kMaxSyncSongs = 20;
 const QString kDecodeCaption = QStringLiteral("步骤1/5：解码音频");
 
@@ -249,10 +249,12 @@ struct ProjectSoundtrack::Mp3Job
 };
 
 ProjectSoundtrack::ProjectSoundtrack(const Project &project, const Workspace &workspace, QString workFolder,
-                                     Prompter &prompter, bool loopToLongerTrack, QSize videoSize, QSize editingScreen)
+                                     Prompter &prompter, bool loopToLongerTrack, QSize videoSize, QSize editingScreen,
+                                     int fps)
     : m_project(project), m_workspace(workspace), m_workFolder(std::move(workFolder)), m_prompter(prompter),
       m_loop(loopToLongerTrack),
-      m_videoSize(videoSize), m_editingScreen(editingScreen)
+      m_videoSize(videoSize), m_editingScreen(editingScreen), m_fps(fps > 0 ? fps : 30),
+      m_framed(!SelectedFrameBytes(project.settings, workspace).isEmpty())
 {
 }
 
@@ -751,8 +753,8 @@ bool ProjectSoundtrack::fadeCutMusic(double videoSeconds, double musicStartSecon
 int ProjectSoundtrack::CurrentLyricSong(int64_t frameCounter, int64_t musicStartFrame)
 {
     if (!m_project.settings.enableLyric || m_songCount == 0) return 0;
-    const double o = double(musicStartFrame) / kFps;
-    const double t = double(frameCounter) / kFps;
+    const double o = double(musicStartFrame) / m_fps;
+    const double t = double(frameCounter) / m_fps;
     double start = o;
     for (int k = 1; k <= m_songCount && k <= int(m_durations.size()); ++k) {
         const double end = start + m_durations[size_t(k - 1)];
@@ -788,18 +790,19 @@ LyricShot ProjectSoundtrack::LyricLinesDue(int k, int64_t frameCounter, int64_t 
 {
     if (k < 1 || k != m_tableSong || m_table.count() == 0) return {};
     const Settings &s = m_project.settings;
-    const LyricRows rows = lyricRows(s, m_videoSize, m_editingScreen);
+    const LyricRows rows = lyricRows(s, m_videoSize, m_editingScreen, m_framed);
     const QRectF row1 = rows.first, row2 = rows.second;
 
     const int n = m_table.count();
-    const double v = Nearest(double(frameCounter) / kFps * 100.0);
-    // The sung part grows 15 times a second, as held slides have always shown
-    // it: a held slide under a moving lyric is a new picture every second
-    // frame, not every frame, for a wipe that moves a few pixels a step.
-    const double wipeV = Nearest(double(frameCounter - frameCounter % 2) / kFps * 100.0);
+    const double v = Nearest(double(frameCounter) / m_fps * 100.0);
+    // The sung part grows every second frame (15 times a second at 30), as
+    // held slides have always shown it: a held slide under a moving lyric is
+    // a new picture every second frame, not every frame, for a wipe that
+    // moves a few pixels a step.
+    const double wipeV = Nearest(double(frameCounter - frameCounter % 2) / m_fps * 100.0);
     double before = 0;
     for (int j = 0; j < k - 1 && j < int(m_durations.size()); ++j) before += m_durations[size_t(j)];
-    const double sOff = before * 100.0 + double(musicStartFrame) / kFps * 100.0;
+    const double sOff = before * 100.0 + double(musicStartFrame) / m_fps * 100.0;
     auto start = [&](int i) { return double(Nearest(m_table.timesHundredths[size_t(i - 1)] + sOff)); };
     auto end = [&](int i) {
         return i < n ? double(Nearest(m_table.timesHundredths[size_t(i)] + sOff))
@@ -900,10 +903,18 @@ void ProjectSoundtrack::drawLyric(QImage &frame, const LyricShot &shot)
         DrawLyricText(frame, m_project.settings, fontScale, t);
 }
 
-LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen)
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen, bool framed)
 {
-    const OutputScales sc = outputScales(videoSize, editingScreen);
+    const OutputScales sc = outputScales(videoSize, editingScreen, framed);
     const TextBox &b = settings.lyricBox;
+    if (sc.fitFrame) {
+        // What is drawn is laid out as one box: the row, or for the two-line
+        // styles both rows, which move inside the frame together.
+        const int rowsDrawn = settings.lyricStyle == 1 || settings.lyricStyle == 3 ? 2 : 1;
+        const QRectF drawn = outputBox(sc, b.x, b.y, b.w, double(rowsDrawn) * b.h);
+        const QRectF first(drawn.x(), drawn.y(), drawn.width(), drawn.height() / rowsDrawn);
+        return {first, first.translated(0, first.height())};
+    }
     return {QRectF(b.x * sc.x, b.y * sc.y, b.w * sc.x, b.h * sc.y),
             QRectF(b.x * sc.x, (b.y + b.h) * sc.y, b.w * sc.x, b.h * sc.y)};
 }
@@ -940,7 +951,7 @@ makeProjectSoundtrackFactory(const Workspace &workspace, Prompter &prompter)
                                   const QString &workFolder) -> std::unique_ptr<Soundtrack> {
         if (project.songs.empty() || project.settings.muteSound) return nullptr;
         return std::make_unique<ProjectSoundtrack>(project, workspace, workFolder, prompter, options.loopToLongerTrack,
-                                                   options.videoSize, options.editingScreen);
+                                                   options.videoSize, options.editingScreen, options.frameRate);
     };
 }
 

@@ -26,7 +26,8 @@ struct LyricRows
 {
     QRectF first, second;
 };
-LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen);
+// `framed`: a picture frame is laid over the video (see OutputScales::band).
+LyricRows lyricRows(const Settings &settings, QSize videoSize, QSize editingScreen, bool framed = false);
 // Draws one text of a lyric shot in the lyric text style, the sung part in
 // the moving lyric's colours and pattern.
 void DrawLyricText(QImage &frame, const Settings &settings, double fontScale, const LyricText &text);
@@ -115,7 +116,7 @@ class ProjectSoundtrack final : public Soundtrack
 {
 public:
     ProjectSoundtrack(const Project &project, const Workspace &workspace, QString workFolder, Prompter &prompter,
-                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen);
+                      bool loopToLongerTrack, QSize videoSize, QSize editingScreen, int fps = 30);
     // Stops a background encoder that is still running (it notices within one
     // encoder chunk), waits for it and deletes the work files still present,
     // the MP3 included.
@@ -200,6 +201,8 @@ private:
     bool m_loop;
     QSize m_videoSize;
     QSize m_editingScreen;
+    int m_fps; // frames a second of the video the lyric frames are counted in
+    bool m_framed; // the export lays a picture frame over the video
 
     int m_songCount = 0;
     std::vector<double> m_durations;

@@ -20,6 +20,7 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,9 @@ constexpr FrameSizeEntry kFrameSizes[] = {
     {"1440*1080(4:3)", 1440, 1080}, {"1920*1440(4:3)", 1920, 1440}, {"800*500 (16:10)", 800, 500},
     {"1024*640 (16:10)", 1024, 640}, {"1280*800 (16:10)", 1280, 800}, {"1440*900 (16:10)", 1440, 900},
     {"1920*1200(16:10)", 1920, 1200}, {"1280*1024(5:4)", 1280, 1024}, {"1792*768 (21:9)", 1792, 768},
+    // Added after the first 18, whose places a choice made before keeps.
+    {"2560*1440(16:9)", 2560, 1440}, {"3840*2160(16:9)", 3840, 2160}, {"1080*1920(9:16)", 1080, 1920},
+    {"720*1280 (9:16)", 720, 1280},  {"1080*1080(1:1)", 1080, 1080},
 };
 
 } // namespace
@@ -46,6 +50,11 @@ constexpr FrameSizeEntry kFrameSizes[] = {
 std::span<const FrameSizeEntry> frameSizeList()
 {
     return kFrameSizes;
+}
+
+bool isFrameRate(int fps)
+{
+    return std::find(std::begin(kFrameRates), std::end(kFrameRates), fps) != std::end(kFrameRates);
 }
 
 int defaultFrameSizeIndex(QSize screen)
@@ -329,6 +338,11 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         outcome.status = kExportCodecRefused;
         return outcome;
     }
+    if (!isFrameRate(options.frameRate)) {
+        prompter.inform(exportText::outputError(), PromptIcon::Information);
+        outcome.status = kExportCodecRefused;
+        return outcome;
+    }
     if (const FileProblem problem = writeProblem(target);
         problem != FileProblem::None && problem != FileProblem::DiskFull) {
         prompter.inform(cannotWriteText(name, problem), PromptIcon::Information);
@@ -376,6 +390,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     }
     VideoEncodeOptions encode = options.encode;
     encode.encoder = codec->encoder;
+    encode.frameRate = options.frameRate;
     outcome.encoder = codec->encoder;
     const int probe = probeCodec(encode, options.videoSize, job.path(), prompter);
     if (probe != kExportRunning) {
@@ -410,6 +425,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
     loopSettings.videoSize = options.videoSize;
     loopSettings.editingScreen = options.editingScreen;
     loopSettings.TransitionFrames = Nearest(project.settings.transitionSpeed / 1000.0 * 30.0);
+    loopSettings.fps = options.frameRate;
     for (int i = 0; i < kTransitionCount; ++i)
         if (project.settings.selectedTransitions[size_t(i)]) loopSettings.SelectedTransitions.push_back(i);
     loopSettings.pictureFrame = SelectedFrameBytes(project.settings, workspace);
@@ -490,7 +506,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         QElapsedTimer clock;
         clock.start();
         // The last second goes to black when the project asks for it.
-        EndFadeSink fade(writer, kVideoFrameRate);
+        EndFadeSink fade(writer, options.frameRate);
         TimelineSink &sink = project.settings.fadeOutEnd ? static_cast<TimelineSink &>(fade) : writer;
         FrameLoop loop(project, loopSettings, sink, soundtrack.get(), control);
         FrameLoopResult r = loop.RenderVideo();
@@ -562,7 +578,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                 if (!placeAtTarget(partPath)) return;
                 complete(r, songs, withoutMusic);
             };
-            const double videoSeconds = double(r.frames) / kVideoFrameRate;
+            const double videoSeconds = double(r.frames) / options.frameRate;
             if (haveMp3) {
                 const QString mp3 = music->audioFile();
                 const int songs = music->songsInSoundtrack();
@@ -572,7 +588,7 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                 if (muxLimit >= 0 && workBesideTarget)
                     muxLimit = std::max<qint64>(0, muxLimit - QFileInfo(renderPath).size() - QFileInfo(mp3).size());
                 clock.restart();
-                const double musicStart = double(r.musicStartFrame) / kVideoFrameRate;
+                const double musicStart = double(r.musicStartFrame) / options.frameRate;
                 MuxOutcome mux;
                 if (!mp4 && project.settings.fadeOutEnd) {
                     clock.restart();

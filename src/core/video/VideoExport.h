@@ -25,7 +25,12 @@ struct FrameSizeEntry
     int height;
 };
 
+// The first 18 entries keep their indexes; later sizes are added after them.
 std::span<const FrameSizeEntry> frameSizeList();
+// The frame rates a video can have; 30 is the default.
+inline constexpr int kFrameRates[] = {25, 30, 60};
+inline constexpr int kDefaultFrameRate = 30;
+bool isFrameRate(int fps);
 // The entry offered first for an editing screen: 4:3 sizes for screens whose
 // width / height x 100 (to the nearest whole number) is below 150, else 16:9.
 int defaultFrameSizeIndex(QSize editingScreen);
@@ -51,6 +56,7 @@ struct ExportOptions
     // The kind the save dialog offers and a name without a suffix gets; a
     // suffix of the target decides for itself.
     VideoContainer container = VideoContainer::Avi;
+    int frameRate = 30;             // frames a second: one of kFrameRates
     bool chooseCodecManually = false; // always ask which encoder
     VideoEncodeOptions encode;      // encoder empty: the preferred one
     bool loopToLongerTrack = false;

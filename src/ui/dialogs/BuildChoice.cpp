@@ -1,5 +1,7 @@
 #include "BuildChoice.h"
 
+#include "VideoExport.h"
+
 namespace pvsm::ui {
 
 BuildKind preselectedBuildKind(const Settings &settings)
@@ -20,6 +22,11 @@ BuildControlsState buildControlsState(BuildKind selected)
     s.videoOptions = selected == BuildKind::Video;
     s.includeFont = selected == BuildKind::Package;
     return s;
+}
+
+int offeredFrameRate(int remembered)
+{
+    return isFrameRate(remembered) ? remembered : kDefaultFrameRate;
 }
 
 } // namespace pvsm::ui

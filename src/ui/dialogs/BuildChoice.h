@@ -14,6 +14,7 @@ struct BuildChoice
 {
     BuildKind kind = BuildKind::Video;
     int frameSizeIndex = 3; // into frameSizeList()
+    int frameRate = 30;     // frames a second of the video, one of kFrameRates
     bool loopToLongerTrack = false;
     bool chooseCodecManually = false;
     bool includeFont = false;
@@ -33,5 +34,11 @@ struct BuildControlsState
     bool includeFont = false;
 };
 BuildControlsState buildControlsState(BuildKind selected);
+
+// Where the editor keeps the frame rate of the last video (QSettings).
+inline constexpr const char *kLastFrameRateKey = "export/frameRate";
+// The frame rate the dialog offers for a remembered value: the value when it
+// is one of the rates, else the default (30).
+int offeredFrameRate(int remembered);
 
 } // namespace pvsm::ui

@@ -27,7 +27,7 @@ QWidget *indented(QLayout *inner, QWidget *parent)
 
 } // namespace
 
-FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
+FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent, int lastFrameRate)
     : QDialog(parent)
     , m_settings(settings)
 {
@@ -74,6 +74,17 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     m_chkFadeOutEnd->setObjectName(QStringLiteral("ChkFadeOutEnd"));
     m_chkFadeOutEnd->setChecked(settings.fadeOutEnd);
     if (tips) m_chkFadeOutEnd->setToolTip(QStringLiteral("音乐比图片长而被截断时，音乐在视频最后3秒逐渐减弱"));
+    m_lblFrameRate = new QLabel(QStringLiteral("帧率："), this);
+    m_lblFrameRate->setObjectName(QStringLiteral("LblFrameRate"));
+    m_comboFrameRate = new QComboBox(this);
+    m_comboFrameRate->setObjectName(QStringLiteral("ComboFrameRate"));
+    for (const int fps : kFrameRates) {
+        QString text = QStringLiteral("%1 帧/秒").arg(fps);
+        if (fps == 25) text += QStringLiteral("（电视标准）");
+        m_comboFrameRate->addItem(text, fps);
+    }
+    m_comboFrameRate->setCurrentIndex(m_comboFrameRate->findData(offeredFrameRate(lastFrameRate)));
+    m_lblFrameRate->setBuddy(m_comboFrameRate);
     m_chkLoop = new QCheckBox(QStringLiteral("循环播放图片或音乐直至结束"), this);
     m_chkLoop->setObjectName(QStringLiteral("ChkLoop"));
     m_chkChooseCodec = new QCheckBox(QStringLiteral("让我自行选择系统中已安装的编码器（高级用户使用）"), this);
@@ -99,12 +110,14 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     auto *video = new QGridLayout;
     video->addWidget(m_lblVideoSize, 0, 0);
     video->addWidget(m_comboVideoSize, 0, 1);
-    video->setColumnStretch(2, 1);
-    video->addWidget(m_chkLoop, 1, 0, 1, 3);
-    video->addWidget(m_chkChooseCodec, 2, 0, 1, 3);
+    video->addWidget(m_lblFrameRate, 0, 2);
+    video->addWidget(m_comboFrameRate, 0, 3);
+    video->setColumnStretch(4, 1);
+    video->addWidget(m_chkLoop, 1, 0, 1, 5);
+    video->addWidget(m_chkChooseCodec, 2, 0, 1, 5);
     video->addWidget(m_lblVideoFormat, 3, 0);
-    video->addWidget(m_comboVideoFormat, 3, 1, 1, 2);
-    video->addWidget(m_chkFadeOutEnd, 4, 0, 1, 3);
+    video->addWidget(m_comboVideoFormat, 3, 1, 1, 4);
+    video->addWidget(m_chkFadeOutEnd, 4, 0, 1, 5);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -127,7 +140,8 @@ FrmBuild::FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent)
     updateGreying();
 
     setTabOrder(m_optExportAvi, m_comboVideoSize);
-    setTabOrder(m_comboVideoSize, m_chkLoop);
+    setTabOrder(m_comboVideoSize, m_comboFrameRate);
+    setTabOrder(m_comboFrameRate, m_chkLoop);
     setTabOrder(m_chkLoop, m_chkChooseCodec);
     setTabOrder(m_chkChooseCodec, m_comboVideoFormat);
     setTabOrder(m_comboVideoFormat, m_chkFadeOutEnd);
@@ -167,8 +181,9 @@ void FrmBuild::onKindClicked(BuildKind kind)
 void FrmBuild::updateGreying()
 {
     const BuildControlsState s = buildControlsState(selectedKind());
-    for (QWidget *w : std::initializer_list<QWidget *>{m_lblVideoSize, m_comboVideoSize, m_chkLoop, m_chkChooseCodec,
-                                                       m_lblVideoFormat, m_comboVideoFormat, m_chkFadeOutEnd})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_lblVideoSize, m_comboVideoSize, m_lblFrameRate, m_comboFrameRate,
+                                                       m_chkLoop, m_chkChooseCodec, m_lblVideoFormat, m_comboVideoFormat,
+                                                       m_chkFadeOutEnd})
         w->setEnabled(s.videoOptions);
     m_chkIncludeFont->setEnabled(s.includeFont);
 }
@@ -181,6 +196,7 @@ void FrmBuild::onOk()
     m_okHandled = true;
     m_choice.kind = kind;
     m_choice.frameSizeIndex = m_comboVideoSize->currentIndex();
+    m_choice.frameRate = m_comboFrameRate->currentData().toInt();
     m_choice.loopToLongerTrack = m_chkLoop->isChecked();
     m_choice.chooseCodecManually = m_chkChooseCodec->isChecked();
     m_choice.includeFont = m_chkIncludeFont->isChecked();

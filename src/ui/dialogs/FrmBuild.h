@@ -20,7 +20,8 @@ class FrmBuild : public QDialog
 {
     Q_OBJECT
 public:
-    FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent = nullptr);
+    // `lastFrameRate`: the frame rate of the last video, offered first.
+    FrmBuild(Settings &settings, QSize editingScreen, QWidget *parent = nullptr, int lastFrameRate = 30);
 
     const BuildChoice &choice() const { return m_choice; }
     BuildKind selectedKind() const;
@@ -48,6 +49,8 @@ private:
     QLabel *m_lblVideoFormat;
     QComboBox *m_comboVideoFormat;
     QCheckBox *m_chkFadeOutEnd;
+    QLabel *m_lblFrameRate;
+    QComboBox *m_comboFrameRate;
     QCheckBox *m_chkLoop;
     QCheckBox *m_chkChooseCodec;
     QCheckBox *m_chkIncludeFont;

@@ -50,6 +50,13 @@ void saveJobDialogScreenshots(const QString &dir)
         FrmBuild build(settings, QSize(1920, 1080));
         save(build, dir, QStringLiteral("FrmBuild"));
     }
+    // The video kind, with its size and frame rate.
+    {
+        Settings video = settings;
+        video.isExportAvi = true;
+        FrmBuild build(video, QSize(1920, 1080), nullptr, 25);
+        save(build, dir, QStringLiteral("FrmBuild-video"));
+    }
 
     // The strip as it sits over a window, before the first frame and while the video is coded.
     {

@@ -8,6 +8,7 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QSettings>
 #include <QUrl>
 
 namespace pvsm::ui {
@@ -19,6 +20,7 @@ ExportOptions videoOptions(const BuildChoice &choice, const ProjectEnvironment &
     ExportOptions options;
     const FrameSizeEntry &size = frameSizeList()[size_t(choice.frameSizeIndex)];
     options.videoSize = QSize(size.width, size.height);
+    options.frameRate = choice.frameRate;
     options.editingScreen = QSize(env.screenWidth, env.screenHeight);
     options.chooseCodecManually = choice.chooseCodecManually;
     options.loopToLongerTrack = choice.loopToLongerTrack;
@@ -49,10 +51,12 @@ void runBuildFlow(QWidget *parent, ProjectSession &session, GuiPrompter &prompte
     const ProjectEnvironment env = session.environment();
     BuildChoice choice;
     {
-        FrmBuild dialog(session.project().settings, QSize(env.screenWidth, env.screenHeight), parent);
+        FrmBuild dialog(session.project().settings, QSize(env.screenWidth, env.screenHeight), parent,
+                        QSettings().value(QString::fromLatin1(kLastFrameRateKey), kDefaultFrameRate).toInt());
         if (dialog.exec() != QDialog::Accepted) return;
         choice = dialog.choice();
     }
+    if (choice.kind == BuildKind::Video) QSettings().setValue(QString::fromLatin1(kLastFrameRateKey), choice.frameRate);
     if (choice.kind != BuildKind::Video) {
         const SlideshowKind kind = choice.kind == BuildKind::Package ? SlideshowKind::Package : SlideshowKind::Local;
         BuildRequest request = editorBuildRequest(session, kind);
