@@ -12,7 +12,8 @@ PacedTimelineSink::PacedTimelineSink(PlaybackClock &clock, FrameDisplay &display
 void PacedTimelineSink::setFrameCounter(int64_t frames)
 {
     if (frames > m_counter) {
-        m_stats.frames += frames - m_counter;
+        if (m_skipping.load()) m_stats.skipped += frames - m_counter;
+        else m_stats.frames += frames - m_counter;
         m_counter = frames;
     }
 }
@@ -23,11 +24,18 @@ bool PacedTimelineSink::WriteFrame(const QImage &frame, int count)
     const int64_t first = m_counter + 1;
     const double due = dueTime(first);
     const double end = dueTime(first + count);
+    double now = m_clock.now();
+    // The clock may be paused, or moved by a skip, while we wait: the wait
+    // ends only at the frame's time, a skip or a stop.
+    while (now < due && !m_wake.load()) now = m_clock.waitUntil(due, &m_wake);
+    if (m_cancelled.load()) return false;
+    if (m_skipping.load()) {
+        m_stats.skipped += count;
+        m_counter += count;
+        return true;
+    }
     ++m_stats.pictures;
     m_stats.frames += count;
-    double now = m_clock.now();
-    if (now < due) now = m_clock.waitUntil(due, &m_cancelled);
-    if (m_cancelled.load()) return false;
     if (now >= end) {
         ++m_stats.dropped;
     } else {

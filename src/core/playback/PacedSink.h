@@ -19,6 +19,7 @@ struct PacingStats
     int64_t frames = 0;        // frames of the timeline, repeats included
     int64_t framesOnTime = 0;  // of `frames`, those whose picture was on screen at their time
     double worstLateness = 0;  // seconds
+    int64_t skipped = 0;       // frames passed over by a skip (not counted above)
 };
 
 // The timeline sink of real-time playback: the frames a renderer writes
@@ -35,7 +36,11 @@ public:
     bool WriteFrame(const QImage &frame, int count = 1) override;
     int64_t FrameCounter() const override { return m_counter; }
     void setFrameCounter(int64_t frames) override;
-    void cancel() override { m_cancelled.store(true); }
+    void cancel() override
+    {
+        m_cancelled.store(true);
+        m_wake.store(true);
+    }
     bool cancelled() const override { return m_cancelled.load(); }
     bool failed() const override { return false; }
 
@@ -45,8 +50,18 @@ public:
     // Pictures later than this are counted late; 0.5 / fps by default.
     void setTolerance(double seconds) { m_tolerance = seconds; }
     const PacingStats &stats() const { return m_stats; }
-    // The flag waits are woken by (set by cancel() as well).
-    const std::atomic<bool> *wakeFlag() const { return &m_cancelled; }
+    // The flag waits are woken by (set by cancel() and by skipping).
+    const std::atomic<bool> *wakeFlag() const { return &m_wake; }
+
+    // While skipping, pictures pass without waiting and without being shown
+    // (the frame counter still counts them): the presenter skips to another
+    // slide this way. Any thread; a waiting write gives up its wait.
+    void setSkipping(bool skipping)
+    {
+        m_skipping.store(skipping);
+        m_wake.store(skipping || m_cancelled.load());
+    }
+    bool skipping() const { return m_skipping.load(); }
 
 private:
     PlaybackClock &m_clock;
@@ -56,6 +71,8 @@ private:
     double m_tolerance;
     int64_t m_counter = 0;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_skipping{false};
+    std::atomic<bool> m_wake{false};
     PacingStats m_stats;
 };
 

@@ -342,6 +342,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                 next = std::async(std::launch::async, [this, n = order[j + 1] + 1] { return ComposeSlide(n); });
             BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
             const int64_t slideStart = sink.FrameCounter();
+            if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, slideStart);
 
             if (transitionsOn) {
                 const int id = d->settings.SelectedTransitions[size_t(P[k])];
@@ -434,7 +435,10 @@ FrameLoopResult FrameLoop::RenderVideo()
 
     const bool ending = s.enableEnding && (!s.titleText[1].isEmpty() || s.endingImage.size() >= 8);
     d->pollCancel();
-    if (ending && !sink.stopped()) showTitle(false);
+    if (ending && !sink.stopped()) {
+        if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, sink.FrameCounter());
+        showTitle(false);
+    }
 
     result.cancelled = sink.cancelled();
     result.failed = sink.failed();
