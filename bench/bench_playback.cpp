@@ -1,0 +1,283 @@
+// Real-time playback at 1920 × 1080 against the system clock, with a virtual
+// 60 Hz display: a picture is on time when it is up before the display's
+// first refresh after its time (1/60 s). The show's music is decoded beside
+// it all along, at the pace an audio device pulls it.
+//
+// Usage: bench_playback
+//
+// 1. Every transition and every headline effect: one slide with it, played
+//    by the presenter; the share of its frames on time. Reference: the same
+//    slide rendered by the export's frame loop as fast as it goes, in render
+//    time per frame against the frame's 33.3 ms.
+// 2. Time to the first picture of a 20-photo show of 12-megapixel JPEGs.
+//    Reference: one decode of such a photo for the screen.
+// 3. Processor time over wall time while a picture is held (one core = 1).
+#include "AudioStream.h"
+#include "BenchPhoto.h"
+#include "BenchSong.h"
+#include "FrameLoop.h"
+#include "PictureLoad.h"
+#include "Presenter.h"
+#include "Random.h"
+#include "TextEffect.h"
+#include "Transition.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include <sys/resource.h>
+
+using namespace pvsm;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The music as an audio device takes it: 10 ms of sound every 10 ms.
+class MusicBeside
+{
+public:
+    explicit MusicBeside(const QString &song)
+    {
+        m_stream.setPlaylist(0, {{song, 600}});
+        m_thread = std::thread([this] {
+            std::vector<char> buffer(441 * 4);
+            auto next = Clock::now();
+            while (!m_stop.load()) {
+                m_stream.read(buffer.data(), int64_t(buffer.size()));
+                next += std::chrono::milliseconds(10);
+                std::this_thread::sleep_until(next);
+            }
+        });
+    }
+    ~MusicBeside()
+    {
+        m_stop.store(true);
+        m_thread.join();
+    }
+
+private:
+    MusicStream m_stream;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Takes each picture as a window would: one copy of it.
+class CopyingDisplay : public FrameDisplay
+{
+public:
+    std::function<void(int64_t)> onFrame;
+    void present(const QImage &frame, int64_t n) override
+    {
+        if (m_copy.size() != frame.size()) m_copy = QImage(frame.size(), frame.format());
+        std::memcpy(m_copy.bits(), frame.constBits(), size_t(std::min(m_copy.sizeInBytes(), frame.sizeInBytes())));
+        if (onFrame) onFrame(n);
+    }
+
+private:
+    QImage m_copy;
+};
+
+Project baseProject(const QString &photo, int pictures)
+{
+    ProjectEnvironment env;
+    env.screenWidth = 1920;
+    env.screenHeight = 1080;
+    env.lyricSampleLineHeight = 40;
+    Project p = Project::makeDefault(env);
+    p.settings.timeInterval = 4;
+    p.settings.enableCaption = false;
+    p.settings.selectedTransitions.reset();
+    for (int i = 0; i < pictures; ++i) {
+        Picture pic = p.newPicture(photo, env);
+        pic.headline = QStringLiteral("美丽的风景");
+        pic.headlineBox = {200, 100, 1520, 200};
+        p.pictures.push_back(pic);
+    }
+    return p;
+}
+
+FrameLoopSettings loopSettings(const Project &p)
+{
+    FrameLoopSettings s;
+    s.videoSize = s.editingScreen = {1920, 1080};
+    s.TransitionFrames = 30;
+    for (int i = 0; i < kTransitionCount; ++i)
+        if (p.settings.selectedTransitions[size_t(i)]) s.SelectedTransitions.push_back(i);
+    return s;
+}
+
+struct CaseResult
+{
+    int animationFrames = 0;
+    double renderMsPerFrame = 0;
+    double onTimePercent = 0;
+    int64_t dropped = 0;
+};
+
+CaseResult runSlide(const Project &project)
+{
+    CaseResult r;
+    // The layout and the render cost of the export's frame loop.
+    RandomSource::global().setFixedSeed(7);
+    RecordingTimelineSink layout;
+    JobControl control;
+    int64_t holdFrom = 0;
+    {
+        FrameLoop loop(project, loopSettings(project), layout, nullptr, control);
+        const auto t0 = Clock::now();
+        loop.RenderVideo();
+        const double ms = msSince(t0);
+        int singles = 0;
+        for (const auto &c : layout.calls()) {
+            if (c.count == 1) ++singles;
+            if (c.count == 14 && holdFrom == 0) holdFrom = c.firstFrame + 14;
+        }
+        // Not animation: the black first frame, the slide's first still and
+        // the closing frame.
+        r.animationFrames = std::max(1, singles - 3);
+        r.renderMsPerFrame = ms / r.animationFrames;
+    }
+    // The same slide in real time; the hold is skipped once it is up.
+    SystemPlaybackClock clock;
+    CopyingDisplay display;
+    PresenterOptions options;
+    options.clock = &clock;
+    options.audio = false;
+    Presenter presenter(project, options, display);
+    std::atomic<bool> skipped{false};
+    display.onFrame = [&](int64_t n) {
+        if (n >= holdFrom && !skipped.exchange(true)) presenter.nextSlide();
+    };
+    presenter.start();
+    while (presenter.running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    RandomSource::global().clearFixedSeed();
+    const PacingStats st = presenter.stats();
+    const int64_t missed = st.frames - st.framesOnTime;
+    r.onTimePercent = 100.0 * std::max(0.0, 1.0 - double(missed) / r.animationFrames);
+    r.dropped = st.dropped;
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("song.mp3"));
+    if (!bench::makeSong(song, 120)) {
+        std::fprintf(stderr, "no song\n");
+        return 1;
+    }
+    const QString screenPhoto = dir.filePath(QStringLiteral("screen.jpg"));
+    bench::photoLike({1920, 1080}).save(screenPhoto, "JPG", 90);
+    MusicBeside music(song);
+
+    std::printf("## Transitions (one slide, TF 30, music decoding beside)\n\n");
+    std::printf("| id | renderer | frames | render ms/frame | ratio to 33.3 ms | on time %% | dropped |\n|---|---|---|---|---|---|---|\n");
+    double worst = 100;
+    for (const TransitionEntry &t : transitionCatalogue()) {
+        Project p = baseProject(screenPhoto, 1);
+        p.settings.enableTransition = true;
+        p.settings.enableHeadlineEffect = false;
+        p.settings.selectedTransitions[size_t(t.id)] = true;
+        const CaseResult r = runSlide(p);
+        worst = std::min(worst, r.onTimePercent);
+        std::printf("| %d | %s | %d | %.2f | %.2f | %.1f | %lld |\n", t.id, t.renderer, r.animationFrames,
+                    r.renderMsPerFrame, r.renderMsPerFrame / (1000.0 / 30), r.onTimePercent, (long long)r.dropped);
+        std::fflush(stdout);
+    }
+    std::printf("\n## Headline effects\n\n");
+    std::printf("| value | renderer | frames | render ms/frame | ratio to 33.3 ms | on time %% | dropped |\n|---|---|---|---|---|---|---|\n");
+    for (const TextEffectEntry &e : textEffectCatalogue()) {
+        Project p = baseProject(screenPhoto, 1);
+        p.settings.enableTransition = false;
+        p.settings.enableHeadlineEffect = true;
+        p.pictures[0].headDynamicStyle = e.value;
+        const CaseResult r = runSlide(p);
+        worst = std::min(worst, r.onTimePercent);
+        std::printf("| %d | %s | %d | %.2f | %.2f | %.1f | %lld |\n", e.value, e.renderer, r.animationFrames,
+                    r.renderMsPerFrame, r.renderMsPerFrame / (1000.0 / 30), r.onTimePercent, (long long)r.dropped);
+        std::fflush(stdout);
+    }
+    std::printf("\nworst case: %.1f %% of frames on time (target 99 %%)\n\n", worst);
+
+    // 20 photos of 12 megapixels.
+    const QString bigPhoto = dir.filePath(QStringLiteral("big0.jpg"));
+    bench::photoLike({4000, 3000}).save(bigPhoto, "JPG", 90);
+    const auto d0 = Clock::now();
+    const QImage decoded = LoadPictureForTarget(bigPhoto, 3, {1920, 1080});
+    const double decodeMs = msSince(d0);
+    Project show = baseProject(bigPhoto, 0);
+    ProjectEnvironment env;
+    env.screenWidth = 1920;
+    env.screenHeight = 1080;
+    for (int i = 0; i < 20; ++i) {
+        const QString path = dir.filePath(QStringLiteral("photo%1.jpg").arg(i));
+        QFile::copy(bigPhoto, path);
+        show.pictures.push_back(show.newPicture(path, env));
+    }
+    show.settings.enableTransition = true;
+    for (int i = 0; i < kTransitionCount; ++i) show.settings.selectedTransitions[size_t(i)] = true;
+    show.settings.enableHeadlineEffect = false;
+    show.settings.imgDrawScale = 3;
+    show.settings.timeInterval = 8;
+
+    CopyingDisplay display;
+    PresenterOptions options;
+    options.audio = false;
+    Presenter presenter(show, options, display);
+    std::atomic<double> firstMs{-1}, firstPhotoMs{-1}, stillAt{-1};
+    Clock::time_point t0;
+    display.onFrame = [&](int64_t n) {
+        const double ms = msSince(t0);
+        if (firstMs.load() < 0) firstMs.store(ms);
+        if (n >= 2 && firstPhotoMs.load() < 0) firstPhotoMs.store(ms);
+        if (n > 31 && stillAt.load() < 0) stillAt.store(ms); // the slide's still after its transition
+    };
+    t0 = Clock::now();
+    presenter.start();
+    while (stillAt.load() < 0 && msSince(t0) < 20000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // The hold of the first slide: 1 + 15 + 14 frames after its transition,
+    // then the held picture; measured over 2 s of it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const double cpu0 = cpuSeconds();
+    const auto w0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const double cores = (cpuSeconds() - cpu0) / (msSince(w0) / 1000.0);
+    presenter.stop();
+
+    std::printf("## A show of 20 photos of 4000 x 3000 (JPEG), music decoding beside\n\n");
+    std::printf("| measure | value | reference |\n|---|---|---|\n");
+    std::printf("| first frame (black) on screen | %.0f ms | |\n", firstMs.load());
+    std::printf("| first frame of the first photo on screen | %.0f ms | one decode for the screen: %.0f ms (%.1fx) |\n",
+                firstPhotoMs.load(), decodeMs, firstPhotoMs.load() / decodeMs);
+    std::printf("| first photo complete (after its transition) | %.0f ms | |\n", stillAt.load());
+    std::printf("| processor use while the picture is held | %.2f cores | one core = 1 |\n", cores);
+    (void)decoded;
+    return 0;
+}
