@@ -392,3 +392,19 @@ TEST(MusicStream, KeepsEachSongToItsTimeAfterTheLead)
     EXPECT_GT(peak, 2000);
     EXPECT_NEAR(stream.position(), 1.35, 1e-9);
 }
+
+TEST_F(PresenterTest, TheShowStartsWhenItsFirstSlideIsReady)
+{
+    const RecordingTimelineSink exported = exportFrames();
+    // The first photo takes 0.5 s to come (as a big photo's decoding does):
+    // its transition still plays whole, from its own time on.
+    display.onFrame = [this](int64_t n) {
+        if (n == 1) clock.advance(0.5);
+    };
+    Presenter presenter(project, options, display);
+    play(presenter);
+    const PacingStats st = presenter.stats();
+    EXPECT_EQ(st.dropped, 0);
+    EXPECT_EQ(st.late, 0);
+    EXPECT_EQ(display.shots().size(), exported.calls().size());
+}

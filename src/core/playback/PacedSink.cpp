@@ -25,6 +25,10 @@ bool PacedTimelineSink::WriteFrame(const QImage &frame, int count)
     const double due = dueTime(first);
     const double end = dueTime(first + count);
     double now = m_clock.now();
+    if (m_startsWhenReady && m_stats.pictures == 1 && !m_skipping.load() && now > due) {
+        m_clock.seek(due);
+        now = m_clock.now();
+    }
     // The clock may be paused, or moved by a skip, while we wait: the wait
     // ends only at the frame's time, a skip or a stop.
     while (now < due && !m_wake.load()) now = m_clock.waitUntil(due, &m_wake);

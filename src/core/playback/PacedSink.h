@@ -62,6 +62,11 @@ public:
         m_wake.store(skipping || m_cancelled.load());
     }
     bool skipping() const { return m_skipping.load(); }
+    // The show's time starts when its first slide is ready: when the second
+    // picture comes later than its time (the first photo took long to
+    // decode), the clock is set back to that time once, instead of the
+    // show's first animation being dropped.
+    void setStartsWhenReady(bool on) { m_startsWhenReady = on; }
 
 private:
     PlaybackClock &m_clock;
@@ -73,6 +78,7 @@ private:
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_skipping{false};
     std::atomic<bool> m_wake{false};
+    bool m_startsWhenReady = false;
     PacingStats m_stats;
 };
 

@@ -211,6 +211,7 @@ struct Presenter::Impl
         for (;;) {
             PacedTimelineSink paced(clock, display, options.fps, 0);
             if (skipSlide.load() > 0 || skipTime.load() >= 0) paced.setSkipping(true);
+            else paced.setStartsWhenReady(true);
             {
                 std::lock_guard lock(sinkMutex);
                 sink = &paced;
