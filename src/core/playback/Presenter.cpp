@@ -18,10 +18,9 @@ namespace pvsm {
 
 namespace {
 
-// Says once per program run why a show is silent.
-void sayOnce(const QString &line)
+// Says once per show why it is silent.
+void sayOnce(std::atomic<bool> &said, const QString &line)
 {
-    static std::atomic<bool> said{false};
     if (said.exchange(true)) return;
     std::fprintf(stderr, "pvsm: %s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -117,6 +116,7 @@ struct Presenter::Impl
     std::atomic<int> skipSlide{0};
     std::atomic<double> skipTime{-1};
     std::atomic<bool> restart{false};
+    std::atomic<bool> saidSilent{false};
 
     std::mutex sinkMutex; // `sink` as the controls see it
     PacedTimelineSink *sink = nullptr;
@@ -194,7 +194,7 @@ struct Presenter::Impl
         auto out = std::make_unique<AudioClock>();
         QString why;
         if (!out->start(lead, std::move(tracks), clock.now(), &why)) {
-            sayOnce(why + QStringLiteral("：放映按系统时钟无声进行"));
+            sayOnce(saidSilent, why + QStringLiteral("：放映按系统时钟无声进行"));
             return;
         }
         out->setMuted(muted.load());
@@ -209,7 +209,7 @@ struct Presenter::Impl
         control.cancel = &cancel;
         bool ended = false;
         for (;;) {
-            PacedTimelineSink paced(clock, display, options.fps, 0);
+            PacedTimelineSink paced(clock, display, options.fps, 0, options.aheadPictures);
             if (skipSlide.load() > 0 || skipTime.load() >= 0) paced.setSkipping(true);
             else paced.setStartsWhenReady(true);
             {
@@ -224,13 +224,14 @@ struct Presenter::Impl
             const FrameLoopSettings settings = loopSettings();
             FrameLoop loop(project, settings, paced, soundtrack.get(), control);
             const FrameLoopResult r = loop.RenderVideo();
+            if (!cancel.load() && !restart.load()) paced.drain();
             {
                 std::lock_guard lock(sinkMutex);
                 sink = nullptr;
             }
             {
                 std::lock_guard lock(statsMutex);
-                const PacingStats &s = paced.stats();
+                const PacingStats s = paced.stats();
                 total.pictures += s.pictures;
                 total.presented += s.presented;
                 total.late += s.late;
@@ -308,7 +309,7 @@ void Presenter::start()
         d->systemClock.setPaused(d->paused.load());
         d->clock.setTarget(&d->systemClock);
         if (d->musicInShow() && d->options.audio && !AudioClock::deviceAvailable())
-            sayOnce(QStringLiteral("没有可用的音频输出设备：放映按系统时钟无声进行"));
+            sayOnce(d->saidSilent, QStringLiteral("没有可用的音频输出设备：放映按系统时钟无声进行"));
     }
     if (d->options.clock && d->paused.load()) d->options.clock->setPaused(true);
     d->thread = std::thread([this] { d->run(); });

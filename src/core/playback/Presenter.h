@@ -23,6 +23,10 @@ struct PresenterOptions
     // Null: the audio clock while music plays, the system clock otherwise.
     PlaybackClock *clock = nullptr;
     double fps = 30;
+    // Pictures the renderer may make before their time (each a copy of the
+    // output size): enough to ride out a slow frame and to start the next
+    // transition during a held slide.
+    int aheadPictures = 8;
     // Where the messages of the music go (a song that cannot be played);
     // null: standard error, and the show goes on without that music.
     Prompter *prompter = nullptr;
@@ -35,7 +39,7 @@ struct PresenterOptions
 // slides fitted to them by the export's rules; they are decoded while they
 // play and go out through the audio device, whose clock the show then
 // follows. Without a device (or for a muted show) the show runs on the
-// system clock, silently, and says so once on standard error.
+// system clock, silently, and says so once (per presenter) on standard error.
 //
 // The controls may be called from any thread. Skipping: nextSlide() passes
 // the rest of the slide without drawing it; previousSlide() lays the show
