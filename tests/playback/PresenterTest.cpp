@@ -1,3 +1,4 @@
+#include "AudioOutput.h"
 #include "AudioStream.h"
 #include "FakePrompter.h"
 #include "FixedSeed.h"
@@ -337,29 +338,38 @@ TEST_F(PresenterTest, NextAndPreviousSlideGoToTheSlidesStartWithTheExportsPictur
     }
 }
 
-TEST_F(PresenterTest, WithoutAnAudioDeviceTheShowRunsSilentlyOnTheSystemClock)
+TEST_F(PresenterTest, WithoutAnAudioDeviceOrMutedTheShowRunsSilentlyOnTheSystemClock)
 {
-    addSongWithLyrics();
-    options.clock = nullptr;
-    display.clock = nullptr;
-    testing::internal::CaptureStderr();
-    Presenter presenter(project, options, display);
-    presenter.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    presenter.start(); // a second start says nothing more
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    const double position = presenter.position();
-    const bool audio = presenter.audioAvailable();
-    presenter.stop();
-    const std::string err = testing::internal::GetCapturedStderr();
-    if (audio) GTEST_SKIP() << "this machine has an audio device";
-    EXPECT_NEAR(position, 0.4, 0.15);
-    EXPECT_FALSE(display.shots().empty());
-    // One line, however often the show is started.
-    EXPECT_NE(err.find("系统时钟"), std::string::npos) << err;
-    size_t lines = 0;
-    for (size_t at = err.find("pvsm:"); at != std::string::npos; at = err.find("pvsm:", at + 1)) ++lines;
-    EXPECT_EQ(lines, 1u) << err;
+    for (const bool mutedShow : {false, true}) {
+        SCOPED_TRACE(mutedShow ? "muted show" : "no device");
+        if (!mutedShow && AudioClock::deviceAvailable()) continue; // this machine has a device
+        SetUp();
+        addSongWithLyrics();
+        project.settings.muteSound = mutedShow;
+        options.clock = nullptr;
+        display.clock = nullptr;
+        testing::internal::CaptureStderr();
+        Presenter presenter(project, options, display);
+        presenter.start();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        presenter.start(); // a second start says nothing more
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        const double position = presenter.position();
+        const bool audio = presenter.audioAvailable();
+        const bool muted = presenter.muted();
+        presenter.stop();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(audio);
+        EXPECT_EQ(muted, mutedShow);
+        EXPECT_NEAR(position, 0.4, 0.15);
+        EXPECT_FALSE(display.shots().empty());
+        // One line, however often the show is started.
+        EXPECT_NE(err.find("系统时钟"), std::string::npos) << err;
+        size_t lines = 0;
+        for (size_t at = err.find("pvsm:"); at != std::string::npos; at = err.find("pvsm:", at + 1)) ++lines;
+        EXPECT_EQ(lines, 1u) << err;
+        display.reset();
+    }
 }
 
 TEST(MusicStream, KeepsEachSongToItsTimeAfterTheLead)
@@ -407,4 +417,41 @@ TEST_F(PresenterTest, TheShowStartsWhenItsFirstSlideIsReady)
     EXPECT_EQ(st.dropped, 0);
     EXPECT_EQ(st.late, 0);
     EXPECT_EQ(display.shots().size(), exported.calls().size());
+}
+
+TEST_F(PresenterTest, WithAnAudioDeviceTheShowFollowsTheMusic)
+{
+    if (!AudioClock::deviceAvailable()) GTEST_SKIP() << "no audio output device";
+    addSongWithLyrics();
+    options.clock = nullptr;
+    display.clock = nullptr;
+    Presenter presenter(project, options, display);
+    presenter.start();
+    ASSERT_TRUE(waitFor([&] { return presenter.audioAvailable(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return presenter.position() > 0.3; }, 5000));
+    const auto t0 = std::chrono::steady_clock::now();
+    const double p0 = presenter.position();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double ran = presenter.position() - p0;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_NEAR(ran, wall, 0.1);
+
+    presenter.setPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const double held = presenter.position();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NEAR(presenter.position(), held, 1e-6);
+    presenter.setPaused(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_GT(presenter.position(), held + 0.15);
+
+    // The next slide moves the music with the show.
+    const int slide = presenter.currentSlide();
+    presenter.nextSlide();
+    ASSERT_TRUE(waitFor([&] { return presenter.currentSlide() == slide + 1; }, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(presenter.audioAvailable());
+    EXPECT_GT(presenter.position(), 4.0); // slides last at least 10 s with this music; the skip jumped past it
+    presenter.stop();
+    EXPECT_FALSE(presenter.running());
 }

@@ -310,6 +310,8 @@ void Presenter::start()
         d->clock.setTarget(&d->systemClock);
         if (d->musicInShow() && d->options.audio && !AudioClock::deviceAvailable())
             sayOnce(d->saidSilent, QStringLiteral("没有可用的音频输出设备：放映按系统时钟无声进行"));
+        else if (!d->project.songs.empty() && d->project.settings.muteSound && d->options.audio)
+            sayOnce(d->saidSilent, QStringLiteral("放映设为静音：按系统时钟无声进行"));
     }
     if (d->options.clock && d->paused.load()) d->options.clock->setPaused(true);
     d->thread = std::thread([this] { d->run(); });
