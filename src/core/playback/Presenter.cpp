@@ -103,6 +103,9 @@ struct Presenter::Impl
     SystemPlaybackClock systemClock;
     ShowClock clock;
     StderrPrompter stderrPrompter;
+    // The music's device once it plays; set on the presenter's thread, read
+    // by the controls: under audioMutex, with the pause and the clock switch.
+    std::mutex audioMutex;
     std::unique_ptr<AudioClock> audio;
     std::thread thread;
     std::atomic<bool> cancel{false};
@@ -187,9 +190,12 @@ struct Presenter::Impl
             }
         }
         if (options.clock || !options.audio || tracks.empty()) return;
-        if (audio) {
-            audio->setPlaylist(lead, std::move(tracks));
-            return;
+        {
+            std::lock_guard lock(audioMutex);
+            if (audio) {
+                audio->setPlaylist(lead, std::move(tracks));
+                return;
+            }
         }
         auto out = std::make_unique<AudioClock>();
         QString why;
@@ -197,8 +203,9 @@ struct Presenter::Impl
             sayOnce(saidSilent, why + QStringLiteral("：放映按系统时钟无声进行"));
             return;
         }
+        std::lock_guard lock(audioMutex);
         out->setMuted(muted.load());
-        if (paused.load()) out->setPaused(true);
+        out->setPaused(paused.load());
         audio = std::move(out);
         clock.setTarget(audio.get());
     }
@@ -326,7 +333,8 @@ void Presenter::stop()
     }
     if (d->thread.joinable()) d->thread.join();
     d->running.store(false);
-    if (d->clock.target() == d->audio.get()) d->clock.setTarget(&d->systemClock);
+    std::lock_guard lock(d->audioMutex);
+    if (d->audio && d->clock.target() == d->audio.get()) d->clock.setTarget(&d->systemClock);
     d->audio.reset();
 }
 
@@ -335,6 +343,7 @@ bool Presenter::finished() const { return d->finished.load(); }
 
 void Presenter::setPaused(bool paused)
 {
+    std::lock_guard lock(d->audioMutex);
     d->paused.store(paused);
     if (PlaybackClock *c = d->clock.target()) c->setPaused(paused);
 }
@@ -368,6 +377,7 @@ void Presenter::nextSong()
 
 void Presenter::setMuted(bool muted)
 {
+    std::lock_guard lock(d->audioMutex);
     d->muted.store(muted);
     if (d->audio) d->audio->setMuted(muted);
 }
@@ -376,6 +386,7 @@ bool Presenter::muted() const { return d->muted.load(); }
 
 bool Presenter::audioAvailable() const
 {
+    std::lock_guard lock(d->audioMutex);
     return d->audio && d->audio->started() && d->clock.target() == d->audio.get();
 }
 
