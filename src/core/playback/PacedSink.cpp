@@ -103,6 +103,21 @@ bool PacedTimelineSink::WriteFrame(const QImage &frame, int count)
     return true;
 }
 
+void PacedTimelineSink::restart()
+{
+    std::lock_guard lock(m_mutex);
+    ++m_generation;
+    for (Item &item : m_queue) m_spare.push_back(std::move(item.picture));
+    m_queue.clear();
+    m_counter = 0;
+    m_stats = PacingStats();
+    m_cancelled.store(false);
+    m_skipping.store(false);
+    m_wake.store(false);
+    m_startsWhenReady = false;
+    m_changed.notify_all();
+}
+
 void PacedTimelineSink::drain()
 {
     std::unique_lock lock(m_mutex);

@@ -54,6 +54,10 @@ public:
 
     // Waits until every queued picture has had its turn (the show's end).
     void drain();
+    // Makes the sink new for another run of the renderer (the show laid out
+    // anew): nothing queued, frame 0, not cancelled, fresh statistics. Only
+    // while no WriteFrame runs. The sink's thread stays, with its priority.
+    void restart();
 
     // The time frame `n` (from 1) is due.
     double dueTime(int64_t n) const { return m_origin + double(n - 1) / m_fps; }

@@ -14,6 +14,11 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace pvsm {
 
 namespace {
@@ -121,7 +126,10 @@ struct Presenter::Impl
     std::atomic<bool> restart{false};
     std::atomic<bool> saidSilent{false};
 
-    std::mutex sinkMutex; // `sink` as the controls see it
+    // Made by start() on the caller's thread, so the thread that shows the
+    // pictures keeps the caller's priority while the renderer lowers its own.
+    std::unique_ptr<PacedTimelineSink> paced;
+    std::mutex sinkMutex; // `sink` as the controls see it: `paced` while a run renders
     PacedTimelineSink *sink = nullptr;
     mutable std::mutex statsMutex;
     PacingStats total, live;
@@ -212,11 +220,14 @@ struct Presenter::Impl
 
     void run()
     {
+        lowerPriority();
         JobControl control;
         control.cancel = &cancel;
         bool ended = false;
         for (;;) {
-            PacedTimelineSink paced(clock, display, options.fps, 0, options.aheadPictures);
+            PacedTimelineSink &paced = *this->paced;
+            paced.restart();
+            if (cancel.load()) break;
             if (skipSlide.load() > 0 || skipTime.load() >= 0) paced.setSkipping(true);
             else paced.setStartsWhenReady(true);
             {
@@ -266,6 +277,17 @@ struct Presenter::Impl
     }
     std::function<void()> onFinishedCopy;
 
+    // The renderer (and the composing threads it starts, which inherit it)
+    // gives way to the thread that shows the pictures and to the window:
+    // it runs ahead of the display, so a few milliseconds lost here cost
+    // nothing, while the display's lateness costs frames.
+    static void lowerPriority()
+    {
+#ifdef __linux__
+        (void)setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, getpriority(PRIO_PROCESS, id_t(gettid())) + 3));
+#endif
+    }
+
     // Starts a skip on the sink playing now; false when none plays.
     bool skip(int toSlide, double toTime, bool layOutAnew)
     {
@@ -304,6 +326,8 @@ void Presenter::start()
     d->slide.store(0);
     d->running.store(true);
     d->onFinishedCopy = onFinished;
+    if (!d->paced)
+        d->paced = std::make_unique<PacedTimelineSink>(d->clock, d->display, d->options.fps, 0, d->options.aheadPictures);
     {
         std::lock_guard lock(d->statsMutex);
         d->total = d->live = PacingStats();
