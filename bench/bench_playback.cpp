@@ -213,7 +213,9 @@ CaseResult runSlide(const Project &project)
     options.audio = false;
     Presenter presenter(project, options, display);
     std::atomic<bool> skipped{false};
+    static const bool trace = !qgetenv("PVSM_BENCH_TRACE").isEmpty();
     display.onFrame = [&](int64_t n) {
+        if (trace) std::fprintf(stderr, "frame %lld late %.1f ms\n", (long long)n, (clock.now() - (n - 1) / 30.0) * 1000);
         if (n >= holdFrom && !skipped.exchange(true)) presenter.nextSlide();
     };
     presenter.start();
@@ -243,11 +245,16 @@ int main(int argc, char **argv)
     MusicBeside music(song);
     double load[3] = {0, 0, 0};
     if (getloadavg(load, 3) > 0) std::printf("load average at the start: %.1f (2 cores)\n\n", load[0]);
+    const bool photos = qgetenv("PVSM_BENCH_ONLY").isEmpty();
 
     std::printf("## Transitions (two slides, TF 30, music decoding beside)\n\n");
     std::printf("| id | renderer | frames | render cpu ms/frame | ratio to 33.3 ms | on time %% | dropped |\n|---|---|---|---|---|---|---|\n");
     double worst = 100;
+    // PVSM_BENCH_ONLY=NAME: only the renderers whose name holds NAME.
+    const QByteArray only = qgetenv("PVSM_BENCH_ONLY");
+    auto wanted = [&](const char *name) { return only.isEmpty() || QByteArray(name).contains(only); };
     for (const TransitionEntry &t : transitionCatalogue()) {
+        if (!wanted(t.renderer)) continue;
         Project p = baseProject(screenPhoto, 2);
         p.settings.enableTransition = true;
         p.settings.enableHeadlineEffect = false;
@@ -261,6 +268,7 @@ int main(int argc, char **argv)
     std::printf("\n## Headline effects\n\n");
     std::printf("| value | renderer | frames | render cpu ms/frame | ratio to 33.3 ms | on time %% | dropped |\n|---|---|---|---|---|---|---|\n");
     for (const TextEffectEntry &e : textEffectCatalogue()) {
+        if (!wanted(e.renderer)) continue;
         Project p = baseProject(screenPhoto, 2);
         p.settings.enableTransition = false;
         p.settings.enableHeadlineEffect = true;
@@ -273,6 +281,7 @@ int main(int argc, char **argv)
     }
     std::printf("\nworst case: %.1f %% of frames on time (target 99 %%)\n\n", worst);
 
+    if (!photos) return 0;
     // 20 photos of 12 megapixels.
     const QString bigPhoto = dir.filePath(QStringLiteral("big0.jpg"));
     bench::photoLike({4000, 3000}).save(bigPhoto, "JPG", 90);

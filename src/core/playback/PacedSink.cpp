@@ -148,12 +148,12 @@ void PacedTimelineSink::show(const Item &item)
     const double due = dueTime(item.first);
     const double end = dueTime(item.first + item.count);
     double now = m_clock.now();
-    bool second;
+    bool starting;
     {
         std::lock_guard lock(m_mutex);
-        second = m_stats.pictures == 1;
+        starting = m_stats.pictures <= 1;
     }
-    if (m_startsWhenReady && second && now > due) {
+    if (m_startsWhenReady && starting && now > due) {
         m_clock.seek(due);
         now = m_clock.now();
     }

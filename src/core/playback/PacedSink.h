@@ -74,10 +74,10 @@ public:
     // the presenter skips to another slide this way. Any thread.
     void setSkipping(bool skipping);
     bool skipping() const { return m_skipping.load(); }
-    // The show's time starts when its first slide is ready: when the second
-    // picture comes later than its time (the first photo took long to
-    // decode), the clock is set back to that time once, instead of the
-    // show's first animation being dropped.
+    // The show's time starts when its first slide is ready: when the first
+    // or the second picture comes later than its time (the renderer starting
+    // up, the first photo taking long to decode), the clock is set back to
+    // that time, instead of the show's first animation being dropped.
     void setStartsWhenReady(bool on) { m_startsWhenReady = on; }
 
 private:
