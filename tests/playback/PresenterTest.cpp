@@ -8,6 +8,7 @@
 #include "SongLength.h"
 #include "Soundtrack.h"
 #include "Workspace.h"
+#include "cLameEncoder.h"
 #include "clsWavConcatenate.h"
 
 #include <QFile>
@@ -454,4 +455,57 @@ TEST_F(PresenterTest, WithAnAudioDeviceTheShowFollowsTheMusic)
     EXPECT_GT(presenter.position(), 4.0); // slides last at least 10 s with this music; the skip jumped past it
     presenter.stop();
     EXPECT_FALSE(presenter.running());
+}
+
+TEST(MusicStream, ASeekGivesTheSoundOfItsTimeInWavAndMp3)
+{
+    QTemporaryDir dir;
+    // A rising tone: every moment of it sounds different.
+    const int rate = 22050;
+    const QString wav = dir.filePath(QStringLiteral("chirp.wav"));
+    {
+        const int samples = 8 * rate;
+        QByteArray pcm(samples * 4, '\0');
+        auto *out = reinterpret_cast<int16_t *>(pcm.data());
+        double phase = 0;
+        for (int n = 0; n < samples; ++n) {
+            phase += 2 * M_PI * (200.0 + 100.0 * n / rate) / rate;
+            out[2 * n] = out[2 * n + 1] = int16_t(8000 * std::sin(phase));
+        }
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(MakeWavHeader44(MakePcmFormat(rate, 2, 16), 44 + pcm.size()));
+        f.write(pcm);
+    }
+    const QString mp3 = dir.filePath(QStringLiteral("chirp.mp3"));
+    cLameEncoder encoder;
+    ASSERT_TRUE(encoder.SetWavFile(wav));
+    encoder.SetMp3File(mp3);
+    ASSERT_TRUE(encoder.Encode());
+
+    for (const QString &song : {wav, mp3}) {
+        SCOPED_TRACE(song.toStdString());
+        const double at = 3.4; // whole seconds and a part, into the song after a lead
+        auto readAt = [&](MusicStream &stream, int64_t frames) {
+            std::vector<int16_t> pcm(size_t(frames) * 2);
+            stream.read(reinterpret_cast<char *>(pcm.data()), frames * 4);
+            return pcm;
+        };
+        MusicStream straight(rate);
+        straight.setPlaylist(0.2, {{song, 7.5}});
+        readAt(straight, std::llround((at + 0.2) * rate));
+        const std::vector<int16_t> expected = readAt(straight, 2205);
+        MusicStream sought(rate);
+        sought.setPlaylist(0.2, {{song, 7.5}});
+        readAt(sought, 1000);
+        sought.seek(at + 0.2);
+        const std::vector<int16_t> got = readAt(sought, 2205);
+        int peak = 0, worst = 0;
+        for (size_t i = 0; i < got.size(); ++i) {
+            peak = std::max(peak, std::abs(int(expected[i])));
+            worst = std::max(worst, std::abs(int(got[i]) - int(expected[i])));
+        }
+        EXPECT_GT(peak, 4000);
+        EXPECT_LE(worst, 2) << "the sound after the seek is not the sound of its time";
+    }
 }

@@ -77,10 +77,14 @@ struct MusicStream::Decoder
     {
         source = sourceFor(path);
         if (source->OpenSource(path) != SoundResultOk) return false;
-        // Whole seconds by the source's own seek; the rest is decoded and
-        // passed over.
+        // A WAV seeks to the byte, whole seconds by its own seek and the rest
+        // decoded and passed over. The compressed sources seek by whole
+        // percents of the file (seconds off in a long song): they are decoded
+        // from the start and passed over, several hundred times faster than
+        // they play.
         const int wholeSeconds = int(std::floor(offsetSeconds));
-        if (wholeSeconds >= 1 && source->SeekTo(wholeSeconds, SeekSeconds) == SoundResultOk)
+        const bool exactSeek = dynamic_cast<StreamWAV *>(source.get()) != nullptr;
+        if (exactSeek && wholeSeconds >= 1 && source->SeekTo(wholeSeconds, SeekSeconds) == SoundResultOk)
             skipFrames = std::max<int64_t>(0, skipFrames - int64_t(wholeSeconds) * outRate);
         if (!converter.InitConversion(source.get(), false)) return false;
         const WaveFormatEx &f = converter.DstFormat();
