@@ -2,6 +2,7 @@
 
 #include "AudioOutput.h"
 #include "FrameLoop.h"
+#include "LoadedShow.h"
 #include "Numbers.h"
 #include "Soundtrack.h"
 #include "Transition.h"
@@ -13,11 +14,6 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
-
-#ifdef __linux__
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 namespace pvsm {
 
@@ -126,8 +122,7 @@ struct Presenter::Impl
     std::atomic<bool> restart{false};
     std::atomic<bool> saidSilent{false};
 
-    // Made by start() on the caller's thread, so the thread that shows the
-    // pictures keeps the caller's priority while the renderer lowers its own.
+    // One sink (and its thread) for every run of the frame loop.
     std::unique_ptr<PacedTimelineSink> paced;
     std::mutex sinkMutex; // `sink` as the controls see it: `paced` while a run renders
     PacedTimelineSink *sink = nullptr;
@@ -220,7 +215,6 @@ struct Presenter::Impl
 
     void run()
     {
-        lowerPriority();
         JobControl control;
         control.cancel = &cancel;
         bool ended = false;
@@ -277,17 +271,6 @@ struct Presenter::Impl
     }
     std::function<void()> onFinishedCopy;
 
-    // The renderer (and the composing threads it starts, which inherit it)
-    // gives way to the thread that shows the pictures and to the window:
-    // it runs ahead of the display, so a few milliseconds lost here cost
-    // nothing, while the display's lateness costs frames.
-    static void lowerPriority()
-    {
-#ifdef __linux__
-        (void)setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, getpriority(PRIO_PROCESS, id_t(gettid())) + 3));
-#endif
-    }
-
     // Starts a skip on the sink playing now; false when none plays.
     bool skip(int toSlide, double toTime, bool layOutAnew)
     {
@@ -304,6 +287,15 @@ struct Presenter::Impl
         return true;
     }
 };
+
+PresenterOptions presenterOptionsFor(const LoadedShow &show, QSize outputSize)
+{
+    PresenterOptions o;
+    o.outputSize = outputSize;
+    o.editingScreen = show.editingScreen;
+    o.pictureFrame = show.pictureFrame;
+    return o;
+}
 
 Presenter::Presenter(const Project &project, PresenterOptions options, FrameDisplay &display)
     : d(std::make_unique<Impl>(project, std::move(options), display))

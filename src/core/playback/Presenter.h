@@ -32,6 +32,11 @@ struct PresenterOptions
     Prompter *prompter = nullptr;
 };
 
+struct LoadedShow;
+// The options that play `show` (its editing screen and picture frame) at
+// `outputSize`, with the music on the audio device.
+PresenterOptions presenterOptionsFor(const LoadedShow &show, QSize outputSize);
+
 // Plays a show in real time: the export's frame loop, on a thread of its own,
 // into a paced sink that puts every picture on `display` at its time. The
 // show's layout in time is the export's, frame for frame, the music's
