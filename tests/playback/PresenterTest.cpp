@@ -2,6 +2,7 @@
 #include "AudioStream.h"
 #include "FakePrompter.h"
 #include "FixedSeed.h"
+#include "FrameFixtures.h"
 #include "FrameLoop.h"
 #include "Presenter.h"
 #include "Random.h"
@@ -150,6 +151,7 @@ public:
         settings.TransitionFrames = 15;
         for (int i = 0; i < kTransitionCount; ++i)
             if (project.settings.selectedTransitions[size_t(i)]) settings.SelectedTransitions.push_back(i);
+        settings.pictureFrame = options.pictureFrame;
         if (slideStarts) settings.onSlideStart = [slideStarts](int, int64_t frames) { slideStarts->push_back(frames + 1); };
         Workspace ws(QStringLiteral(PVSM_BIN_DIR), dir.path());
         test::FakePrompter prompter;
@@ -187,9 +189,11 @@ TEST_F(PresenterTest, ShowsTheExportedFramesAtTheirTimes)
         std::function<void(PresenterTest &)> setUp;
     };
     const std::vector<Case> cases = {
-        {"titles, transitions, headlines, captions",
+        {"titles, transitions, headlines, captions, a picture frame, floating pictures",
          [](PresenterTest &t) {
+             t.options.pictureFrame = test::bandFramePng({kWidth, kHeight}, 12, qRgb(200, 40, 40));
              Settings &s = t.project.settings;
+             s.enableFloating = true;
              s.enableOpening = s.enableEnding = true;
              s.titleText[0] = QStringLiteral("开场");
              s.titleText[1] = QStringLiteral("谢谢\r\n再见");
