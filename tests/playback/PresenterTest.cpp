@@ -513,3 +513,38 @@ TEST(MusicStream, ASeekGivesTheSoundOfItsTimeInWavAndMp3)
         EXPECT_LE(worst, 2) << "the sound after the seek is not the sound of its time";
     }
 }
+
+TEST_F(PresenterTest, NextSongGoesToTheFirstSlideOfTheNextSong)
+{
+    // Two songs of 7 s, slides of 4 s that the song boundary realigns.
+    for (int i = 0; i < 2; ++i) {
+        const QString song = dir.filePath(QStringLiteral("s%1.wav").arg(i));
+        writeTone(song, 7);
+        project.songs.push_back({song, GetSongLength(song, float(ProbeSongLength(song)))});
+    }
+    project.settings.enableSync = false;
+    std::vector<int64_t> starts;
+    const RecordingTimelineSink exported = exportFrames(&starts);
+    int64_t target = 0;
+    for (int64_t s : starts)
+        if ((s - 1) / 30.0 >= 7.0 - 1 / 60.0) {
+            target = s;
+            break;
+        }
+    ASSERT_GT(target, 0);
+
+    Presenter *p = nullptr;
+    std::atomic<bool> used{false};
+    display.onFrame = [&](int64_t n) {
+        if (n >= 20 && !used.exchange(true)) p->nextSong();
+    };
+    Presenter presenter(project, options, display);
+    p = &presenter;
+    play(presenter);
+    const std::vector<Shot> shots = display.shots();
+    size_t i = 0;
+    while (i < shots.size() && shots[i].frame < 20) ++i;
+    ASSERT_LT(i + 1, shots.size());
+    EXPECT_EQ(shots[i + 1].frame, target);
+    EXPECT_NEAR(shots[i + 1].time, (target - 1) / 30.0, 1e-9);
+}
