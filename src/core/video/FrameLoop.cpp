@@ -494,6 +494,7 @@ FrameLoopResult FrameLoop::RenderVideo()
             BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
             const int64_t slideStart = sink.FrameCounter();
             RateSink fixedPart(sink, fpsRate);
+            if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, slideStart);
 
             if (transitionsOn) {
                 const int id = d->settings.SelectedTransitions[size_t(P[k])];
@@ -587,7 +588,10 @@ FrameLoopResult FrameLoop::RenderVideo()
 
     const bool ending = s.enableEnding && (!s.titleText[1].isEmpty() || s.endingImage.size() >= 8);
     d->pollCancel();
-    if (ending && !sink.stopped()) showTitle(false);
+    if (ending && !sink.stopped()) {
+        if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, sink.FrameCounter());
+        showTitle(false);
+    }
 
     result.cancelled = sink.cancelled();
     result.failed = sink.failed();

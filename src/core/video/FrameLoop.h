@@ -87,6 +87,11 @@ struct FrameLoopSettings
     // The chosen picture frame's picture (PNG bytes); empty: no frame. It is
     // laid over every frame written, and over the pictures of the editing view.
     QByteArray pictureFrame;
+    // Called on the loop's thread as each slide starts (before its
+    // transition) with its number in the show (from 1, passes counted on)
+    // and the frames written so far; the ending title counts as the slide
+    // after the last. Real-time playback finds the slides' times through it.
+    std::function<void(int slide, int64_t framesWritten)> onSlideStart;
 };
 
 struct FrameLoopResult

@@ -289,11 +289,16 @@ bool ProjectSoundtrack::assemble(SoundtrackState &state, double &defaultSlideTim
         m_mp3->stopAndJoin();
         m_mp3.reset();
     }
-    QDir().mkpath(m_workFolder);
+    if (!m_probeOnly) QDir().mkpath(m_workFolder);
     const bool go = decodeAudio(state, defaultSlideTime, control);
     const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
-    if (go && m_songCount > 0 && !control.cancelled() && QFileInfo::exists(joined)) startMp3(control);
-    else removeIfExists(joined);
+    if (m_probeOnly) {
+        // Nothing was written, and the work folder may not even be set.
+    } else if (go && m_songCount > 0 && !control.cancelled() && QFileInfo::exists(joined)) {
+        startMp3(control);
+    } else {
+        removeIfExists(joined);
+    }
     m_decodeJoinMs = clock.elapsed();
     if (!go || control.cancelled()) return false;
     // The frame loop needs only what decoding found (lengths, passes, lyric
@@ -326,6 +331,11 @@ bool ProjectSoundtrack::buildOpening(const JobControl &control)
     m_openingSegmentSeconds = 0;
     if (!opening) return false;
     const int openingSeconds = std::max(0, Nearest(s.openingDurationTime));
+    if (m_probeOnly) {
+        // Playback makes the silent lead itself, of the segment's length.
+        m_openingSegmentSeconds = openingSeconds < 6 ? 5 : openingSeconds;
+        return true;
+    }
     const std::vector<OpeningPiece> pieces = openingSegmentPieces(openingSeconds);
     const QString openWav = work(QString::fromLatin1(soundtrackFiles::kOpeningWav));
     removeIfExists(openWav);
@@ -367,6 +377,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     m_songCount = 0;
     m_durations.clear();
     m_lyricFiles.clear();
+    m_songPaths.clear();
     m_stopped = false;
     if (s.muteSound) return true;
 
@@ -398,12 +409,13 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     if (n == 0) return true;
 
     const QString joined = work(QString::fromLatin1(soundtrackFiles::kJoinedWav));
-    removeIfExists(joined);
+    if (!m_probeOnly) removeIfExists(joined);
     control.report(0, kDecodeCaption);
     const bool haveOpening = buildOpening(control);
     const QString openWav = work(QString::fromLatin1(soundtrackFiles::kOpeningWav));
 
     auto cleanUp = [&](int upTo) {
+        if (m_probeOnly) return;
         for (int i = 1; i <= upTo; ++i) removeIfExists(work(soundtrackFiles::songWav(i)));
         removeIfExists(openWav);
     };
@@ -426,6 +438,19 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
             m_songCount = 0;
             failed = true;
         };
+        if (m_probeOnly) {
+            // The same length check the export's decoding makes, against the
+            // song's own structure: a song that cannot be measured would not
+            // decode either.
+            const double probed = GetSongLength(path, 0);
+            if (!(probed > 0) || source->OpenSource(path) != SoundResultOk) {
+                unsupported();
+                break;
+            }
+            source->CloseSource();
+            m_durations[size_t(i - 1)] = probed;
+            continue;
+        }
         if (source->OpenSource(path) != SoundResultOk) {
             unsupported();
             break;
@@ -504,8 +529,11 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
 
     clsWavConcatenate join;
     join.SetOutputFormat(soundtrackFormat());
-    if (haveOpening) join.WaveAdd(openWav);
-    for (int i = 1; i <= n; ++i) join.WaveAdd(work(soundtrackFiles::songWav(i)));
+    if (!m_probeOnly) {
+        if (haveOpening) join.WaveAdd(openWav);
+        for (int i = 1; i <= n; ++i) join.WaveAdd(work(soundtrackFiles::songWav(i)));
+    }
+    QStringList played = songs;
 
     double L = 0;
     for (double d : m_durations) L += d;
@@ -539,7 +567,8 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
             const int rounds = SongRepeatRounds(V, L, base);
             for (int r = 0; r < rounds; ++r)
                 for (int i = 1; i <= n; ++i) {
-                    join.WaveAdd(work(soundtrackFiles::songWav(i)));
+                    if (!m_probeOnly) join.WaveAdd(work(soundtrackFiles::songWav(i)));
+                    played << songs[i - 1];
                     m_durations.push_back(base[size_t(i - 1)]);
                     lyrics << lyrics[i - 1];
                     L += base[size_t(i - 1)];
@@ -552,7 +581,9 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     if (haveOpening) L += std::max(0, Nearest(s.openingDurationTime));
 
     bool ok = true;
-    if (m_songCount == 1 && !haveOpening && !repeated) {
+    if (m_probeOnly) {
+        // Nothing to join: the songs are decoded as they play.
+    } else if (m_songCount == 1 && !haveOpening && !repeated) {
         ok = QFile::rename(work(soundtrackFiles::songWav(1)), joined);
     } else {
         ok = join.WaveConcatenate(joined, true, control, &m_prompter);
@@ -573,6 +604,7 @@ bool ProjectSoundtrack::decodeAudio(SoundtrackState &state, double &defaultSlide
     if (m_songCount == 0) return agreeToNoMusic();
 
     m_lyricFiles = lyrics;
+    m_songPaths = played;
     m_lyricState.assign(size_t(m_songCount), 0);
     m_tableSong = 0;
     state.SongCount = m_songCount;

@@ -171,6 +171,16 @@ public:
     // without it.
     bool musicDropped() const { return m_dropped; }
     int songCount() const { return m_songCount; }
+
+    // For real-time playback: assemble() only probes each song's length
+    // (no decoding, no work files, no MP3), so a show can start at once; the
+    // songs are decoded as they play. The slide fit, the lyrics and the
+    // opening lead follow the same rules as the export's.
+    void setProbeOnly(bool probeOnly) { m_probeOnly = probeOnly; }
+    // The songs of the soundtrack in play order, repetitions included, with
+    // their lengths (seconds) as the slides were fitted to them.
+    const QStringList &songPaths() const { return m_songPaths; }
+    const std::vector<double> &songSeconds() const { return m_durations; }
     // Songs of the project that the soundtrack holds, each counted once
     // however often it repeats; 0 without a soundtrack.
     int songsInSoundtrack() const { return m_songCount > 0 ? m_distinctSongs : 0; }
@@ -216,6 +226,8 @@ private:
     bool m_refused = false;
     bool m_dropped = false;
     int m_distinctSongs = 0;
+    bool m_probeOnly = false;
+    QStringList m_songPaths;
     bool m_haveMp3 = false;
     bool m_keepPcm = false;
     bool m_keepWav = false;
