@@ -148,6 +148,8 @@ TEST(FrmBuild, OffersTheVideoFileKindChosenLast)
     again.kindButton(BuildKind::Package)->click();
     again.okButton()->click();
     EXPECT_EQ(settings.videoFormat, 1);
+}
+
 // The frame rate of the last video is offered again; a remembered value that
 // is no rate (an old or edited settings file) falls back to 30.
 TEST(FrmBuild, OffersTheLastFrameRateAndGivesTheChosenOne)
