@@ -87,6 +87,9 @@ protected:
         Settings &s = project.settings;
         s.timeInterval = 3;
         s.enableSync = false;
+        // The last line is looked for in the video's last second, which the end
+        // fade would darken.
+        s.fadeOutEnd = false;
         s.enableTransition = true;
         s.enableHeadlineEffect = true;
         s.enableOpening = s.enableEnding = true;
