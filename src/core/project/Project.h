@@ -106,6 +106,7 @@ struct Settings
     bool enableCaption = true;
     bool enableExport = false;
     bool isExportAvi = false;
+    bool autoMotion = false;
     QString lyricFolder;
     int32_t imgDrawScale = 3;
     int32_t backgroundDrawScale = 2;
