@@ -343,7 +343,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                 && drawableExtension(p.path)) {
                 PictureMotion motion = p.motion;
                 if (!motion.on) {
-                    const ImageInfo info = GetImageInfo(p.path, false);
+                    const ImageInfo info = GetImageInfo(p.path);
                     const QSize display(info.DisplayWidth, info.DisplayHeight);
                     if (!display.isEmpty())
                         motion = AutomaticMotion(ordinal, OutputOnPicture(RestPlacement(display, ps.imgDrawScale, size), size));

@@ -96,7 +96,7 @@ std::shared_ptr<MovingSlide> MovingSlide::prepare(const QString &path, const Pic
 {
     const QSize out = background.size();
     if (out.isEmpty()) return nullptr;
-    const ImageInfo info = GetImageInfo(path, false);
+    const ImageInfo info = GetImageInfo(path);
     const double dw = info.DisplayWidth, dh = info.DisplayHeight;
     if (dw <= 0 || dh <= 0) return nullptr;
 

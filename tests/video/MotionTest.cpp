@@ -1,0 +1,293 @@
+#include "FixedSeed.h"
+#include "FrameLoop.h"
+#include "Motion.h"
+#include "ProjectFile.h"
+#include "ProjectKeys.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace pvsm;
+using pvsm::test::FixedSeed;
+
+namespace {
+
+constexpr int kGrey = 90;
+
+// A grey picture with soft round marks (Gaussian, sigma 3 px) at `marks`
+// (picture pixels), whose centres can be found to a fraction of a pixel in
+// any frame that shows them.
+QImage markedPicture(QSize size, const std::vector<QPointF> &marks)
+{
+    QImage img(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            double v = kGrey;
+            for (const QPointF &m : marks) {
+                const double dx = x + 0.5 - m.x(), dy = y + 0.5 - m.y();
+                v += 160 * std::exp(-(dx * dx + dy * dy) / (2 * 3.0 * 3.0));
+            }
+            const int g = std::min(255, int(std::lround(v)));
+            img.setPixel(x, y, qRgb(g, g, g));
+        }
+    return img;
+}
+
+struct Found
+{
+    QPointF centre;
+    double mass = 0;
+};
+
+// The centre of what rises above the grey within `radius` of `near`.
+Found findMark(const QImage &frame, QPointF near, int radius = 14)
+{
+    Found f;
+    double sx = 0, sy = 0;
+    for (int y = int(near.y()) - radius; y <= int(near.y()) + radius; ++y)
+        for (int x = int(near.x()) - radius; x <= int(near.x()) + radius; ++x) {
+            if (x < 0 || y < 0 || x >= frame.width() || y >= frame.height()) continue;
+            const double w = std::max(0, qGreen(frame.pixel(x, y)) - kGrey);
+            sx += w * (x + 0.5);
+            sy += w * (y + 0.5);
+            f.mass += w;
+        }
+    if (f.mass > 0) f.centre = QPointF(sx / f.mass, sy / f.mass);
+    return f;
+}
+
+// Where a point of the picture (fractions) lands on the output when `rect` is on screen.
+QPointF onOutput(QPointF fraction, const QRectF &rect, QSize out)
+{
+    return {(fraction.x() - rect.x()) / rect.width() * out.width(), (fraction.y() - rect.y()) / rect.height() * out.height()};
+}
+
+class MotionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        env.screenWidth = 320;
+        env.screenHeight = 180;
+        env.lyricSampleLineHeight = 20;
+        project = Project::makeDefault(env);
+        project.settings.timeInterval = 5;
+        project.settings.enableTransition = false;
+        project.settings.enableCaption = false;
+        settings.videoSize = out;
+        settings.editingScreen = out;
+    }
+
+    void addPicture(const QImage &img, const PictureMotion &motion = {})
+    {
+        const QString path = dir.filePath(QStringLiteral("p%1.png").arg(project.pictures.size()));
+        ASSERT_TRUE(img.save(path));
+        Picture p = project.newPicture(path, env);
+        p.headline.clear();
+        p.motion = motion;
+        project.pictures.push_back(p);
+    }
+
+    // The frames of the show, one picture per frame.
+    std::vector<QImage> frames()
+    {
+        RecordingTimelineSink sink(true);
+        JobControl control;
+        FrameLoop loop(project, settings, sink, nullptr, control);
+        loop.RenderVideo();
+        std::vector<QImage> all;
+        for (size_t c = 0; c < sink.calls().size(); ++c)
+            for (int n = 0; n < sink.calls()[c].count; ++n) all.push_back(sink.pictures()[c]);
+        return all;
+    }
+
+    const QSize out{320, 180};
+    QTemporaryDir dir;
+    ProjectEnvironment env;
+    Project project;
+    FrameLoopSettings settings;
+};
+
+PictureMotion motion(QRectF start, QRectF end, int curve)
+{
+    PictureMotion m;
+    m.on = true;
+    m.start = start;
+    m.end = end;
+    m.curve = curve;
+    return m;
+}
+
+} // namespace
+
+// Two marks of a moving picture follow their intended paths within a quarter
+// of a pixel in every frame, and the first and last frames of the slide show
+// exactly the start and end rectangles (two marks fix place and scale).
+TEST_F(MotionTest, MarkedPointsFollowTheirPathWithinAQuarterPixel)
+{
+    const QSize pic(480, 270);
+    const std::vector<QPointF> marks = {{150.3, 100.7}, {330.6, 170.2}};
+    for (int curve : {0, 1}) {
+        SCOPED_TRACE(curve);
+        project.pictures.clear();
+        const PictureMotion m = motion({0, 0, 1, 1}, {0.2, 0.25, 0.55, 0.55}, curve);
+        addPicture(markedPicture(pic, marks), m);
+        const std::vector<QImage> all = frames();
+        // Frame 1 is black; the one slide is 1 + 15 + 14 + 120 frames and the closing one.
+        ASSERT_EQ(all.size(), 152u);
+        const int64_t span = 151;
+        double worst = 0;
+        for (int64_t f = 0; f < span; ++f) {
+            const QRectF rect = MotionRectAt(m, MotionProgress(f, span));
+            for (const QPointF &mark : marks) {
+                const QPointF want = onOutput({mark.x() / pic.width(), mark.y() / pic.height()}, rect, out);
+                const Found got = findMark(all[size_t(f + 1)], want);
+                ASSERT_GT(got.mass, 0);
+                worst = std::max({worst, std::abs(got.centre.x() - want.x()), std::abs(got.centre.y() - want.y())});
+            }
+        }
+        EXPECT_LT(worst, 0.25);
+        // The slide's first and last frames are the two rectangles.
+        EXPECT_EQ(MotionRectAt(m, MotionProgress(0, span)), m.start);
+        const QRectF last = MotionRectAt(m, MotionProgress(span - 1, span));
+        EXPECT_NEAR(last.x(), m.end.x(), 1e-9);
+        EXPECT_NEAR(last.width(), m.end.width(), 1e-9);
+        // Every frame differs from the one before: nothing is held still.
+        for (int64_t f = 1; f < span; ++f) EXPECT_NE(all[size_t(f)], all[size_t(f + 1)]) << f;
+    }
+}
+
+// Across a cross-fade both pictures keep moving on their paths: the outgoing
+// one through the end of the fade, the incoming one from its first frame.
+TEST_F(MotionTest, PicturesKeepMovingThroughTheTransition)
+{
+    project.settings.enableTransition = true;
+    settings.SelectedTransitions = {15}; // cross-fade: 26 frames here
+    FixedSeed seed(3);
+    const QSize pic(480, 270);
+    const QPointF markA(216.4, 120.2), markB(350.8, 150.5); // both stay well inside the frame
+    const PictureMotion ma = motion({0, 0, 1, 1}, {0.3, 0.1, 0.6, 0.6}, 0);
+    const PictureMotion mb = motion({0.1, 0.1, 0.8, 0.8}, {0, 0, 1, 1}, 1);
+    addPicture(markedPicture(pic, {markA}), ma);
+    addPicture(markedPicture(pic, {markB}), mb);
+    const std::vector<QImage> all = frames();
+    // Slide A: fade in 26, 30, hold 94, fade out 26; slide B: fade 26, 30, 94, the closing frame.
+    const int64_t spanA = 176, spanB = 151;
+    const int64_t startA = 1, startB = 1 + 150;
+    ASSERT_EQ(int64_t(all.size()), 1 + 150 + 151);
+    auto check = [&](const PictureMotion &m, QPointF mark, int64_t start, int64_t span, int64_t from, int64_t to) {
+        double worst = 0;
+        int measured = 0;
+        for (int64_t f = from; f < to; ++f) {
+            const QPointF want = onOutput({mark.x() / pic.width(), mark.y() / pic.height()},
+                                          MotionRectAt(m, MotionProgress(f - start, span)), out);
+            const Found got = findMark(all[size_t(f)], want);
+            if (got.mass < 0.3 * 160 * 2 * M_PI * 9) continue; // mostly faded: too faint to place
+            worst = std::max({worst, std::abs(got.centre.x() - want.x()), std::abs(got.centre.y() - want.y())});
+            ++measured;
+        }
+        EXPECT_LT(worst, 0.25);
+        return measured;
+    };
+    // A from its hold into the fade that takes it away, B from the fade that brings it in.
+    EXPECT_GT(check(ma, markA, startA, spanA, startA + 56, startA + spanA), 100);
+    EXPECT_GT(check(mb, markB, startB, spanB, startB, startB + 40), 20);
+}
+
+// A project without motion keys reads as still pictures and exports as
+// before: each hold is one picture written for all its frames, the still slide.
+TEST_F(MotionTest, OldProjectsReadAsStillAndHoldTheirSlides)
+{
+    addPicture(markedPicture({160, 90}, {{50, 40}}));
+    addPicture(markedPicture({160, 90}, {{90, 30}}));
+    PropertyBag bag;
+    Project written = project;
+    WriteProjectBag(written, bag, BagMode::Full, {});
+    for (const auto &e : bag.entries()) EXPECT_FALSE(e.key.contains(QLatin1String("Motion"))) << e.key.toStdString();
+    Project read = Project::makeDefault(env);
+    ReadProjectBag(read, bag, BagMode::Full, env);
+    ASSERT_EQ(read.pictures.size(), 2u);
+    EXPECT_FALSE(read.settings.autoMotion);
+    for (const Picture &p : read.pictures) EXPECT_FALSE(p.motion.on);
+
+    RecordingTimelineSink sink;
+    JobControl control;
+    FrameLoop loop(read, settings, sink, nullptr, control);
+    loop.RenderVideo();
+    std::vector<int> counts;
+    for (const auto &c : sink.calls()) counts.push_back(c.count);
+    EXPECT_EQ(counts, (std::vector<int>{1, 1, 15, 14, 120, 1, 15, 14, 120, 1}));
+    EXPECT_EQ(sink.calls()[4].hash, RecordingFrameSink::hashImage(loop.ComposeSlide(1)));
+    EXPECT_EQ(sink.calls()[8].hash, RecordingFrameSink::hashImage(loop.ComposeSlide(2)));
+}
+
+// With the automatic motion every slide moves, each towards another point
+// than the slide before it; the first frame shows the picture where its
+// draw mode puts it at rest.
+TEST_F(MotionTest, AutomaticMotionZoomsEverySlideTowardsChangingPoints)
+{
+    const QRectF rest = OutputOnPicture(RestPlacement({400, 300}, 3, {320, 180}), {320, 180});
+    EXPECT_NEAR(rest.height(), 1.0, 1e-12); // 4:3 fitted into 16:9: full height, wider than the picture
+    EXPECT_NEAR(rest.width(), 320.0 / 240.0, 1e-12);
+    EXPECT_NEAR(rest.x(), -(320.0 / 240.0 - 1) / 2, 1e-12);
+    QRectF before;
+    for (int64_t n = 1; n <= 9; ++n) {
+        const PictureMotion m = AutomaticMotion(n, rest);
+        EXPECT_EQ(m, AutomaticMotion(n, rest));
+        EXPECT_EQ(m.start, rest);
+        EXPECT_NEAR(m.start.width() / m.end.width(), kAutoMotionZoom, 1e-12);
+        EXPECT_NEAR(m.start.height() / m.end.height(), kAutoMotionZoom, 1e-12);
+        EXPECT_TRUE(m.start.contains(m.end));
+        EXPECT_NE(m.end, before) << n;
+        before = m.end;
+    }
+
+    project.settings.autoMotion = true;
+    addPicture(markedPicture({400, 225}, {{200, 112}}));
+    addPicture(markedPicture({400, 225}, {{100, 60}}));
+    const std::vector<QImage> all = frames();
+    ASSERT_EQ(all.size(), 302u);
+    for (size_t f = 2; f < all.size() - 1; ++f) EXPECT_NE(all[f - 1], all[f]) << f;
+}
+
+// The motion keys survive a save and an open, read as off when absent or
+// malformed, and are set and cleared through the key editor the CLI uses.
+TEST_F(MotionTest, MotionKeysRoundTripAndAreSetLikeAnyOtherKey)
+{
+    addPicture(markedPicture({160, 90}, {}), motion({0.1, 0.2, 0.5, 0.5}, {-0.05, 0, 1.2, 1.2}, 1));
+    addPicture(markedPicture({160, 90}, {}));
+    project.settings.autoMotion = true;
+    PropertyBag bag;
+    Project written = project;
+    WriteProjectBag(written, bag, BagMode::Full, {});
+    EXPECT_EQ(bag.getString(key::item(key::ImgMotion, 1)), QStringLiteral("0.1,0.2,0.5,0.5;-0.05,0,1.2,1.2;1"));
+    Project read = Project::makeDefault(env);
+    ReadProjectBag(read, bag, BagMode::Full, env);
+    EXPECT_TRUE(read.settings.autoMotion);
+    EXPECT_EQ(read.pictures[0].motion, project.pictures[0].motion);
+    EXPECT_FALSE(read.pictures[1].motion.on);
+
+    for (const char *bad : {"", "1,2,3;0,0,1,1;0", "0,0,1,1;0,0,1,1;2", "0,0,0,1;0,0,1,1;0", "0,0,1,1;nan,0,1,1;0",
+                            "0,0,1,1;0,0,1,1"}) {
+        bag.putStr(key::item(key::ImgMotion, 1), QString::fromLatin1(bad));
+        ReadProjectBag(read, bag, BagMode::Full, env);
+        EXPECT_FALSE(read.pictures[0].motion.on) << bad;
+    }
+
+    QString error;
+    ASSERT_TRUE(setProjectKey(project, QStringLiteral("ImgMotion(2)"), QStringLiteral("0,0,1,1;0.25,0.25,0.5,0.5;0"),
+                              env, {}, &error))
+        << error.toStdString();
+    EXPECT_EQ(project.pictures[1].motion, motion({0, 0, 1, 1}, {0.25, 0.25, 0.5, 0.5}, 0));
+    EXPECT_FALSE(setProjectKey(project, QStringLiteral("ImgMotion(2)"), QStringLiteral("0,0,1"), env, {}, &error));
+    EXPECT_TRUE(project.pictures[1].motion.on);
+    ASSERT_TRUE(setProjectKey(project, QStringLiteral("ImgMotion(2)"), QString(), env, {}, &error));
+    EXPECT_FALSE(project.pictures[1].motion.on);
+    ASSERT_TRUE(setProjectKey(project, QStringLiteral("AutoMotion"), QStringLiteral("false"), env, {}, &error));
+    EXPECT_FALSE(project.settings.autoMotion);
+    EXPECT_FALSE(setProjectKey(project, QStringLiteral("ImgMotion(3)"), QStringLiteral("0,0,1,1;0,0,1,1;0"), env, {}, &error));
+}
