@@ -505,14 +505,17 @@ FrameLoopResult FrameLoop::RenderVideo()
                     RunTransition(tctx, id, dst, source, v2, v4);
                 } else {
                     const QImage oldStill = previous ? QImage() : dst.image().copy();
-                    shown = RenderPerFrame(
-                        sink, transitionSeed,
+                    shown = RenderTransitionOverMotion(
+                        sink, transitionSeed, dst, source,
                         [&](int64_t f) {
                             if (previous) previous->drawFrame(dst.image(), MotionProgress(previousShown + f, previousSpan));
                             else BitBlt(dst.image(), 0, 0, size.width(), size.height(), oldStill, 0, 0);
                             if (moving) moving->drawFrame(source.image(), MotionProgress(f, span));
                         },
-                        transitionRunOn(id, v2, v4, dst, source));
+                        [&](FrameSink &out, clsMemDC &from, const clsMemDC &to) {
+                            TransitionContext c{out, tctx.TransitionFrames, tctx.TransitionStepX, tctx.TransitionStepY};
+                            RunTransition(c, id, from, to, v2, v4);
+                        });
                     if (moving) BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
                 }
             }

@@ -6,6 +6,10 @@
 
 #include <QPainter>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -113,9 +117,11 @@ std::shared_ptr<MovingSlide> MovingSlide::prepare(const QString &path, const Pic
     const QSize size(std::max(1, int(std::lround(dw * f))), std::max(1, int(std::lround(dh * f))));
     QImage picture = LoadPictureForTarget(path, 4, size);
     if (picture.isNull()) return nullptr;
+    const bool opaque = !picture.hasAlphaChannel();
     picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 
     auto slide = std::make_shared<MovingSlide>();
+    slide->m_opaque = opaque;
     slide->m_motion = motion;
     slide->m_background = background.format() == QImage::Format_RGB32 ? background
                                                                       : background.convertToFormat(QImage::Format_RGB32);
@@ -155,9 +161,14 @@ void MovingSlide::drawFrame(QImage &target, double u, bool withOverlay) const
 {
     if (target.size() != m_background.size() || target.format() != QImage::Format_RGB32)
         target = QImage(m_background.size(), QImage::Format_RGB32);
-    for (int y = 0; y < target.height(); ++y)
-        std::memcpy(target.scanLine(y), m_background.constScanLine(y), size_t(target.width()) * 4);
-    DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u));
+    if (m_opaque) {
+        // Only what the picture leaves uncovered is copied from the background.
+        DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u), &m_background);
+    } else {
+        for (int y = 0; y < target.height(); ++y)
+            std::memcpy(target.scanLine(y), m_background.constScanLine(y), size_t(target.width()) * 4);
+        DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u));
+    }
     if (withOverlay && !m_overlay.isNull()) {
         QPainter painter(&target);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -195,11 +206,21 @@ inline uint32_t over(uint32_t src, uint32_t dst)
 
 } // namespace
 
-void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture)
+void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture, const QImage *background)
 {
-    if (target.isNull() || picture.width() < 3 || picture.height() < 3) return;
-    if (onPicture.width() <= 0 || onPicture.height() <= 0) return;
+    if (target.isNull()) return;
     const int W = target.width(), H = target.height();
+    if (background && (background->size() != target.size() || background->format() != target.format())) background = nullptr;
+    auto backgroundRow = [&](int Y, int from, int to) {
+        if (background && from < to)
+            std::memcpy(reinterpret_cast<uint32_t *>(target.scanLine(Y)) + from,
+                        reinterpret_cast<const uint32_t *>(background->constScanLine(Y)) + from, size_t(to - from) * 4);
+    };
+    auto allBackground = [&] {
+        for (int Y = 0; Y < H; ++Y) backgroundRow(Y, 0, W);
+    };
+    if (picture.width() < 3 || picture.height() < 3 || onPicture.width() <= 0 || onPicture.height() <= 0)
+        return allBackground();
     const int pw = picture.width() - 2, ph = picture.height() - 2;
     // Sample position (in the framed picture, pixel centres at whole numbers
     // plus one half removed) of target pixel X: A * X + B.
@@ -215,10 +236,52 @@ void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPi
     int x0, x1, y0, y1;
     range(ax, bx, pw + 1, W, x0, x1);
     range(ay, by, ph + 1, H, y0, y1);
-    if (x0 >= x1 || y0 >= y1) return;
+    if (x0 >= x1 || y0 >= y1) return allBackground();
+    const int n = x1 - x0;
+    for (int Y = 0; Y < y0; ++Y) backgroundRow(Y, 0, W);
+    for (int Y = y1; Y < H; ++Y) backgroundRow(Y, 0, W);
 
-    const int64_t step = std::llround(ax * 65536.0);
-    const int64_t sx0 = std::llround((ax * x0 + bx) * 65536.0);
+    // The mapping only scales and moves, so the sampling is done in two
+    // passes: each picture row needed is resampled across once (and kept
+    // for the next target row, which mostly reads the same two), then each
+    // target row is a blend of two such rows.
+    thread_local std::vector<int> column;
+    thread_local std::vector<uint32_t> weight, rows[2], blended;
+    column.resize(size_t(n));
+    weight.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const double sx = ax * (x0 + i) + bx;
+        int ix = int(std::floor(sx));
+        uint32_t w = uint32_t(std::lround((sx - ix) * 256.0));
+        if (ix < 0) {
+            ix = 0;
+            w = 0;
+        } else if (ix > pw) {
+            ix = pw;
+            w = 256;
+        }
+        column[size_t(i)] = ix;
+        weight[size_t(i)] = w;
+    }
+    rows[0].resize(size_t(n));
+    rows[1].resize(size_t(n));
+    blended.resize(size_t(n));
+    int rowOf[2] = {-1, -1};
+    auto across = [&](int sy) -> const uint32_t * {
+        for (int k = 0; k < 2; ++k)
+            if (rowOf[k] == sy) return rows[k].data();
+        // Replace the row not needed by the next target row (the lower one).
+        const int k = rowOf[0] < rowOf[1] ? 0 : 1;
+        rowOf[k] = sy;
+        const auto *src = reinterpret_cast<const uint32_t *>(picture.constScanLine(sy));
+        uint32_t *out = rows[k].data();
+        for (int i = 0; i < n; ++i) {
+            const int ix = column[size_t(i)];
+            out[i] = lerp(src[ix], src[ix + 1], weight[size_t(i)]);
+        }
+        return out;
+    };
+
     for (int Y = y0; Y < y1; ++Y) {
         const double sy = ay * Y + by;
         int iy = int(std::floor(sy));
@@ -230,16 +293,38 @@ void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPi
             iy = ph;
             wy = 256;
         }
-        const auto *r0 = reinterpret_cast<const uint32_t *>(picture.constScanLine(iy));
-        const auto *r1 = reinterpret_cast<const uint32_t *>(picture.constScanLine(iy + 1));
-        auto *dst = reinterpret_cast<uint32_t *>(target.scanLine(Y));
-        int64_t s = sx0;
-        for (int X = x0; X < x1; ++X, s += step) {
-            const int ix = std::clamp(int(s >> 16), 0, pw);
-            const uint32_t wx = uint32_t(((s & 0xFFFF) + 128) >> 8);
-            const uint32_t top = lerp(r0[ix], r0[ix + 1], wx);
-            const uint32_t bottom = lerp(r1[ix], r1[ix + 1], wx);
-            dst[X] = over(lerp(top, bottom, wy), dst[X]);
+        const uint32_t *top = across(iy);
+        const uint32_t *bottom = across(iy + 1);
+        // Down: the same weight for the whole row, byte by byte.
+        const auto *tb = reinterpret_cast<const uint8_t *>(top);
+        const auto *bb = reinterpret_cast<const uint8_t *>(bottom);
+        auto *ob = reinterpret_cast<uint8_t *>(blended.data());
+        const uint32_t iwy = 256 - wy;
+        int b = 0;
+#ifdef __SSE2__
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i wt = _mm_set1_epi16(short(iwy)), wb = _mm_set1_epi16(short(wy));
+        for (; b + 16 <= n * 4; b += 16) {
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i *>(tb + b));
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bb + b));
+            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), wt),
+                                                            _mm_mullo_epi16(_mm_unpacklo_epi8(u, zero), wb)), 8);
+            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, zero), wt),
+                                                            _mm_mullo_epi16(_mm_unpackhi_epi8(u, zero), wb)), 8);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(ob + b), _mm_packus_epi16(lo, hi));
+        }
+#endif
+        for (; b < n * 4; ++b) ob[b] = uint8_t((tb[b] * iwy + bb[b] * wy) >> 8);
+        backgroundRow(Y, 0, x0);
+        backgroundRow(Y, x1, W);
+        auto *row = reinterpret_cast<uint32_t *>(target.scanLine(Y));
+        const auto *under = background ? reinterpret_cast<const uint32_t *>(background->constScanLine(Y)) : row;
+        auto *dst = row + x0;
+        const uint32_t *c = blended.data();
+        for (int i = 0; i < n; ++i) {
+            const uint32_t v = c[i];
+            if ((v >> 24) == 255) dst[i] = v;
+            else dst[i] = over(v, under[x0 + i]);
         }
     }
 }
@@ -265,7 +350,13 @@ void withSeed(uint32_t seed, const std::function<void()> &run)
     g = saved;
 }
 
-// Keeps frame `wanted` (from 0) of what a renderer writes.
+// Thrown by CaptureSink once it has its frame, to end the renderer's run
+// early; caught in RenderPerFrame and never let out of this file.
+struct FrameCaptured
+{
+};
+
+// Keeps frame `wanted` (from 0) of what a renderer writes, and ends the run there.
 class CaptureSink : public FrameSink
 {
 public:
@@ -273,7 +364,11 @@ public:
     bool WriteFrame(const QImage &frame, int count = 1) override
     {
         if (count < 1) return false;
-        if (m_wanted >= m_seen && m_wanted < m_seen + count) m_frame = frame.copy();
+        if (m_wanted >= m_seen && m_wanted < m_seen + count) {
+            m_frame = frame.copy();
+            m_seen += count;
+            throw FrameCaptured{};
+        }
         m_seen += count;
         return true;
     }
@@ -304,9 +399,132 @@ int64_t RenderPerFrame(FrameSink &out, uint32_t seed, const std::function<void(i
     for (int64_t f = 0; f < frames && !out.stopped(); ++f) {
         prepare(f);
         CaptureSink capture(f);
-        withSeed(seed, [&] { render(capture); });
+        withSeed(seed, [&] {
+            try {
+                render(capture);
+            } catch (const FrameCaptured &) {
+                // The later frames of this run are not needed.
+            }
+        });
         if (capture.frame().isNull()) break;
         out.WriteFrame(capture.frame(), 1);
+        ++written;
+    }
+    return written;
+}
+
+namespace {
+
+// Records each frame's cover of the new picture: the green channel of a run
+// from black to white.
+class CoverSink : public FrameSink
+{
+public:
+    bool WriteFrame(const QImage &frame, int count = 1) override
+    {
+        if (count < 1) return false;
+        std::vector<uint8_t> cover(size_t(frame.width()) * size_t(frame.height()));
+        for (int y = 0; y < frame.height(); ++y) {
+            const auto *row = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
+            uint8_t *c = cover.data() + size_t(y) * size_t(frame.width());
+            for (int x = 0; x < frame.width(); ++x) c[x] = uint8_t(row[x] >> 8);
+        }
+        auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(cover));
+        for (int i = 0; i < count; ++i) covers.push_back(shared);
+        return true;
+    }
+    int64_t framesWritten() const override { return int64_t(covers.size()); }
+    std::vector<std::shared_ptr<const std::vector<uint8_t>>> covers;
+};
+
+// `from` and `to` blended by `cover` (0: from, 255: to) into `target`.
+void blendByCover(QImage &target, const QImage &from, const QImage &to, const std::vector<uint8_t> &cover)
+{
+    const int W = from.width(), H = from.height();
+    if (target.size() != from.size() || target.format() != QImage::Format_RGB32) target = QImage(from.size(), QImage::Format_RGB32);
+    for (int y = 0; y < H; ++y) {
+        const auto *a = reinterpret_cast<const uint32_t *>(from.constScanLine(y));
+        const auto *b = reinterpret_cast<const uint32_t *>(to.constScanLine(y));
+        const uint8_t *c = cover.data() + size_t(y) * size_t(W);
+        auto *t = reinterpret_cast<uint32_t *>(target.scanLine(y));
+        for (int x = 0; x < W; ++x) {
+            const uint32_t w = c[x] + (c[x] >> 7);
+            t[x] = w == 0 ? a[x] : w == 256 ? b[x] : (lerp(a[x], b[x], w) | 0xFF000000u);
+        }
+    }
+}
+
+// Whether `frame` is `from` and `to` blended by `cover`, within rounding, on
+// a grid of every few pixels.
+bool isBlendOf(const QImage &frame, const QImage &from, const QImage &to, const std::vector<uint8_t> &cover)
+{
+    const int W = frame.width();
+    for (int y = 1; y < frame.height(); y += 3) {
+        const auto *f = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
+        const auto *a = reinterpret_cast<const uint32_t *>(from.constScanLine(y));
+        const auto *b = reinterpret_cast<const uint32_t *>(to.constScanLine(y));
+        const uint8_t *c = cover.data() + size_t(y) * size_t(W);
+        for (int x = (y / 3) % 3; x < W; x += 3) {
+            const uint32_t w = c[x] + (c[x] >> 7);
+            const uint32_t want = lerp(a[x], b[x], w);
+            for (int shift = 0; shift < 24; shift += 8)
+                if (std::abs(int((f[x] >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 3) return false;
+        }
+    }
+    return true;
+}
+
+// Compares each frame of a run over still pictures with their blend.
+class BlendCheckSink : public FrameSink
+{
+public:
+    BlendCheckSink(const QImage &from, const QImage &to, const std::vector<std::shared_ptr<const std::vector<uint8_t>>> &covers)
+        : m_from(from), m_to(to), m_covers(covers)
+    {
+    }
+    bool WriteFrame(const QImage &frame, int count = 1) override
+    {
+        if (count < 1) return false;
+        if (size_t(m_seen) >= m_covers.size() || frame.size() != m_from.size()
+            || !isBlendOf(frame, m_from, m_to, *m_covers[size_t(m_seen)]))
+            blends = false;
+        m_seen += count;
+        return true;
+    }
+    int64_t framesWritten() const override { return m_seen; }
+    bool blends = true;
+
+private:
+    const QImage &m_from, &m_to;
+    const std::vector<std::shared_ptr<const std::vector<uint8_t>>> &m_covers;
+    int64_t m_seen = 0;
+};
+
+} // namespace
+
+int64_t RenderTransitionOverMotion(FrameSink &out, uint32_t seed, clsMemDC &from, clsMemDC &to,
+                                   const std::function<void(int64_t frame)> &prepare,
+                                   const std::function<void(FrameSink &sink, clsMemDC &from, const clsMemDC &to)> &render)
+{
+    const int W = from.Width(), H = from.Height();
+    CoverSink covers;
+    {
+        clsMemDC black(W, H, 0x000000), white(W, H, 0xFFFFFF);
+        withSeed(seed, [&] { render(covers, black, white); });
+    }
+    prepare(0);
+    const QImage from0 = from.image().copy(), to0 = to.image().copy();
+    BlendCheckSink check(from0, to0, covers.covers);
+    withSeed(seed, [&] { render(check, from, to); });
+    if (!check.blends || check.framesWritten() != covers.framesWritten())
+        return RenderPerFrame(out, seed, prepare, [&](FrameSink &sink) { render(sink, from, to); });
+    QImage frame;
+    int64_t written = 0;
+    for (const auto &cover : covers.covers) {
+        if (out.stopped()) break;
+        prepare(written);
+        blendByCover(frame, from.image(), to.image(), *cover);
+        out.WriteFrame(frame, 1);
         ++written;
     }
     return written;

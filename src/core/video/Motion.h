@@ -83,14 +83,18 @@ private:
     QImage m_picture; // premultiplied ARGB with one transparent pixel all round
     QImage m_overlay;
     QRect m_overlayBounds;
+    bool m_opaque = false;
 };
 
 // Draws `picture` (premultiplied ARGB whose outermost pixels are transparent,
 // framing a picture of (width - 2) x (height - 2)) over `target` (RGB32) so
 // that `onPicture` (fractions of the framed picture) fills the target:
 // bilinear sampling at sub-pixel positions, the picture's edges blended into
-// what lies under them.
-void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture);
+// what lies under them. With `background` (the target's size and format),
+// the target is first taken to be that picture; only what the picture does
+// not cover is copied from it.
+void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture,
+                       const QImage *background = nullptr);
 
 // The frames of a slide's time on screen: frame `shown` (from 0) of `span`
 // frames is at progress shown / (span - 1), held at 1 after the span.
@@ -109,6 +113,18 @@ inline double MotionProgress(int64_t shown, int64_t span)
 // number of frames written.
 int64_t RenderPerFrame(FrameSink &out, uint32_t seed, const std::function<void(int64_t frame)> &prepare,
                        const std::function<void(FrameSink &sink)> &render);
+
+// Runs a transition between two moving pictures. `prepare(f)` sets `from`
+// and `to` to the two pictures of frame f (from 0); `render(sink, from, to)`
+// runs the transition. A transition that blends each pixel in place (a
+// wipe, a fade) is run once from black to white: that gives each frame's
+// blend, which is then applied to each frame's moving pictures. One that
+// moves pixels, as found by comparing a run over the real pictures with that
+// blend, is run once per frame instead (RenderPerFrame). Returns the number
+// of frames written.
+int64_t RenderTransitionOverMotion(FrameSink &out, uint32_t seed, clsMemDC &from, clsMemDC &to,
+                                   const std::function<void(int64_t frame)> &prepare,
+                                   const std::function<void(FrameSink &sink, clsMemDC &from, const clsMemDC &to)> &render);
 
 // Counts the frames `render` writes when its random numbers start from
 // `seed` (it draws them too).
