@@ -291,3 +291,58 @@ TEST_F(MotionTest, MotionKeysRoundTripAndAreSetLikeAnyOtherKey)
     EXPECT_FALSE(project.settings.autoMotion);
     EXPECT_FALSE(setProjectKey(project, QStringLiteral("ImgMotion(3)"), QStringLiteral("0,0,1,1;0,0,1,1;0"), env, {}, &error));
 }
+
+// Caption and headline stay where they are placed while the picture moves
+// under them, also while the headline's effect runs: every frame is the
+// moving picture itself outside their boxes, and the texts show in them.
+TEST_F(MotionTest, TextsStayInTheirBoxesOverTheMovingPicture)
+{
+    FixedSeed seed(5);
+    project.settings.enableCaption = true;
+    project.settings.enableHeadlineEffect = true;
+    const PictureMotion m = motion({0, 0, 1, 1}, {0.3, 0.3, 0.6, 0.6}, 1);
+    addPicture(markedPicture({480, 270}, {{300, 180}}), m);
+    Picture &p = project.pictures[0];
+    p.caption = QStringLiteral("说明文字");
+    p.captionBox = {20, 130, 200, 40};
+    p.headline = QStringLiteral("标题");
+    p.headlineBox = {20, 10, 200, 60};
+    p.headDynamicStyle = 0;
+    // Sizes that fit the boxes of this small output.
+    project.settings.textStyles[0].size = 20;
+    p.headStyle.size = 28;
+    const std::vector<QImage> all = frames();
+    const int64_t span = int64_t(all.size()) - 1;
+    ASSERT_GT(span, 150); // the effect's frames come on top of the slide's 150
+
+    JobControl control;
+    RecordingTimelineSink unused;
+    const FrameLoop loop(project, settings, unused, nullptr, control);
+    const QRect boxes[2] = {loop.captionRect(1).toAlignedRect().adjusted(-8, -8, 8, 8),
+                            loop.headlineRect(1).toAlignedRect().adjusted(-8, -8, 8, 8)};
+    QImage background(out, QImage::Format_RGB32);
+    background.fill(Qt::black);
+    const auto slide = MovingSlide::prepare(p.path, m, background);
+    ASSERT_TRUE(slide);
+    QImage bare;
+    int outside = 0, textFrames = 0;
+    for (int64_t f = 0; f < span; ++f) {
+        slide->drawFrame(bare, MotionProgress(f, span), false);
+        const QImage &got = all[size_t(f + 1)];
+        bool textShown = false;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x) {
+                const bool inBox = boxes[0].contains(x, y) || boxes[1].contains(x, y);
+                const bool same = got.pixel(x, y) == bare.pixel(x, y);
+                if (!inBox && !same) ++outside;
+                if (boxes[1].contains(x, y) && !same) textShown = true;
+            }
+        if (textShown) ++textFrames;
+    }
+    EXPECT_EQ(outside, 0);
+    // The headline shows from some frame of its effect on, to the slide's end.
+    EXPECT_GT(textFrames, 120);
+    slide->drawFrame(bare, 1.0, false);
+    EXPECT_NE(all.back().copy(boxes[0]), bare.copy(boxes[0])) << "the caption is drawn";
+    EXPECT_NE(all.back().copy(boxes[1]), bare.copy(boxes[1])) << "the headline is drawn";
+}
