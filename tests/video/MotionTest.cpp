@@ -1,8 +1,11 @@
+#include "CliRun.h"
 #include "FixedSeed.h"
 #include "FrameLoop.h"
 #include "Motion.h"
 #include "ProjectFile.h"
 #include "ProjectKeys.h"
+#include "Random.h"
+#include "Transition.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -345,4 +348,103 @@ TEST_F(MotionTest, TextsStayInTheirBoxesOverTheMovingPicture)
     slide->drawFrame(bare, 1.0, false);
     EXPECT_NE(all.back().copy(boxes[0]), bare.copy(boxes[0])) << "the caption is drawn";
     EXPECT_NE(all.back().copy(boxes[1]), bare.copy(boxes[1])) << "the headline is drawn";
+}
+
+// The command line sets the motion keys like any other key and refuses a
+// motion it cannot read.
+TEST(MotionCli, ProjectSetTakesTheMotionKeys)
+{
+    QTemporaryDir dir;
+    QStringList make = {QStringLiteral("project"), QStringLiteral("new"), dir.filePath(QStringLiteral("p.aps"))};
+    for (const char *name : {"a.png", "b.png"}) {
+        QImage img(64, 36, QImage::Format_RGB32);
+        img.fill(Qt::darkCyan);
+        ASSERT_TRUE(img.save(dir.filePath(QString::fromLatin1(name))));
+        make << QStringLiteral("--picture") << dir.filePath(QString::fromLatin1(name));
+    }
+    const QString file = dir.filePath(QStringLiteral("p.aps"));
+    ASSERT_EQ(test::cli(make).exitCode, 0);
+    const test::CliRun set = test::cli({QStringLiteral("project"), QStringLiteral("set"), file,
+                                        QStringLiteral("ImgMotion(2)=0,0,1,1;0.1,0.1,0.8,0.8;1"),
+                                        QStringLiteral("AutoMotion=true")});
+    ASSERT_EQ(set.exitCode, 0) << set.err.toStdString();
+    const test::CliRun shown = test::cli({QStringLiteral("project"), QStringLiteral("show"), file});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("ImgMotion(2): Str 0,0,1,1;0.1,0.1,0.8,0.8;1\n"))) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("AutoMotion: Bool true\n")));
+    EXPECT_FALSE(shown.out.contains(QStringLiteral("ImgMotion(1)")));
+    EXPECT_EQ(test::cli({QStringLiteral("project"), QStringLiteral("set"), file, QStringLiteral("ImgMotion(1)=0,0,1,1")}).exitCode, 1);
+}
+
+namespace {
+
+// A picture with detail everywhere, moved right by `shift` pixels, so a
+// transition that moves pixels differs from one that blends them.
+QImage texture(QSize size, int shift, int seed)
+{
+    QImage img(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            const int u = x - shift;
+            img.setPixel(x, y, qRgb((u * 7 + y * 3 + seed * 50) & 255, (u * u + y * 11 + seed) & 255, (y * y + u * 5) & 255));
+        }
+    return img;
+}
+
+} // namespace
+
+// Every transition between moving pictures gives, as its frame f, what it
+// draws as frame f between the two pictures of frame f: the transitions
+// that only blend by one run from black to white, the others run per frame.
+TEST(MotionTransitions, EachFrameIsTheTransitionOfThatFramesPictures)
+{
+    const QSize size(80, 48);
+    const uint32_t seed = 1234;
+    for (int id = 0; id < kTransitionCount; ++id) {
+        for (int v2 : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "transition " << id << " v2 " << v2);
+            const int v4 = 3 - v2;
+            auto run = [&](FrameSink &sink, clsMemDC &from, const clsMemDC &to) {
+                TransitionContext c{sink, 10, 2, 2};
+                RunTransition(c, id, from, to, v2, v4);
+            };
+            clsMemDC from(size.width(), size.height()), to(size.width(), size.height());
+            auto prepare = [&](int64_t f) {
+                from.image() = texture(size, int(f), 1);
+                to.image() = texture(size, -int(f), 2);
+            };
+            RecordingFrameSink got(true);
+            RenderTransitionOverMotion(got, seed, from, to, prepare, run);
+
+            // Frame f drawn from scratch between the pictures of frame f.
+            for (size_t f = 0; f < got.calls().size(); ++f) {
+                RandomSource &g = RandomSource::global();
+                const RandomSource saved = g;
+                g.setFixedSeed(seed);
+                g.reseedFromClock();
+                clsMemDC a(size.width(), size.height()), b(size.width(), size.height());
+                a.image() = texture(size, int(f), 1);
+                b.image() = texture(size, -int(f), 2);
+                RecordingFrameSink all(true);
+                run(all, a, b);
+                g = saved;
+                QImage want;
+                size_t seen = 0;
+                for (size_t c = 0; c < all.calls().size() && want.isNull(); ++c) {
+                    if (f < seen + size_t(all.calls()[c].count)) want = all.kept()[c];
+                    seen += size_t(all.calls()[c].count);
+                }
+                ASSERT_FALSE(want.isNull()) << "frame " << f << " is one the transition draws";
+                const QImage &have = got.kept()[f];
+                int worst = 0;
+                for (int y = 0; y < size.height(); ++y)
+                    for (int x = 0; x < size.width(); ++x) {
+                        const QRgb p = have.pixel(x, y), q = want.pixel(x, y);
+                        worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                          std::abs(qBlue(p) - qBlue(q))});
+                    }
+                ASSERT_LE(worst, 3) << "frame " << f;
+            }
+            EXPECT_GT(got.calls().size(), 2u);
+        }
+    }
 }

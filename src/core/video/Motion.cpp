@@ -415,37 +415,84 @@ int64_t RenderPerFrame(FrameSink &out, uint32_t seed, const std::function<void(i
 
 namespace {
 
-// Records each frame's cover of the new picture: the green channel of a run
-// from black to white.
+// One frame's cover of the new picture (0: the old one shows, 255: the new
+// one), as runs of equal values: wipes and fades are long runs, so a
+// transition's covers take little memory however long it lasts.
+class Cover
+{
+public:
+    Cover(const QImage &frame)
+    {
+        for (int y = 0; y < frame.height(); ++y) {
+            const auto *row = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
+            for (int x = 0; x < frame.width(); ++x) {
+                const uint8_t v = uint8_t(row[x] >> 8);
+                if (!m_runs.empty() && m_runs.back().value == v && m_runs.back().length < 65535) ++m_runs.back().length;
+                else m_runs.push_back({v, 1});
+            }
+        }
+    }
+    // The values of row y of a picture `width` wide, in order: call for y = 0, 1, ...
+    void row(int width, uint8_t *out) const
+    {
+        int x = 0;
+        while (x < width && m_next < m_runs.size()) {
+            const Run &r = m_runs[m_next];
+            const int take = std::min(width - x, int(r.length) - m_used);
+            std::memset(out + x, r.value, size_t(take));
+            x += take;
+            m_used += take;
+            if (m_used == int(r.length)) {
+                ++m_next;
+                m_used = 0;
+            }
+        }
+        if (x < width) std::memset(out + x, 0, size_t(width - x));
+    }
+    void rewind() const
+    {
+        m_next = 0;
+        m_used = 0;
+    }
+
+private:
+    struct Run
+    {
+        uint8_t value;
+        uint16_t length;
+    };
+    std::vector<Run> m_runs;
+    mutable size_t m_next = 0;
+    mutable int m_used = 0;
+};
+
+// Records each frame's cover: the green channel of a run from black to white.
 class CoverSink : public FrameSink
 {
 public:
     bool WriteFrame(const QImage &frame, int count = 1) override
     {
         if (count < 1) return false;
-        std::vector<uint8_t> cover(size_t(frame.width()) * size_t(frame.height()));
-        for (int y = 0; y < frame.height(); ++y) {
-            const auto *row = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
-            uint8_t *c = cover.data() + size_t(y) * size_t(frame.width());
-            for (int x = 0; x < frame.width(); ++x) c[x] = uint8_t(row[x] >> 8);
-        }
-        auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(cover));
+        auto shared = std::make_shared<const Cover>(frame);
         for (int i = 0; i < count; ++i) covers.push_back(shared);
         return true;
     }
     int64_t framesWritten() const override { return int64_t(covers.size()); }
-    std::vector<std::shared_ptr<const std::vector<uint8_t>>> covers;
+    std::vector<std::shared_ptr<const Cover>> covers;
 };
 
 // `from` and `to` blended by `cover` (0: from, 255: to) into `target`.
-void blendByCover(QImage &target, const QImage &from, const QImage &to, const std::vector<uint8_t> &cover)
+void blendByCover(QImage &target, const QImage &from, const QImage &to, const Cover &cover)
 {
     const int W = from.width(), H = from.height();
     if (target.size() != from.size() || target.format() != QImage::Format_RGB32) target = QImage(from.size(), QImage::Format_RGB32);
+    std::vector<uint8_t> values(static_cast<size_t>(W), uint8_t(0));
+    cover.rewind();
     for (int y = 0; y < H; ++y) {
         const auto *a = reinterpret_cast<const uint32_t *>(from.constScanLine(y));
         const auto *b = reinterpret_cast<const uint32_t *>(to.constScanLine(y));
-        const uint8_t *c = cover.data() + size_t(y) * size_t(W);
+        cover.row(W, values.data());
+        const uint8_t *c = values.data();
         auto *t = reinterpret_cast<uint32_t *>(target.scanLine(y));
         for (int x = 0; x < W; ++x) {
             const uint32_t w = c[x] + (c[x] >> 7);
@@ -456,14 +503,18 @@ void blendByCover(QImage &target, const QImage &from, const QImage &to, const st
 
 // Whether `frame` is `from` and `to` blended by `cover`, within rounding, on
 // a grid of every few pixels.
-bool isBlendOf(const QImage &frame, const QImage &from, const QImage &to, const std::vector<uint8_t> &cover)
+bool isBlendOf(const QImage &frame, const QImage &from, const QImage &to, const Cover &cover)
 {
     const int W = frame.width();
-    for (int y = 1; y < frame.height(); y += 3) {
+    std::vector<uint8_t> values(static_cast<size_t>(W), uint8_t(0));
+    cover.rewind();
+    for (int y = 0; y < frame.height(); ++y) {
+        cover.row(W, values.data());
+        if (y % 3 != 1) continue;
         const auto *f = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
         const auto *a = reinterpret_cast<const uint32_t *>(from.constScanLine(y));
         const auto *b = reinterpret_cast<const uint32_t *>(to.constScanLine(y));
-        const uint8_t *c = cover.data() + size_t(y) * size_t(W);
+        const uint8_t *c = values.data();
         for (int x = (y / 3) % 3; x < W; x += 3) {
             const uint32_t w = c[x] + (c[x] >> 7);
             const uint32_t want = lerp(a[x], b[x], w);
@@ -478,7 +529,7 @@ bool isBlendOf(const QImage &frame, const QImage &from, const QImage &to, const 
 class BlendCheckSink : public FrameSink
 {
 public:
-    BlendCheckSink(const QImage &from, const QImage &to, const std::vector<std::shared_ptr<const std::vector<uint8_t>>> &covers)
+    BlendCheckSink(const QImage &from, const QImage &to, const std::vector<std::shared_ptr<const Cover>> &covers)
         : m_from(from), m_to(to), m_covers(covers)
     {
     }
@@ -496,7 +547,7 @@ public:
 
 private:
     const QImage &m_from, &m_to;
-    const std::vector<std::shared_ptr<const std::vector<uint8_t>>> &m_covers;
+    const std::vector<std::shared_ptr<const Cover>> &m_covers;
     int64_t m_seen = 0;
 };
 
