@@ -111,7 +111,13 @@ std::shared_ptr<MovingSlide> MovingSlide::prepare(const QString &path, const Pic
         return std::min(r.width() * dw / out.width(), r.height() * dh / out.height());
     };
     const double closest = std::min(density(motion.start), density(motion.end));
-    double f = closest > 1 ? 1.0 / closest : 1.0;
+    const double farthest = std::max(density(motion.start), density(motion.end));
+    // A gentle zoom is sampled from a picture no denser than its farthest
+    // view needs: no frame then reads more than one picture pixel per output
+    // pixel, so fine detail cannot shimmer, and the closest view is enlarged
+    // by the zoom's few percent only. A deep zoom keeps its closest view sharp.
+    const double keep = farthest <= closest * 1.3 ? farthest : closest;
+    double f = keep > 1 ? 1.0 / keep : 1.0;
     // At most twice the output's width and height.
     f = std::min(f, 2.0 * std::sqrt(double(out.width()) * out.height() / (dw * dh)));
     const QSize size(std::max(1, int(std::lround(dw * f))), std::max(1, int(std::lround(dh * f))));
