@@ -111,6 +111,7 @@ struct Settings
     bool enableCaption = true;
     bool enableExport = false;
     bool isExportAvi = false;
+    bool autoMotion = false;
     QString lyricFolder;
     int32_t imgDrawScale = 3;
     int32_t backgroundDrawScale = 2;
@@ -127,7 +128,6 @@ struct Settings
     int32_t endColor = 0x0000FF;
     bool isShowTip = true;
     bool enableOpenFolder = true;
-    bool autoMotion = false;
     int32_t pictureFrameNum = 0;
     QString pictureFrameImage;
     std::array<TextStyle, kTextStyleCount> textStyles; // index 0 is style 1

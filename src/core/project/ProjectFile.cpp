@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace pvsm {
 
 namespace {
@@ -49,7 +51,54 @@ TextBox getBox(const PropertyBag &bag, const char *px, const char *py, const cha
 
 constexpr int kMinStoredPathLength = 8;
 
+QString rectText(const QRectF &r)
+{
+    auto n = [](double v) { return QString::number(v, 'g', 10); };
+    return n(r.x()) + QLatin1Char(',') + n(r.y()) + QLatin1Char(',') + n(r.width()) + QLatin1Char(',') + n(r.height());
+}
+
+std::optional<QRectF> rectFromText(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4) return std::nullopt;
+    double v[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        v[i] = parts[i].trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v[i])) return std::nullopt;
+    }
+    for (int i = 2; i < 4; ++i)
+        if (v[i] < kMinMotionExtent || v[i] > kMaxMotionExtent) return std::nullopt;
+    // The rectangle must keep some of the picture within reach of the view.
+    if (v[0] < -kMaxMotionOffset || v[0] > kMaxMotionOffset || v[1] < -kMaxMotionOffset || v[1] > kMaxMotionOffset)
+        return std::nullopt;
+    return QRectF(v[0], v[1], v[2], v[3]);
+}
+
 } // namespace
+
+QString motionKeyText(const PictureMotion &motion)
+{
+    return rectText(motion.start) + QLatin1Char(';') + rectText(motion.end) + QLatin1Char(';')
+           + QString::number(motion.curve);
+}
+
+std::optional<PictureMotion> motionFromKeyText(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(';'));
+    if (parts.size() != 3) return std::nullopt;
+    const auto start = rectFromText(parts[0]);
+    const auto end = rectFromText(parts[1]);
+    bool ok = false;
+    const int curve = parts[2].trimmed().toInt(&ok);
+    if (!start || !end || !ok || (curve != 0 && curve != 1)) return std::nullopt;
+    PictureMotion m;
+    m.on = true;
+    m.start = *start;
+    m.end = *end;
+    m.curve = curve;
+    return m;
+}
 
 void WritePlayerSettings(Project &project, PropertyBag &bag, const WriteContext &context)
 {
@@ -92,6 +141,8 @@ void WritePlayerSettings(Project &project, PropertyBag &bag, const WriteContext 
     bag.putI4(k(key::EndColor), s.endColor);
     bag.putBool(k(key::IsShowTip), s.isShowTip);
     bag.putBool(k(key::EnableOpenFolder), s.enableOpenFolder);
+    // Only when chosen, so records and files of shows without motion stay as they were.
+    if (s.autoMotion) bag.putBool(k(key::AutoMotion), true);
 
     if (s.pictureFrameNum != 0 && !context.framePictureLoaded) s.pictureFrameNum = 0;
     bag.putI4(k(key::PictureFrameNum), s.pictureFrameNum);
@@ -160,6 +211,7 @@ void WritePictureSettings(const Picture &p, int n, PropertyBag &bag, bool keepEm
         bag.putI4(key::item(key::HeadEndColor, n), p.headStyle.endColor);
         bag.putI4(key::item(key::HeadBorderColor, n), p.headStyle.borderColor);
     }
+    if (p.motion.on) bag.putStr(key::item(key::ImgMotion, n), motionKeyText(p.motion));
 }
 
 void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const WriteContext &context)
@@ -248,6 +300,7 @@ void readProjectValues(Project &project, const PropertyBag &bag, BagMode mode, c
     s.endColor = i4(key::EndColor);
     s.isShowTip = bag.getBool(k(key::IsShowTip));
     s.enableOpenFolder = boolKeep(key::EnableOpenFolder, s.enableOpenFolder);
+    s.autoMotion = bag.getBool(k(key::AutoMotion));
     s.pictureFrameNum = i4(key::PictureFrameNum);
     s.pictureFrameImage = str(key::PictureFrameImage);
 
@@ -350,6 +403,8 @@ void readProjectValues(Project &project, const PropertyBag &bag, BagMode mode, c
             p.headDynamicStyle = env.selectedHeadlineEffect;
             p.headStyle = project.headlineStyleFromStyle2();
         }
+        // A motion that cannot be read is no motion: the slide shows as it always did.
+        if (const auto motion = motionFromKeyText(bag.getString(key::item(key::ImgMotion, n)))) p.motion = *motion;
         project.pictures.push_back(p);
     }
 }
@@ -411,7 +466,7 @@ constexpr KeyType kGlobalKeys[] = {
     {key::BackGroundPicture, BagType::Str},       {key::OpeningImage, BagType::Str},
     {key::EndingImage, BagType::Str},             {key::LogoImage, BagType::Str},
     {key::NowI, BagType::I4},                     {key::NowM, BagType::I4},
-    {key::LyricFilesCount, BagType::I4},
+    {key::LyricFilesCount, BagType::I4},          {key::AutoMotion, BagType::Bool},
 };
 
 enum class ListKind { Title, InfoText, TextStyle, Song, Lyric, Picture };
@@ -460,6 +515,7 @@ constexpr ListKeyType kListKeys[] = {
     {key::HeadStartColor, BagType::I4, ListKind::Picture},
     {key::HeadEndColor, BagType::I4, ListKind::Picture},
     {key::HeadBorderColor, BagType::I4, ListKind::Picture},
+    {key::ImgMotion, BagType::Str, ListKind::Picture},
 };
 
 struct ParsedKey
@@ -521,6 +577,11 @@ bool setProjectKey(Project &project, const QString &keyText, const QString &valu
     if (!value)
         return fail(QStringLiteral("%1 takes a value of type %2, not \"%3\"")
                         .arg(keyText, bagTypeName(parsed->type), valueText));
+
+    if (parsed->list && parsed->list->prefix == key::ImgMotion && !valueText.isEmpty() && !motionFromKeyText(valueText))
+        return fail(QStringLiteral("%1 takes \"x,y,w,h;x,y,w,h;curve\" (fractions of the picture, curve 0 or 1) "
+                                   "or an empty text for no motion, not \"%2\"")
+                        .arg(keyText, valueText));
 
     // Through the writer and reader, so that a key set here behaves exactly
     // like one saved by the editor and opened again.

@@ -52,6 +52,20 @@ void WriteProjectBag(Project &project, PropertyBag &bag, BagMode mode, const Wri
 QStringList ReadProjectBag(Project &project, const PropertyBag &bag, BagMode mode, const ProjectEnvironment &env,
                            const SongLengthProbe &probe = {}, const QString &baseDir = {});
 
+// The text of a picture's ImgMotion(n) key: the start and the end rectangle
+// as fractions of the picture and the curve, "x,y,w,h;x,y,w,h;curve" (for
+// example "0,0,1,1;0.1,0.1,0.8,0.8;1"). Written only for a picture whose
+// motion is on; a picture without the key has none.
+QString motionKeyText(const PictureMotion &motion);
+// The motion a key's text describes, on; nullopt for text that is not of that
+// form or holds numbers outside the bounds (widths and heights in
+// [kMinMotionExtent, kMaxMotionExtent], corners within kMaxMotionOffset of
+// the picture, curve 0 or 1).
+std::optional<PictureMotion> motionFromKeyText(const QString &text);
+inline constexpr double kMinMotionExtent = 0.01;
+inline constexpr double kMaxMotionExtent = 10.0;
+inline constexpr double kMaxMotionOffset = 10.0;
+
 // Files of the older record layout are declined: returns false and leaves the
 // project empty of pictures.
 bool ReadLegacyProject(Project &project, const QString &path);

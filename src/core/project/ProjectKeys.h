@@ -66,6 +66,7 @@ inline constexpr const char BackGroundPicture[] = "BackGroundPicture";
 inline constexpr const char OpeningImage[] = "OpeningImage";
 inline constexpr const char EndingImage[] = "EndingImage";
 inline constexpr const char LogoImage[] = "LogoImage";
+inline constexpr const char AutoMotion[] = "AutoMotion";
 
 // Counts and record-only keys
 inline constexpr const char NowI[] = "NowI";
@@ -125,6 +126,7 @@ inline constexpr const char ToInstallFont[] = "ToInstallFont(";
 inline constexpr const char fFontNameForCheck[] = "fFontNameForCheck(";
 inline constexpr const char FontBelongsTo[] = "FontBelongsTo(";
 inline constexpr const char MusicLyricFiles[] = "MusicLyricFiles(";
+inline constexpr const char ImgMotion[] = "ImgMotion(";
 
 // prefix + index + ")"
 inline QString item(const char *prefix, int index)

@@ -1,10 +1,12 @@
 #include "FrameLoop.h"
 
 #include "LyricOverlay.h"
+#include "Motion.h"
 #include "PictureFrameOverlay.h"
 #include "Numbers.h"
 #include "PictureDraw.h"
 #include "PictureLoad.h"
+#include "PictureInfo.h"
 #include "ProjectLists.h"
 #include "Random.h"
 #include "TextEffect.h"
@@ -104,6 +106,14 @@ bool drawableExtension(const QString &path)
 {
     return hasSupportedPictureExtension(path);
 }
+
+// A slide as the loop takes it from the composer: the still picture, and for
+// a slide whose picture moves, the moving slide (its still is its first frame).
+struct ComposedSlide
+{
+    QImage still;
+    std::shared_ptr<MovingSlide> moving;
+};
 
 } // namespace
 
@@ -468,6 +478,71 @@ FrameLoopResult FrameLoop::RenderVideo()
                && frames / fps >= sound.SoundtrackLength;
     };
 
+    // Motion: a show with any moving picture. The transition and variants of
+    // the next slide are drawn one slide ahead, so each moving slide knows
+    // how long it is on screen.
+    const bool motionShow =
+        s.autoMotion || std::any_of(project.pictures.begin(), project.pictures.end(), [](const Picture &p) { return p.motion.on; });
+    int64_t composedCount = 0;
+    auto composeFor = [this, motionShow, size](int index, int64_t ordinal) {
+        ComposedSlide c;
+        if (motionShow && index >= 1 && index <= int(d->project.pictures.size())) {
+            const Picture &p = d->project.pictures[size_t(index - 1)];
+            const Settings &ps = d->project.settings;
+            if ((p.motion.on || ps.autoMotion) && !p.path.isEmpty() && QFileInfo(p.path).isFile()
+                && drawableExtension(p.path)) {
+                PictureMotion motion = p.motion;
+                if (!motion.on) {
+                    const ImageInfo info = GetImageInfo(p.path);
+                    const QSize display(info.DisplayWidth, info.DisplayHeight);
+                    if (!display.isEmpty())
+                        motion = AutomaticMotion(ordinal, OutputOnPicture(RestPlacement(display, ps.imgDrawScale, size), size));
+                }
+                if (motion.on) {
+                    QImage background(size, QImage::Format_RGB32);
+                    background.fill(Qt::black);
+                    DrawBackground(background);
+                    c.moving = MovingSlide::prepare(p.path, motion, background);
+                }
+                if (c.moving) {
+                    if (ps.enableCaption && !p.caption.isEmpty()) {
+                        QImage caption(size, QImage::Format_ARGB32_Premultiplied);
+                        caption.fill(Qt::transparent);
+                        const TextStyle &t = ps.textStyles[0];
+                        DrawTextPath(caption, p.caption, captionRect(index),
+                                     renderStyle(t.fontName, t.size, t.style, t.align, t.pattern, t.borderWidth,
+                                                 t.startColor, t.endColor, t.borderColor, m_fontScale));
+                        c.moving->setOverlay(std::move(caption));
+                    }
+                    c.moving->drawFrame(c.still, 0);
+                    return c;
+                }
+            }
+        }
+        c.still = ComposeSlide(index);
+        return c;
+    };
+    // The renderer of a transition as the per-frame runs take it.
+    // Counting draws on scratch pictures, so the loop's own stay as they are.
+    clsMemDC scratchOld(motionShow ? size.width() : 0, motionShow ? size.height() : 0, 0);
+    clsMemDC scratchNew(motionShow ? size.width() : 0, motionShow ? size.height() : 0, 0);
+    auto transitionRunOn = [&](int id, int tv2, int tv4, clsMemDC &from, const clsMemDC &to) {
+        return [&, id, tv2, tv4](FrameSink &out) {
+            TransitionContext c{out, tctx.TransitionFrames, tctx.TransitionStepX, tctx.TransitionStepY};
+            RunTransition(c, id, from, to, tv2, tv4);
+        };
+    };
+    auto transitionCount = [&](uint32_t seed, int id, int tv2, int tv4) {
+        return CountFrames(seed, transitionRunOn(id, tv2, tv4, scratchOld, scratchNew));
+    };
+    std::shared_ptr<MovingSlide> moving, previous;
+    double shown = 0, previousShown = 0;
+    int64_t span = 0, previousSpan = 0;
+    bool haveNextVariants = false;
+    int nextV2 = 0, nextV4 = 0, nextTransition = -1;
+    std::vector<int> nextP;
+    uint32_t transitionSeed = 0, nextSeed = 0, effectSeed = 0;
+
     double carry = 0;
     double remainder = 0;
     int slidesShown = 0;
@@ -480,40 +555,166 @@ FrameLoopResult FrameLoop::RenderVideo()
             for (int i = 0; i < N; ++i) order.push_back(i);
 
         // The next slide is composed while this one is on screen.
-        std::future<QImage> next = std::async(std::launch::async, [this, i = order[0] + 1] { return ComposeSlide(i); });
+        std::future<ComposedSlide> next =
+            std::async(std::launch::async, [&composeFor, i = order[0] + 1, o = ++composedCount] { return composeFor(i, o); });
         for (size_t j = 0; j < order.size() && !stop; ++j) {
             const int i = order[j] + 1;
-            RandomSource::global().reseedFromClock();
-            const int v2 = IntPart(Rnd() * 2);
-            const int v4 = IntPart(Rnd() * 4);
+            int v2, v4;
+            if (haveNextVariants) {
+                v2 = nextV2;
+                v4 = nextV4;
+                haveNextVariants = false;
+            } else {
+                RandomSource::global().reseedFromClock();
+                v2 = IntPart(Rnd() * 2);
+                v4 = IntPart(Rnd() * 4);
+                if (motionShow) transitionSeed = DrawRendererSeed();
+            }
             d->pollCancel();
 
-            const QImage composed = next.get();
+            ComposedSlide composedSlide = next.get();
+            const QImage &composed = composedSlide.still;
             if (j + 1 < order.size())
-                next = std::async(std::launch::async, [this, n = order[j + 1] + 1] { return ComposeSlide(n); });
+                next = std::async(std::launch::async,
+                                  [&composeFor, n = order[j + 1] + 1, o = ++composedCount] { return composeFor(n, o); });
             BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
             const int64_t slideStart = sink.FrameCounter();
             RateSink fixedPart(sink, fpsRate);
             if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, slideStart);
+            const Picture &pic = project.pictures[size_t(i - 1)];
+
+            // A moving slide draws each of its frames anew, from the first of
+            // the transition that brings it in to the last of the one that
+            // takes it away; its length is known before its first frame.
+            moving = composedSlide.moving;
+            shown = 0;
+            span = 0;
+            if (motionShow) {
+                const bool effect = s.enableHeadlineEffect && !pic.headline.isEmpty();
+                if (effect) effectSeed = DrawRendererSeed();
+                const bool last = slidesShown + 1 - N * sound.SlidePassCount - sound.ExtraSlideCount >= 0;
+                nextTransition = -1;
+                if (transitionsOn && !last) {
+                    // The next slide's variants and transition are drawn now, so
+                    // the length of this one is known.
+                    RandomSource::global().reseedFromClock();
+                    nextV2 = IntPart(Rnd() * 2);
+                    nextV4 = IntPart(Rnd() * 4);
+                    haveNextVariants = true;
+                    if (k + 1 < P.size()) {
+                        nextTransition = d->settings.SelectedTransitions[size_t(P[k + 1])];
+                    } else {
+                        nextP = ShuffledRange(0, int(d->settings.SelectedTransitions.size()) - 1);
+                        nextTransition = d->settings.SelectedTransitions[size_t(nextP[0])];
+                    }
+                    nextSeed = DrawRendererSeed();
+                }
+                if (moving) {
+                    int64_t frames = 0;
+                    if (transitionsOn)
+                        frames += transitionCount(transitionSeed, d->settings.SelectedTransitions[size_t(P[k])], v2, v4);
+                    frames += 30;
+                    if (effect) {
+                        clsMemDC surface(size.width(), size.height(), 0);
+                        frames += CountFrames(effectSeed, [&](FrameSink &counter) {
+                            TextEffectContext ectx{counter, headlineStyle(i)};
+                            RunTextEffect(ectx, pic.headDynamicStyle, surface, headlineRect(i), pic.headline, 1.0, v4);
+                        });
+                    }
+                    double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
+                    if (carry > 0 && T > carry) T -= carry;
+                    const double elapsedThen = frames / 30.0;
+                    double r = 0;
+                    if (!lyricsOn) {
+                        r = (T - elapsedThen) * 30.0;
+                        if (r >= 1) frames += IntPart(r);
+                    } else {
+                        const bool movingLyrics = s.lyricStyle == 2 || s.lyricStyle == 3;
+                        r = (T - elapsedThen) * (movingLyrics ? 15.0 : 10.0);
+                        frames += std::max<int64_t>(0, IntPart(r)) * (movingLyrics ? 2 : 3);
+                    }
+                    if (r > 0 && remainder + (r - std::floor(r)) >= 1) frames += 1;
+                    if (last) frames += 1;
+                    if (nextTransition >= 0) frames += transitionCount(nextSeed, nextTransition, nextV2, nextV4);
+                    span = frames;
+                }
+            }
+            // Writes `count` frames of the slide to `to`: the still picture, or
+            // as many new frames of the moving one. A moving slide's span is
+            // counted in thirtieths of a second; `step` is what one frame
+            // written to `to` stands for (1 through a RateSink, 30 / fps for
+            // the hold's own frames).
+            auto put = [&](FrameSink &to, int count, double step) {
+                if (!moving) {
+                    to.WriteFrame(dst.image(), count);
+                    return;
+                }
+                for (int f = 0; f < count && !to.stopped(); ++f) {
+                    moving->drawFrame(dst.image(), MotionProgress(shown, span));
+                    shown += step;
+                    to.WriteFrame(dst.image(), 1);
+                }
+            };
+            const double holdStep = 30.0 / fps;
 
             if (transitionsOn) {
                 const int id = d->settings.SelectedTransitions[size_t(P[k])];
-                TransitionContext tctx = transitionContext(fixedPart);
-                RunTransition(tctx, id, dst, source, v2, v4);
+                TransitionContext partContext = transitionContext(fixedPart);
+                if (!moving && !previous) {
+                    RunTransition(partContext, id, dst, source, v2, v4);
+                } else {
+                    const QImage oldStill = previous ? QImage() : dst.image().copy();
+                    shown = RenderTransitionOverMotion(
+                        fixedPart, transitionSeed, dst, source,
+                        [&](int64_t f) {
+                            if (previous) previous->drawFrame(dst.image(), MotionProgress(previousShown + f, previousSpan));
+                            else BitBlt(dst.image(), 0, 0, size.width(), size.height(), oldStill, 0, 0);
+                            if (moving) moving->drawFrame(source.image(), MotionProgress(f, span));
+                        },
+                        [&](FrameSink &out, clsMemDC &from, const clsMemDC &to) {
+                            TransitionContext c{out, tctx.TransitionFrames, tctx.TransitionStepX, tctx.TransitionStepY};
+                            RunTransition(c, id, from, to, v2, v4);
+                        });
+                    if (moving) BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
+                }
             }
             d->pollCancel();
             if (sink.stopped()) break;
 
             BitBlt(dst, 0, 0, size.width(), size.height(), source, 0, 0);
-            fixedPart.WriteFrame(dst.image(), 1);
-            fixedPart.WriteFrame(dst.image(), 15);
+            put(fixedPart, 1, 1);
+            put(fixedPart, 15, 1);
 
-            const Picture &pic = project.pictures[size_t(i - 1)];
             if (s.enableHeadlineEffect && !pic.headline.isEmpty()) {
-                TextEffectContext ectx{fixedPart, headlineStyle(i)};
-                RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
+                if (!moving) {
+                    TextEffectContext ectx{fixedPart, headlineStyle(i)};
+                    RunTextEffect(ectx, pic.headDynamicStyle, dst, headlineRect(i), pic.headline, 1.0, v4);
+                } else {
+                    // The effect is drawn over black and over white and laid
+                    // over each moving frame; what it leaves joins the texts
+                    // that stay on the picture.
+                    QImage headline;
+                    const double from = shown;
+                    shown += RenderTextOverMotion(
+                        fixedPart, effectSeed, size,
+                        [&](QImage &target, int64_t f) { moving->drawFrame(target, MotionProgress(from + f, span)); },
+                        [&](FrameSink &effectSink, clsMemDC &surface) {
+                            TextEffectContext ectx{effectSink, headlineStyle(i)};
+                            RunTextEffect(ectx, pic.headDynamicStyle, surface, headlineRect(i), pic.headline, 1.0, v4);
+                        },
+                        &headline);
+                    QImage overlay = moving->overlay().isNull() ? QImage() : moving->overlay().copy();
+                    if (overlay.isNull()) {
+                        overlay = QImage(size, QImage::Format_ARGB32_Premultiplied);
+                        overlay.fill(Qt::transparent);
+                    }
+                    QPainter painter(&overlay);
+                    painter.drawImage(0, 0, headline);
+                    painter.end();
+                    moving->setOverlay(std::move(overlay));
+                }
             }
-            fixedPart.WriteFrame(dst.image(), 14);
+            put(fixedPart, 14, 1);
 
             double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
             if (carry > 0) {
@@ -526,7 +727,7 @@ FrameLoopResult FrameLoop::RenderVideo()
             double r = 0;
             if (!lyricsOn) {
                 r = (T - elapsed) * fps;
-                if (r >= 1) sink.WriteFrame(dst.image(), IntPart(r));
+                if (r >= 1) put(sink, IntPart(r), holdStep);
                 if (holdStop(slidesShown, sink.FrameCounter()) && !project.songs.empty() && !s.muteSound) stop = true;
             } else {
                 // The hold is measured in steps of 2 frames (moving lyrics) or
@@ -545,13 +746,13 @@ FrameLoopResult FrameLoop::RenderVideo()
                     while (held < steps && !holdStop(slidesShown, from + held * step)) ++held;
                     stop = true;
                 }
-                if (held > 0) sink.WriteFrame(dst.image(), int(held * step));
+                if (held > 0) put(sink, int(held * step), holdStep);
             }
             if (r > 0) {
                 remainder += r - std::floor(r);
                 if (remainder >= 1) {
                     remainder -= 1;
-                    sink.WriteFrame(dst.image(), 1);
+                    put(sink, 1, holdStep);
                 }
             }
 
@@ -568,7 +769,8 @@ FrameLoopResult FrameLoop::RenderVideo()
             }
 
             if (transitionsOn && ++k == P.size()) {
-                P = ShuffledRange(0, int(d->settings.SelectedTransitions.size()) - 1);
+                P = nextP.empty() ? ShuffledRange(0, int(d->settings.SelectedTransitions.size()) - 1) : std::move(nextP);
+                nextP.clear();
                 k = 0;
             }
 
@@ -578,9 +780,16 @@ FrameLoopResult FrameLoop::RenderVideo()
                 d->control.report(std::min(100, percent), QStringLiteral("步骤4/5：编码视频"));
             }
             if (slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= 0) {
-                RateSink(sink, fpsRate).WriteFrame(dst.image(), 1);
+                {
+                    RateSink last(sink, fpsRate);
+                    put(last, 1, 1);
+                }
                 stop = true;
             }
+            previous = moving;
+            previousShown = shown;
+            previousSpan = span;
+            transitionSeed = nextSeed;
             d->pollCancel();
         }
         if (next.valid()) next.wait();

@@ -1,0 +1,221 @@
+// Motion benchmark: the 20-photo show of 12-megapixel JPEGs (4000 x 3000),
+// 6 s a slide with 1 s transitions, with the automatic motion on every slide,
+// exported at 1920 x 1080 with the export's defaults, next to two references
+// measured in the same run:
+//   - the floor: ffmpeg's bare x264 encoding the same number of frames of
+//     moving synthetic video at the same settings (every moving frame must be
+//     encoded, so nothing can be faster than that);
+//   - bench/zoompan.sh: an ffmpeg chain making the same zoom with its zoompan
+//     filter, each JPEG decoded once, the clips joined by cross-fades.
+// Also the frame loop alone into a sink that only counts, and our peak memory.
+// usage: bench_motion [WORKDIR] [--quick] [--ours-only]
+//   --quick      4 pictures
+//   --ours-only  only our export and the render alone
+//   --render-only  only the frame loop into a sink that counts (for profiling)
+#include "BenchPhoto.h"
+#include "FrameLoop.h"
+#include "ProjectLists.h"
+#include "VideoExport.h"
+#include "clsMemDC.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+using namespace pvsm;
+
+namespace {
+
+class QuietPrompter : public Prompter
+{
+public:
+    Answer ask(const QString &, PromptButtons, PromptIcon, const QString &) override { return Answer::Yes; }
+    void inform(const QString &text, PromptIcon) override { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
+    QString chooseSaveFile(const FileDialogRequest &) override { return {}; }
+    QString chooseOpenFile(const FileDialogRequest &) override { return {}; }
+};
+
+double runProcess(const QString &program, const QStringList &args)
+{
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(program, args);
+    p.waitForFinished(-1);
+    if (p.exitCode() != 0) std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
+    return t.elapsed() / 1000.0;
+}
+
+struct ExportRun
+{
+    double seconds = 0;
+    int64_t frames = 0;
+    long peakRssMb = 0;
+    double cpuSeconds = 0;
+};
+
+// One export in a child process, so that its peak memory is its own.
+ExportRun exportInChild(const Project &project, const Workspace &ws, QSize size, const QString &target)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        QuietPrompter prompter;
+        ExportOptions options;
+        options.targetPath = target;
+        options.videoSize = size;
+        options.editingScreen = {1920, 1080};
+        QElapsedTimer t;
+        t.start();
+        JobControl control;
+        const ExportOutcome o = ExportAvi(project, ws, options, prompter, control, SoundtrackFactory{});
+        ExportRun r{t.elapsed() / 1000.0, o.completed ? o.frames : -1, 0, 0};
+        struct rusage usage {};
+        getrusage(RUSAGE_SELF, &usage);
+        r.peakRssMb = usage.ru_maxrss / 1024;
+        r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+                       + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        if (write(pipeFds[1], &r, sizeof r) != sizeof r) _exit(1);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    ExportRun r;
+    if (read(pipeFds[0], &r, sizeof r) != sizeof r) r.frames = -1;
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return r;
+}
+
+// Counts frames and pictures, nothing more: what the frame loop costs alone.
+class CountingTimelineSink : public TimelineSink
+{
+public:
+    bool WriteFrame(const QImage &, int count = 1) override
+    {
+        m_frames += count;
+        ++pictures;
+        return true;
+    }
+    int64_t FrameCounter() const override { return m_frames; }
+    void setFrameCounter(int64_t frames) override { m_frames = std::max(m_frames, frames); }
+    void cancel() override {}
+    bool cancelled() const override { return false; }
+    bool failed() const override { return false; }
+    int64_t pictures = 0;
+
+private:
+    int64_t m_frames = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ReuseCanvasMemory();
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    const QString workDir = args.size() > 1 && !args[1].startsWith(QLatin1String("--"))
+                                ? args[1]
+                                : QDir::tempPath() + QStringLiteral("/pvsm-bench-motion");
+    QDir().mkpath(workDir + QStringLiteral("/photos"));
+    const int pictures = quick ? 4 : 20;
+    const QSize size(1920, 1080);
+
+    QStringList paths;
+    QImage photo;
+    for (int i = 0; i < pictures; ++i) {
+        const QString path = QStringLiteral("%1/photos/photo%2.jpg").arg(workDir).arg(i, 2, 10, QLatin1Char('0'));
+        if (!QFile::exists(path)) {
+            if (photo.isNull()) photo = bench::photoLike({4000, 3000});
+            // Each photo its own: turned and mirrored in turn, so no two are alike.
+            photo.mirrored(i % 2 == 1, i % 4 >= 2).save(path, "JPEG", 90);
+        }
+        paths << path;
+    }
+
+    const Workspace ws(workDir, workDir);
+    ws.prepare();
+    ProjectEnvironment env;
+    env.lyricSampleLineHeight = 80;
+    Project project = Project::makeDefault(env);
+    addPictures(project, paths, env);
+    project.settings.timeInterval = 6;
+    project.settings.transitionSpeed = 1000;
+    project.settings.autoMotion = true;
+
+    const bool renderOnlyRun = args.contains(QStringLiteral("--render-only"));
+    ExportRun ours, oursStill;
+    if (!renderOnlyRun) {
+        ours = exportInChild(project, ws, size, workDir + QStringLiteral("/ours-motion.avi"));
+        Project still = project;
+        still.settings.autoMotion = false;
+        oursStill = exportInChild(still, ws, size, workDir + QStringLiteral("/ours-still.avi"));
+    }
+    double renderOnly = 0;
+    {
+        struct rusage before {};
+        getrusage(RUSAGE_SELF, &before);
+        CountingTimelineSink counter;
+        FrameLoopSettings fs;
+        fs.videoSize = size;
+        fs.editingScreen = {1920, 1080};
+        for (int i = 0; i < kTransitionCount; ++i) fs.SelectedTransitions.push_back(i);
+        JobControl control;
+        QElapsedTimer t;
+        t.start();
+        FrameLoop(project, fs, counter, nullptr, control).RenderVideo();
+        renderOnly = t.elapsed() / 1000.0;
+        struct rusage after {};
+        getrusage(RUSAGE_SELF, &after);
+        const double cpu = double(after.ru_utime.tv_sec - before.ru_utime.tv_sec)
+                           + double(after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e6;
+        std::printf("render only (no encoder), moving, 1920x1080: %.2f s (%.2f cpu s) for %lld frames in %lld pictures\n",
+                    renderOnly, cpu, (long long)counter.FrameCounter(), (long long)counter.pictures);
+    }
+    if (renderOnlyRun) return 0;
+    auto row = [&](const char *name, const ExportRun &r) {
+        std::printf("| %s | %.2f | %.2f | %lld | %.1f | %ld |\n", name, r.seconds, r.cpuSeconds, (long long)r.frames,
+                    r.frames / r.seconds, r.peakRssMb);
+    };
+    std::printf("| run, 1920x1080, x264 %s CRF %d | wall s | cpu s | frames | frames/s | peak MB |\n|---|---|---|---|---|---|\n",
+                kDefaultX264Preset, kDefaultX264Crf);
+    row("ours, automatic motion", ours);
+    row("ours, the same show still", oursStill);
+    if (args.contains(QStringLiteral("--ours-only"))) return 0;
+
+    const int64_t frames = ours.frames;
+    const QString preset = QString::fromLatin1(kDefaultX264Preset);
+    const QString crf = QString::number(kDefaultX264Crf);
+    const double bare = runProcess(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+         QStringLiteral("testsrc2=size=1920x1080:rate=30"), QStringLiteral("-frames:v"), QString::number(frames),
+         QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), preset, QStringLiteral("-crf"), crf,
+         QStringLiteral("-bf"), QStringLiteral("0"), QStringLiteral("-y"), workDir + QStringLiteral("/bare.avi")});
+    QStringList chain = {workDir + QStringLiteral("/zoompan.mp4"), QStringLiteral("1920"), QStringLiteral("1080"),
+                         QStringLiteral("7"), preset, crf};
+    chain << paths;
+    const double zoompan = runProcess(QStringLiteral(PVSM_SOURCE_DIR "/bench/zoompan.sh"), chain);
+    std::printf("| bare x264, %lld frames (the floor) | %.2f | | %lld | %.1f | |\n", (long long)frames, bare,
+                (long long)frames, frames / bare);
+    std::printf("| ffmpeg zoompan chain (bench/zoompan.sh) | %.2f | | | | |\n", zoompan);
+    std::printf("\nratio zoompan / ours: %.2f (target: at least 3)\n", zoompan / ours.seconds);
+    std::printf("ratio ours / bare x264: %.2f (target: at most 1.3)\n", ours.seconds / bare);
+    std::printf("peak memory: %ld MB (target: under 500)\n", ours.peakRssMb);
+    return 0;
+}
