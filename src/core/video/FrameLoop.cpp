@@ -528,7 +528,7 @@ FrameLoopResult FrameLoop::RenderVideo()
     clsMemDC scratchNew(motionShow ? size.width() : 0, motionShow ? size.height() : 0, 0);
     auto transitionRunOn = [&](int id, int tv2, int tv4, clsMemDC &from, const clsMemDC &to) {
         return [&, id, tv2, tv4](FrameSink &out) {
-            TransitionContext c{out, tctx.TransitionFrames, tctx.TransitionStepX, tctx.TransitionStepY};
+            TransitionContext c = transitionContext(out);
             RunTransition(c, id, from, to, tv2, tv4);
         };
     };
@@ -672,7 +672,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                             if (moving) moving->drawFrame(source.image(), MotionProgress(f, span));
                         },
                         [&](FrameSink &out, clsMemDC &from, const clsMemDC &to) {
-                            TransitionContext c{out, tctx.TransitionFrames, tctx.TransitionStepX, tctx.TransitionStepY};
+                            TransitionContext c = transitionContext(out);
                             RunTransition(c, id, from, to, v2, v4);
                         });
                     if (moving) BitBlt(source.image(), 0, 0, size.width(), size.height(), composed, 0, 0);
