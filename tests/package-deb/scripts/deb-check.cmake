@@ -62,7 +62,8 @@ set(expected
     usr/share/applications/org.pvsm.pvsm.desktop usr/share/metainfo/org.pvsm.pvsm.metainfo.xml
     usr/share/mime/packages/org.pvsm.pvsm.xml usr/share/icons/hicolor/scalable/apps/org.pvsm.pvsm.svg
     usr/share/icons/hicolor/48x48/apps/org.pvsm.pvsm.png
-    usr/share/doc/pvsm/copyright usr/share/doc/pvsm/changelog.gz)
+    usr/share/doc/pvsm/copyright usr/share/doc/pvsm/changelog.gz
+    usr/share/man/man1/pvsm.1.gz usr/share/man/man1/pvsm-cli.1.gz)
 foreach(f ${expected})
   if(NOT EXISTS ${root}/${f})
     message(FATAL_ERROR "not in the package: ${f}")
