@@ -53,7 +53,16 @@ if(run_output MATCHES "(^|\n)E: ")
   message(FATAL_ERROR "lintian:\n${run_output}")
 endif()
 
-set(root ${OUT}/root)
+# The unpacked tree lives outside the build folder, which may lie where the
+# user the programs run as cannot reach (a clone under /root).
+execute_process(COMMAND mktemp -d /tmp/pvsm-deb-check.XXXXXX OUTPUT_VARIABLE scratch OUTPUT_STRIP_TRAILING_WHITESPACE
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT IS_DIRECTORY "${scratch}")
+  message(FATAL_ERROR "cannot make a folder in /tmp")
+endif()
+file(CHMOD ${scratch} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+     WORLD_EXECUTE)
+set(root ${scratch}/root)
 run("dpkg -x" dpkg -x ${deb} ${root})
 set(expected
     usr/bin/pvsm usr/bin/pvsm-cli
@@ -73,7 +82,7 @@ endforeach()
 # The installed programs run as a user who cannot write under /usr: as root
 # the checks drop to nobody, otherwise the unpacked tree is made read-only.
 # Their work folder is then the user's XDG data folder.
-set(home ${OUT}/home)
+set(home ${scratch}/home)
 file(MAKE_DIRECTORY ${home}/.local/share)
 file(CHMOD_RECURSE ${home} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE
      GROUP_EXECUTE WORLD_READ WORLD_WRITE WORLD_EXECUTE)
@@ -126,4 +135,4 @@ if(NOT after STREQUAL shipped)
 endif()
 
 file(CHMOD_RECURSE ${root} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-file(REMOVE_RECURSE ${OUT})
+file(REMOVE_RECURSE ${scratch} ${OUT})
