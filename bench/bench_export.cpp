@@ -20,6 +20,7 @@
 //                 of M minutes each (10,30,60), after the 2-minute show: time and memory
 //   --runs N      how often --hd and --uhd repeat their pairs (1)
 //   --suffix .S   the suffix of our output files, which chooses the container (.avi)
+//   --chain-limit S  stop the chain after S seconds; its figures are then lower bounds
 #include "BenchSong.h"
 #include "LameApi.h"
 #include "ProjectLists.h"
@@ -40,6 +41,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -111,9 +113,10 @@ struct ChildRun
     long peakRssMb = 0;
     double cpuSeconds = 0;
     bool ok = false;
+    bool timedOut = false; // stopped at the limit: the figures are lower bounds
 };
 
-ChildRun runChild(const QString &program, const QStringList &args)
+ChildRun runChild(const QString &program, const QStringList &args, double limitSeconds = 0)
 {
     std::vector<QByteArray> bytes{program.toLocal8Bit()};
     for (const QString &a : args) bytes.push_back(a.toLocal8Bit());
@@ -130,6 +133,15 @@ ChildRun runChild(const QString &program, const QStringList &args)
     ChildRun r;
     int status = 0;
     struct rusage usage {};
+    if (pid > 0 && limitSeconds > 0) {
+        // A reference that cannot finish in time on a busy machine is
+        // stopped; its time so far is then a lower bound.
+        while (waitpid(pid, &status, WNOHANG) == 0 && t.elapsed() < limitSeconds * 1000) usleep(200 * 1000);
+        if (t.elapsed() >= limitSeconds * 1000) {
+            r.timedOut = true;
+            kill(pid, SIGKILL);
+        }
+    }
     if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
         r.seconds = t.elapsed() / 1000.0;
         r.peakRssMb = usage.ru_maxrss / 1024;
@@ -137,7 +149,12 @@ ChildRun runChild(const QString &program, const QStringList &args)
                        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
-    if (!r.ok) std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
+    if (r.timedOut) {
+        r.ok = true;
+        std::fprintf(stderr, "%s stopped after %.0f s\n", program.toUtf8().constData(), r.seconds);
+    } else if (!r.ok) {
+        std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
+    }
     return r;
 }
 
@@ -354,6 +371,9 @@ int main(int argc, char **argv)
     const QString suffix = suffixAt > 0 && suffixAt + 1 < args.size() ? args[suffixAt + 1] : QStringLiteral(".avi");
     const int pairsAt = int(args.indexOf(QStringLiteral("--runs")));
     const int pairs = std::clamp(pairsAt > 0 && pairsAt + 1 < args.size() ? args[pairsAt + 1].toInt() : 1, 1, 20);
+    // --chain-limit S: stop the chain after S seconds (0: no limit).
+    const int limitAt = int(args.indexOf(QStringLiteral("--chain-limit")));
+    const double chainLimit = limitAt > 0 && limitAt + 1 < args.size() ? args[limitAt + 1].toDouble() : 0;
     auto ratioRows = [&](QSize size, bool withMedium, double defaultTarget, double mediumTarget, long memoryLimitMb) {
         const QString tag = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
         std::printf("\nThe show with the song at %s, our files %s; the chain: x264 medium CRF 23, MP3 at 22050 Hz\n",
@@ -375,26 +395,34 @@ int main(int argc, char **argv)
                 m = exportInChild(withMusic, ws, size, medium, base + QStringLiteral("-medium") + suffix, true);
                 QFile::remove(base + QStringLiteral("-medium") + suffix);
             }
-            const QString chainOut = workDir + QStringLiteral("/chain-%1.mp4").arg(tag);
-            const ChildRun c = runChild(QStringLiteral("ffmpeg"), chainArguments(paths, size, song, chainOut));
-            QFile::remove(chainOut);
-            if (d.frames <= 0 || (withMedium && m.frames <= 0) || !c.ok) {
+            if (d.frames <= 0 || (withMedium && m.frames <= 0)) {
                 std::fprintf(stderr, "run %d failed\n", run);
                 continue;
             }
-            defaults.push_back(c.seconds / d.seconds);
+            // Ours first, so that a chain stopped or cut short leaves them.
             peak = std::max(peak, d.peakRssMb);
             std::printf("| %d | %.2f | %.2f | %ld (%ld) |", run, d.seconds, d.cpuSeconds, d.peakRssMb, d.startRssMb);
             if (withMedium) {
-                mediums.push_back(c.seconds / m.seconds);
                 peak = std::max(peak, m.peakRssMb);
                 std::printf(" %.2f | %.2f | %ld (%ld) |", m.seconds, m.cpuSeconds, m.peakRssMb, m.startRssMb);
             }
-            std::printf(" %.2f | %.2f | %ld | %.2f |", c.seconds, c.cpuSeconds, c.peakRssMb, defaults.back());
-            if (withMedium) std::printf(" %.2f |", mediums.back());
+            std::fflush(stdout);
+            const QString chainOut = workDir + QStringLiteral("/chain-%1.mp4").arg(tag);
+            const ChildRun c = runChild(QStringLiteral("ffmpeg"), chainArguments(paths, size, song, chainOut), chainLimit);
+            QFile::remove(chainOut);
+            if (!c.ok) {
+                std::printf(" failed |\n");
+                continue;
+            }
+            const char *atLeast = c.timedOut ? "> " : "";
+            defaults.push_back(c.seconds / d.seconds);
+            if (withMedium) mediums.push_back(c.seconds / m.seconds);
+            std::printf(" %s%.2f | %s%.2f | %ld | %s%.2f |", atLeast, c.seconds, atLeast, c.cpuSeconds, c.peakRssMb, atLeast,
+                        defaults.back());
+            if (withMedium) std::printf(" %s%.2f |", atLeast, mediums.back());
             // Processor time is what a busy machine changes least.
-            std::printf(" %.2f |", c.cpuSeconds / d.cpuSeconds);
-            if (withMedium) std::printf(" %.2f |", c.cpuSeconds / m.cpuSeconds);
+            std::printf(" %s%.2f |", atLeast, c.cpuSeconds / d.cpuSeconds);
+            if (withMedium) std::printf(" %s%.2f |", atLeast, c.cpuSeconds / m.cpuSeconds);
             std::printf("\n");
             std::fflush(stdout);
         }
