@@ -153,7 +153,8 @@ ChildRun runChild(const QString &program, const QStringList &args, double limitS
         r.ok = true;
         std::fprintf(stderr, "%s stopped after %.0f s\n", program.toUtf8().constData(), r.seconds);
     } else if (!r.ok) {
-        std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
+        std::fprintf(stderr, "%s failed (%s %d)\n", program.toUtf8().constData(), WIFSIGNALED(status) ? "signal" : "exit code",
+                     WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
     }
     return r;
 }
