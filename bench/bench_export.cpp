@@ -133,16 +133,18 @@ ChildRun runChild(const QString &program, const QStringList &args, double limitS
     ChildRun r;
     int status = 0;
     struct rusage usage {};
+    pid_t done = 0;
     if (pid > 0 && limitSeconds > 0) {
         // A reference that cannot finish in time on a busy machine is
         // stopped; its time so far is then a lower bound.
-        while (waitpid(pid, &status, WNOHANG) == 0 && t.elapsed() < limitSeconds * 1000) usleep(200 * 1000);
-        if (t.elapsed() >= limitSeconds * 1000) {
+        while ((done = wait4(pid, &status, WNOHANG, &usage)) == 0 && t.elapsed() < limitSeconds * 1000)
+            usleep(200 * 1000);
+        if (done == 0) {
             r.timedOut = true;
             kill(pid, SIGKILL);
         }
     }
-    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+    if (pid > 0 && (done == pid || wait4(pid, &status, 0, &usage) == pid)) {
         r.seconds = t.elapsed() / 1000.0;
         r.peakRssMb = usage.ru_maxrss / 1024;
         r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
