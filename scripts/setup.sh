@@ -15,6 +15,7 @@ packages=(
   xvfb xauth ffmpeg dbus-daemon
   imagemagick xdotool
   desktop-file-utils appstream
+  dpkg-dev lintian file
 )
 
 missing=()
