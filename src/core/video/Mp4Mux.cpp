@@ -1,6 +1,7 @@
 #include "Mp4Mux.h"
 
 #include "AacEncoder.h"
+#include "AvContainer.h"
 #include "FileCheck.h"
 #include "Soundtrack.h"
 
@@ -10,11 +11,6 @@
 #include <cmath>
 #include <memory>
 #include <vector>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 namespace pvsm {
 
@@ -26,41 +22,7 @@ const QString kMuxCaption = QStringLiteral("步骤5/5：合并视频和音频");
 // chunk entries, with room for the boxes around them.
 constexpr int64_t kIndexBytesPerPacket = 16;
 
-struct InputDeleter
-{
-    void operator()(AVFormatContext *p) const { avformat_close_input(&p); }
-};
-struct OutputDeleter
-{
-    void operator()(AVFormatContext *p) const
-    {
-        if (p->pb) avio_closep(&p->pb);
-        avformat_free_context(p);
-    }
-};
-struct PacketDeleter
-{
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputDeleter>;
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
-InputPtr openInput(const QString &path)
-{
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) return nullptr;
-    InputPtr in(raw);
-    if (avformat_find_stream_info(in.get(), nullptr) < 0) return nullptr;
-    return in;
-}
-
-int firstStream(AVFormatContext *ctx, AVMediaType type)
-{
-    for (unsigned i = 0; i < ctx->nb_streams; ++i)
-        if (ctx->streams[i]->codecpar->codec_type == type) return int(i);
-    return -1;
-}
+using namespace av;
 
 // The WAV as a stream of 16-bit sample frames placed on the video's time:
 // silence in front when the music starts later in the video than in the

@@ -1,8 +1,9 @@
 #include "Muxer.h"
 
+#include "AvContainer.h"
+#include "cLameEncoder.h"
 #include "EncoderWAV.h"
 #include "FileCheck.h"
-#include "cLameEncoder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +12,6 @@
 #include <cmath>
 #include <memory>
 #include <vector>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 namespace pvsm {
 
@@ -27,41 +23,7 @@ const QString kMuxCaption = QStringLiteral("步骤5/5：合并视频和音频");
 // encoder's own delay (576) plus the synthesis filter's (529).
 constexpr int kMp3DelaySamples = 1105;
 
-struct InputDeleter
-{
-    void operator()(AVFormatContext *p) const { avformat_close_input(&p); }
-};
-struct OutputDeleter
-{
-    void operator()(AVFormatContext *p) const
-    {
-        if (p->pb) avio_closep(&p->pb);
-        avformat_free_context(p);
-    }
-};
-struct PacketDeleter
-{
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputDeleter>;
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
-InputPtr openInput(const QString &path)
-{
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) return nullptr;
-    InputPtr in(raw);
-    if (avformat_find_stream_info(in.get(), nullptr) < 0) return nullptr;
-    return in;
-}
-
-int firstStream(AVFormatContext *ctx, AVMediaType type)
-{
-    for (unsigned i = 0; i < ctx->nb_streams; ++i)
-        if (ctx->streams[i]->codecpar->codec_type == type) return int(i);
-    return -1;
-}
+using namespace av;
 
 // Removes scratch files however the join ends.
 struct ScratchFiles
