@@ -21,18 +21,6 @@ namespace {
 
 const QSize kScreen(1920, 1080);
 
-// A frame that never renders: the rectangles and the composition only.
-class NoFrames final : public TimelineSink
-{
-public:
-    bool WriteFrame(const QImage &, int) override { return false; }
-    int64_t FrameCounter() const override { return 0; }
-    void setFrameCounter(int64_t) override {}
-    void cancel() override {}
-    bool cancelled() const override { return false; }
-    bool failed() const override { return false; }
-};
-
 QSize sizeAt(int index)
 {
     const FrameSizeEntry &e = frameSizeList()[size_t(index)];
@@ -77,7 +65,7 @@ protected:
     QTemporaryDir dir;
     ProjectEnvironment env;
     Project project;
-    NoFrames sink;
+    NullTimelineSink sink;
     JobControl control;
     int m_pictures = 0;
 };

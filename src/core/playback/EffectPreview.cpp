@@ -165,24 +165,6 @@ double PacedPreviewSink::finish()
 
 namespace {
 
-// A text style of the project sized for the preview, colours as the
-// renderers take them (fill opaque, border at alpha 170).
-TextPathStyle previewStyle(const QString &fontName, int32_t size, int32_t style, int32_t align, int32_t pattern,
-                           int32_t border, int32_t start, int32_t end, int32_t borderColor, double fontScale)
-{
-    TextPathStyle s;
-    s.fontName = fontName;
-    s.sizePx = Nearest(size * fontScale);
-    s.fontStyle = style;
-    s.alignment = align;
-    s.pattern = pattern;
-    s.borderWidthPx = Nearest(border * fontScale);
-    s.startArgb = ToArgb(uint32_t(start), 255);
-    s.endArgb = ToArgb(uint32_t(end), 255);
-    s.borderArgb = ToArgb(uint32_t(borderColor), 170);
-    return s;
-}
-
 // The last slides composed for previews. Clicking one effect after another
 // shows the same pictures again, and composing a photo costs more than most
 // effects take to render.
@@ -239,18 +221,6 @@ clsMemDC canvasOf(const QImage &image)
     BitBlt(dc.image(), 0, 0, image.width(), image.height(), image, 0, 0);
     return dc;
 }
-
-// FrameLoop wants a sink; the preview only asks it for the headline's box.
-class NoFrames final : public TimelineSink
-{
-public:
-    bool WriteFrame(const QImage &, int) override { return false; }
-    int64_t FrameCounter() const override { return 0; }
-    void setFrameCounter(int64_t) override {}
-    void cancel() override {}
-    bool cancelled() const override { return false; }
-    bool failed() const override { return false; }
-};
 
 // Counts what a renderer writes, to plan the paced run.
 class CountingSink final : public FrameSink
@@ -337,9 +307,9 @@ EffectPreviewResult runHeadline(const EffectPreviewRequest &r, double started, P
         // The picture's headline as the export animates it: its box and its own style.
         text = pic.headline;
         const HeadlineStyle &h = pic.headStyle;
-        style = previewStyle(style2.fontName, h.size, h.style, style2.align, h.pattern, h.border, h.startColor,
+        style = renderStyle(style2.fontName, h.size, h.style, style2.align, h.pattern, h.border, h.startColor,
                              h.endColor, h.borderColor, fontScale);
-        NoFrames none;
+        NullTimelineSink none;
         FrameLoopSettings settings;
         settings.videoSize = r.viewSize;
         settings.editingScreen = r.editingScreen;
@@ -348,7 +318,7 @@ EffectPreviewResult runHeadline(const EffectPreviewRequest &r, double started, P
         layout = loop.headlineRect(r.current + 1);
     } else {
         text = QString::fromUtf8(kSampleHeadline);
-        style = previewStyle(style2.fontName, style2.size, style2.style, 4, style2.pattern, style2.borderWidth,
+        style = renderStyle(style2.fontName, style2.size, style2.style, 4, style2.pattern, style2.borderWidth,
                              style2.startColor, style2.endColor, style2.borderColor, fontScale);
         const QRectF box = MeasureText(text, style.fontName, style.sizePx, style.fontStyle);
         layout = QRectF((r.viewSize.width() - box.width()) / 2, (r.viewSize.height() - box.height()) / 2,

@@ -12,18 +12,6 @@ namespace pvsm {
 
 namespace {
 
-// FrameLoop wants a sink; composing a still writes nothing to it.
-class NoFrames final : public TimelineSink
-{
-public:
-    bool WriteFrame(const QImage &, int) override { return false; }
-    int64_t FrameCounter() const override { return 0; }
-    void setFrameCounter(int64_t) override {}
-    void cancel() override {}
-    bool cancelled() const override { return false; }
-    bool failed() const override { return false; }
-};
-
 bool titlePictureExists(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(path).isFile() && hasSupportedPictureExtension(path);
@@ -44,7 +32,7 @@ EditingStill ComposeEditingStill(const Project &project, int index, EditingText 
     // The caption section shows the caption being placed even while the
     // show leaves it out.
     if (text == EditingText::Caption) shown.settings.enableCaption = true;
-    NoFrames sink;
+    NullTimelineSink sink;
     JobControl control;
     FrameLoopSettings settings;
     settings.videoSize = size;

@@ -83,8 +83,6 @@ bool RateSink::WriteFrame(const QImage &frame, int count)
     return m_inner.WriteFrame(frame, int(frames));
 }
 
-namespace {
-
 // A text style of the project as the renderers take it, sized for the output.
 TextPathStyle renderStyle(const QString &fontName, int32_t size, int32_t style, int32_t align, int32_t pattern,
                           int32_t border, int32_t start, int32_t end, int32_t borderColor, double fontScale)
@@ -101,6 +99,8 @@ TextPathStyle renderStyle(const QString &fontName, int32_t size, int32_t style, 
     s.borderArgb = ToArgb(uint32_t(borderColor), 170);
     return s;
 }
+
+namespace {
 
 bool drawableExtension(const QString &path)
 {

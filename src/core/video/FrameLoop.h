@@ -202,6 +202,11 @@ QRectF outputBox(const OutputScales &s, double x, double y, double w, double h);
 // larger than the frame is pinned at its top-left corner).
 QRectF keptInside(QRectF r, QSize frame);
 
+// A text style of the project as the renderers take it, sized by
+// `fontScale` for the output (fill opaque, border at alpha 170).
+TextPathStyle renderStyle(const QString &fontName, int32_t size, int32_t style, int32_t align, int32_t pattern,
+                          int32_t border, int32_t start, int32_t end, int32_t borderColor, double fontScale);
+
 // Renderers lay their steps out in thirtieths of a second; this sink writes
 // them to a sink of `fps` frames a second. Each output frame shows the step
 // that is on screen at its start time, so a step shorter than an output

@@ -27,6 +27,19 @@ public:
     bool stopped() const override { return failed() || cancelled(); }
 };
 
+// A sink that takes no frames: for the frame loop's work that writes none
+// (composing a still, asking for a box).
+class NullTimelineSink final : public TimelineSink
+{
+public:
+    bool WriteFrame(const QImage &, int) override { return false; }
+    int64_t FrameCounter() const override { return 0; }
+    void setFrameCounter(int64_t) override {}
+    void cancel() override {}
+    bool cancelled() const override { return false; }
+    bool failed() const override { return false; }
+};
+
 // A sink in front of another that changes the pictures on their way (a
 // lyric, a picture frame): the timeline itself is the sink's behind it.
 class OverlayTimelineSink : public TimelineSink
