@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -141,10 +142,14 @@ public:
     }
 
     // The export's frame loop into a recording sink, with the export's
-    // soundtrack; the slides' first frames in `slideStarts`.
+    // soundtrack; the slides' first frames in `slideStarts`. Floating
+    // pictures play as the automatic motion, which the video takes only when
+    // asked for it.
     RecordingTimelineSink exportFrames(std::vector<int64_t> *slideStarts = nullptr)
     {
         test::FixedSeed seed(11);
+        if (project.settings.enableFloating) project.settings.autoMotion = true;
+        const auto restore = qScopeGuard([&] { project.settings.autoMotion = false; });
         RecordingTimelineSink sink;
         FrameLoopSettings settings;
         settings.videoSize = settings.editingScreen = {kWidth, kHeight};
@@ -219,6 +224,14 @@ TEST_F(PresenterTest, ShowsTheExportedFramesAtTheirTimes)
         c.setUp(*this);
         const RecordingTimelineSink exported = exportFrames();
         ASSERT_GT(exported.calls().size(), 10u);
+        if (project.settings.enableFloating) {
+            // Floating pictures move on every frame of their slides: many
+            // more pictures than the still show's held ones.
+            project.settings.enableFloating = false;
+            const size_t still = exportFrames().calls().size();
+            project.settings.enableFloating = true;
+            EXPECT_GT(exported.calls().size(), still + 100);
+        }
 
         Presenter presenter(project, options, display);
         play(presenter);

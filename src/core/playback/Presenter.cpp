@@ -134,6 +134,10 @@ struct Presenter::Impl
 
     Impl(const Project &p, PresenterOptions o, FrameDisplay &d) : project(p), options(std::move(o)), display(d)
     {
+        // Floating pictures drift slowly on screen: the automatic motion,
+        // for every picture without a motion of its own. Only shows on screen
+        // float; a video leaves it out, as its build option says.
+        if (project.settings.enableFloating) project.settings.autoMotion = true;
         muted.store(project.settings.muteSound);
     }
 
