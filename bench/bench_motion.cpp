@@ -12,6 +12,7 @@
 //   --quick      4 pictures
 //   --ours-only  only our export and the render alone
 //   --render-only  only the frame loop into a sink that counts (for profiling)
+#include "BenchExport.h"
 #include "BenchPhoto.h"
 #include "FrameLoop.h"
 #include "ProjectLists.h"
@@ -32,72 +33,9 @@
 #include <cstdio>
 
 using namespace pvsm;
+using namespace pvsm::bench;
 
 namespace {
-
-class QuietPrompter : public Prompter
-{
-public:
-    Answer ask(const QString &, PromptButtons, PromptIcon, const QString &) override { return Answer::Yes; }
-    void inform(const QString &text, PromptIcon) override { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
-    QString chooseSaveFile(const FileDialogRequest &) override { return {}; }
-    QString chooseOpenFile(const FileDialogRequest &) override { return {}; }
-};
-
-double runProcess(const QString &program, const QStringList &args)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(program, args);
-    p.waitForFinished(-1);
-    if (p.exitCode() != 0) std::fprintf(stderr, "%s failed\n", program.toUtf8().constData());
-    return t.elapsed() / 1000.0;
-}
-
-struct ExportRun
-{
-    double seconds = 0;
-    int64_t frames = 0;
-    long peakRssMb = 0;
-    double cpuSeconds = 0;
-};
-
-// One export in a child process, so that its peak memory is its own.
-ExportRun exportInChild(const Project &project, const Workspace &ws, QSize size, const QString &target)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        QuietPrompter prompter;
-        ExportOptions options;
-        options.targetPath = target;
-        options.videoSize = size;
-        options.editingScreen = {1920, 1080};
-        QElapsedTimer t;
-        t.start();
-        JobControl control;
-        const ExportOutcome o = ExportAvi(project, ws, options, prompter, control, SoundtrackFactory{});
-        ExportRun r{t.elapsed() / 1000.0, o.completed ? o.frames : -1, 0, 0};
-        struct rusage usage {};
-        getrusage(RUSAGE_SELF, &usage);
-        r.peakRssMb = usage.ru_maxrss / 1024;
-        r.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-                       + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        if (write(pipeFds[1], &r, sizeof r) != sizeof r) _exit(1);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    ExportRun r;
-    if (read(pipeFds[0], &r, sizeof r) != sizeof r) r.frames = -1;
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return r;
-}
 
 // Counts frames and pictures, nothing more: what the frame loop costs alone.
 class CountingTimelineSink : public TimelineSink
@@ -161,10 +99,10 @@ int main(int argc, char **argv)
     const bool renderOnlyRun = args.contains(QStringLiteral("--render-only"));
     ExportRun ours, oursStill;
     if (!renderOnlyRun) {
-        ours = exportInChild(project, ws, size, workDir + QStringLiteral("/ours-motion.avi"));
+        ours = exportInChild(project, ws, size, VideoEncodeOptions{}, workDir + QStringLiteral("/ours-motion.avi"));
         Project still = project;
         still.settings.autoMotion = false;
-        oursStill = exportInChild(still, ws, size, workDir + QStringLiteral("/ours-still.avi"));
+        oursStill = exportInChild(still, ws, size, VideoEncodeOptions{}, workDir + QStringLiteral("/ours-still.avi"));
     }
     double renderOnly = 0;
     {

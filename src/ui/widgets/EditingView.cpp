@@ -1,6 +1,7 @@
 #include "EditingView.h"
 
 #include "EditorRules.h"
+#include "PlacementCursorShape.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,23 +12,6 @@
 #include <QtConcurrent>
 
 namespace pvsm::ui {
-
-namespace {
-
-Qt::CursorShape cursorShape(PlacementCursor cursor)
-{
-    switch (cursor) {
-    case PlacementCursor::Normal: break;
-    case PlacementCursor::Move: return Qt::SizeAllCursor;
-    case PlacementCursor::SizeWE: return Qt::SizeHorCursor;
-    case PlacementCursor::SizeNS: return Qt::SizeVerCursor;
-    case PlacementCursor::SizeNWSE: return Qt::SizeFDiagCursor;
-    case PlacementCursor::SizeNESW: return Qt::SizeBDiagCursor;
-    }
-    return Qt::ArrowCursor;
-}
-
-} // namespace
 
 EditingView::EditingView(QWidget *parent)
     : QWidget(parent)

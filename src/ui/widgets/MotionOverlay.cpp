@@ -1,6 +1,7 @@
 #include "MotionOverlay.h"
 
 #include "EditingView.h"
+#include "PlacementCursorShape.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -23,19 +24,6 @@ QColor colourOf(MotionEnd end)
 QString labelOf(MotionEnd end)
 {
     return end == MotionEnd::Start ? QStringLiteral("起点") : QStringLiteral("终点");
-}
-
-Qt::CursorShape cursorShape(PlacementCursor cursor)
-{
-    switch (cursor) {
-    case PlacementCursor::Normal: break;
-    case PlacementCursor::Move: return Qt::SizeAllCursor;
-    case PlacementCursor::SizeWE: return Qt::SizeHorCursor;
-    case PlacementCursor::SizeNS: return Qt::SizeVerCursor;
-    case PlacementCursor::SizeNWSE: return Qt::SizeFDiagCursor;
-    case PlacementCursor::SizeNESW: return Qt::SizeBDiagCursor;
-    }
-    return Qt::ArrowCursor;
 }
 
 MotionEnd otherEnd(MotionEnd end)
