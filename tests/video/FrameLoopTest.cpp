@@ -1,7 +1,9 @@
+#include "EndFade.h"
 #include "FixedSeed.h"
 #include "FrameFixtures.h"
 #include "FrameLoop.h"
 #include "LyricOverlay.h"
+#include "Motion.h"
 #include "Random.h"
 
 #include <QImage>
@@ -447,5 +449,110 @@ TEST_F(FrameLoopTest, WithoutAFrameOrWithBrokenBytesNothingIsLaidOver)
         EXPECT_FALSE(loop.hasPictureFrame());
         ASSERT_GE(sink.pictures().size(), 5u);
         EXPECT_EQ(sink.pictures()[4], loop.ComposeSlide(1));
+    }
+}
+
+namespace {
+
+// Passes everything on but the frame loop's word on the video's length, so
+// that the fade behind it waits for the end as it would without that word.
+class DeafSink final : public OverlayTimelineSink
+{
+public:
+    using OverlayTimelineSink::OverlayTimelineSink;
+    bool WriteFrame(const QImage &frame, int count) override { return m_inner.WriteFrame(frame, count); }
+    void expectAtLeast(int64_t) override {}
+    void expectEnd(int64_t) override {}
+};
+
+std::vector<uint64_t> everyFrame(const RecordingTimelineSink &sink)
+{
+    std::vector<uint64_t> all;
+    for (const auto &c : sink.calls()) all.insert(all.end(), size_t(c.count), c.hash);
+    return all;
+}
+
+} // namespace
+
+// The frame loop says ahead how long the video will be, so the end fade hands
+// on a moving show's frames at once instead of holding its last second. The
+// frames must be those of the fade that waits for the end, whatever ends the
+// show: the last slide, music that stops a repeated pass (lyrics or not),
+// song boundaries, an ending title, and every frame rate.
+TEST_F(FrameLoopTest, TheEndFadeNeedNotWaitForTheEndToFadeIt)
+{
+    addPictures(4);
+    project.settings.enableTransition = true;
+    settings.SelectedTransitions = {15, 1, 6};
+    project.settings.timeInterval = 4;
+    project.settings.enableSync = false;
+    project.settings.enableCaption = false;
+    struct Case
+    {
+        const char *name;
+        bool motion;
+        int fps;
+        int songs; // 0: none; 1: two songs, boundaries inside slides; 2: a song with lyrics; both end in the 2nd pass
+        bool ending;
+        // Whether the fade can be told before the last second's moving
+        // frames: not when the music, having ended, cuts the last slide
+        // short, which the loop finds only at its hold.
+        bool toldAhead;
+    } cases[] = {
+        {"moving, last slide", true, 30, 0, false, true},
+        {"moving, 60 fps, song boundaries", true, 60, 1, false, true},
+        {"moving, ending title", true, 25, 1, true, true},
+        {"moving, lyrics end the show", true, 30, 2, false, false},
+        {"still, song boundaries", false, 30, 1, false, true},
+        {"still, 25 fps, music ends a pass", false, 25, 2, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        project.settings.autoMotion = c.motion;
+        project.settings.enableEnding = c.ending;
+        project.settings.titleText[1] = QStringLiteral("再见");
+        project.settings.endingDurationTime = 4;
+        settings.fps = c.fps;
+        std::unique_ptr<FakeSoundtrack> sound;
+        if (c.songs == 1) {
+            project.songs = {{QStringLiteral("/m/a.mp3"), 5.3f}, {QStringLiteral("/m/b.mp3"), 9.9f}};
+            sound = std::make_unique<FakeSoundtrack>();
+            sound->state.SongCount = 2;
+            sound->state.SongDurations = {5.3, 9.9};
+            sound->state.SlidePassCount = 2;
+            sound->state.SoundtrackLength = 25.2;
+        } else if (c.songs == 2) {
+            project.songs = {{QStringLiteral("/m/a.mp3"), 14}};
+            sound = std::make_unique<LyricSoundtrack>();
+            sound->state.SlidePassCount = 2;
+            sound->state.SoundtrackLength = 24.5;
+        } else {
+            project.songs.clear();
+        }
+        RecordingTimelineSink told, waited;
+        EndFadeSink toldFade(told, c.fps);
+        EndFadeSink waitedFade(waited, c.fps);
+        DeafSink deaf(waitedFade);
+        auto run = [&](TimelineSink &sink, EndFadeSink &fade) {
+            FixedSeed seed(5);
+            if (auto *lyric = dynamic_cast<LyricSoundtrack *>(sound.get())) lyric->lastAsked = 0;
+            JobControl control;
+            FrameLoop loop(project, settings, sink, sound.get(), control);
+            const FrameLoopResult r = loop.RenderVideo();
+            EXPECT_TRUE(fade.finish());
+            return r.frames;
+        };
+        const int64_t frames = run(toldFade, toldFade);
+        ASSERT_EQ(run(deaf, waitedFade), frames);
+        ASSERT_GT(frames, 3 * c.fps);
+        const auto a = everyFrame(told), b = everyFrame(waited);
+        ASSERT_EQ(a.size(), size_t(frames));
+        ASSERT_EQ(b.size(), size_t(frames));
+        for (size_t f = 0; f < a.size(); ++f) ASSERT_EQ(a[f], b[f]) << "frame " << f << " of " << frames;
+        // Told ahead, the fade held no moving frame back; deaf, it held a second of them.
+        if (c.motion) {
+            if (c.toldAhead) EXPECT_LE(toldFade.peakHeldPictures(), 2u);
+            EXPECT_GE(waitedFade.peakHeldPictures(), size_t(c.fps) / 2);
+        }
     }
 }

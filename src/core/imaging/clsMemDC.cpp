@@ -1191,6 +1191,96 @@ int halvingsFor(int sourceLen, int destLen)
     return k;
 }
 
+// Writes the samples of `img` at the positions of `xs` (columns x0 …) and
+// `ys` (rows y0 …) into the destination rows: a horizontal pass of each
+// source row needed (kept while consecutive rows share it), then a vertical
+// blend, rows between the same two source rows in one call.
+void sampleRows(uchar *dbits, qsizetype dbpl, int x0, int y0, const QImage &img, AxisMap &xs, const AxisMap &ys,
+                uint32_t opaque)
+{
+    const int n = int(xs.a.size());
+    if (n == 0 || ys.a.empty()) return;
+    // The source columns a row reads, for fetching rows ahead: a tall narrow
+    // copy (a turning panel) otherwise waits on memory for every row.
+    const int spanFirst = std::min(xs.a.front(), xs.a[size_t(n - 1)]);
+    const int spanLast = std::max(xs.b.front(), xs.b[size_t(n - 1)]);
+    const qsizetype spanBytes = qsizetype(spanLast - spanFirst + 1) * 4;
+
+    const int padded = (n + sampleKernels.group - 1) / sampleKernels.group * sampleKernels.group;
+    for (std::vector<int32_t> *v : {&xs.a, &xs.b, &xs.w}) v->resize(size_t(padded), v->back());
+    sampleKernels.prepare(xs, padded, img.width());
+
+    thread_local std::vector<int16_t> buffer[2];
+    int held[2] = {-1, -1};
+    const auto rowAt = [&](int row, int keep) -> const int16_t * {
+        for (int s = 0; s < 2; ++s)
+            if (held[s] == row) return buffer[s].data();
+        const int s = held[0] == keep ? 1 : 0;
+        buffer[s].resize(size_t(padded) * 4);
+        sampleKernels.row16(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), xs, padded);
+        held[s] = row;
+        return buffer[s].data();
+    };
+
+    const uchar *sbits = img.constBits();
+    const qsizetype sbpl = img.bytesPerLine();
+    constexpr size_t kAhead = 8;
+    int fetched = -1; // enlarged rows share source rows: each is fetched once
+    // Long rows are read in order, which the processor fetches ahead itself.
+    const bool shortRows = spanBytes < 4096;
+    const auto fetchAhead = [&](size_t k) {
+        if (shortRows && k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
+            fetched = ys.b[k + kAhead];
+            FetchAhead(rowOf(sbits, sbpl, fetched) + spanFirst, spanBytes);
+        }
+    };
+    constexpr int kMaxRun = 64;
+    QRgb *runRows[kMaxRun];
+    int runWeights[kMaxRun];
+    for (size_t k = 0; k < ys.a.size();) {
+        fetchAhead(k);
+        if (ys.w[k] == 0) {
+            sampleKernels.row8(rowOf(dbits, dbpl, y0 + int(k)) + x0, rowOf(sbits, sbpl, ys.a[k]), xs, n, opaque);
+            ++k;
+            continue;
+        }
+        const int a = ys.a[k], b = ys.b[k];
+        int run = 0;
+        do {
+            fetchAhead(k);
+            runRows[run] = rowOf(dbits, dbpl, y0 + int(k)) + x0;
+            runWeights[run] = ys.w[k];
+            ++run, ++k;
+        } while (k < ys.a.size() && run < kMaxRun && ys.a[k] == a && ys.b[k] == b && ys.w[k] != 0);
+        const int16_t *top = rowAt(a, b);
+        const int16_t *bottom = rowAt(b, a);
+        sampleKernels.blend16(runRows, runWeights, run, top, bottom, n, opaque);
+    }
+}
+
+// Positions u = scale × (first + k) + offset for k < count, in a picture
+// axis of `len` pixels whose centres lie at whole numbers: the two pixels
+// around each and the weight of the second in 256ths; held at the edges.
+AxisMap mapLinear(int first, int count, double scale, double offset, int len)
+{
+    AxisMap m;
+    m.a.resize(size_t(count));
+    m.b.resize(size_t(count));
+    m.w.resize(size_t(count));
+    for (int k = 0; k < count; ++k) {
+        const double u = scale * (first + k) + offset;
+        int i = int(std::floor(u));
+        int weight = std::clamp(int(std::lround((u - i) * 256.0)), 0, 256);
+        if (weight == 256) ++i, weight = 0;
+        if (i < 0) i = 0, weight = 0;
+        if (i >= len - 1) i = len - 1, weight = 0;
+        m.a[size_t(k)] = i;
+        m.b[size_t(k)] = weight ? i + 1 : i;
+        m.w[size_t(k)] = weight;
+    }
+    return m;
+}
+
 void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> levels, bool levelsHalveRows,
                     StretchMode mode, const QRect &clip)
 {
@@ -1243,68 +1333,7 @@ void stretchSampled(QImage &dst, const StretchPlan &p, std::span<const QImage> l
     AxisMap xs = mapAxis(x0, n, p.dl, p.dw, p.sl, p.sw, p.flipX, level.originX, level.scaleX, img.width(), nearest);
     const AxisMap ys = mapAxis(y0, y1 - y0, p.dt, p.dh, p.st, p.sh, p.flipY, level.originY, level.scaleY, img.height(),
                                nearest);
-
-    // The source columns a row reads, for fetching rows ahead: a tall narrow
-    // copy (a turning panel) otherwise waits on memory for every row.
-    const int spanFirst = std::min(xs.a.front(), xs.a[size_t(n - 1)]);
-    const int spanLast = std::max(xs.b.front(), xs.b[size_t(n - 1)]);
-    const qsizetype spanBytes = qsizetype(spanLast - spanFirst + 1) * 4;
-
-    const int padded = (n + sampleKernels.group - 1) / sampleKernels.group * sampleKernels.group;
-    for (std::vector<int32_t> *v : {&xs.a, &xs.b, &xs.w}) v->resize(size_t(padded), v->back());
-    sampleKernels.prepare(xs, padded, img.width());
-
-    // The horizontal pass of the two source rows the current rows blend,
-    // kept while consecutive rows share them.
-    std::vector<int16_t> buffer[2];
-    int held[2] = {-1, -1};
-    const auto rowAt = [&](int row, int keep) -> const int16_t * {
-        for (int s = 0; s < 2; ++s)
-            if (held[s] == row) return buffer[s].data();
-        const int s = held[0] == keep ? 1 : 0;
-        buffer[s].resize(size_t(padded) * 4);
-        sampleKernels.row16(buffer[s].data(), reinterpret_cast<const QRgb *>(img.constScanLine(row)), xs, padded);
-        held[s] = row;
-        return buffer[s].data();
-    };
-
-    const qsizetype dbpl = dst.bytesPerLine();
-    const uchar *sbits = img.constBits();
-    const qsizetype sbpl = img.bytesPerLine();
-    const uint32_t opaque = dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0;
-    constexpr size_t kAhead = 8;
-    int fetched = -1; // enlarged rows share source rows: each is fetched once
-    // Long rows are read in order, which the processor fetches ahead itself.
-    const bool shortRows = spanBytes < 4096;
-    const auto fetchAhead = [&](size_t k) {
-        if (shortRows && k + kAhead < ys.a.size() && ys.b[k + kAhead] != fetched) {
-            fetched = ys.b[k + kAhead];
-            FetchAhead(rowOf(sbits, sbpl, fetched) + spanFirst, spanBytes);
-        }
-    };
-    // Rows between the same two source rows are blended in one call.
-    constexpr int kMaxRun = 64;
-    QRgb *runRows[kMaxRun];
-    int runWeights[kMaxRun];
-    for (size_t k = 0; k < ys.a.size();) {
-        fetchAhead(k);
-        if (ys.w[k] == 0) {
-            sampleKernels.row8(rowOf(dbits, dbpl, y0 + int(k)) + x0, rowOf(sbits, sbpl, ys.a[k]), xs, n, opaque);
-            ++k;
-            continue;
-        }
-        const int a = ys.a[k], b = ys.b[k];
-        int run = 0;
-        do {
-            fetchAhead(k);
-            runRows[run] = rowOf(dbits, dbpl, y0 + int(k)) + x0;
-            runWeights[run] = ys.w[k];
-            ++run, ++k;
-        } while (k < ys.a.size() && run < kMaxRun && ys.a[k] == a && ys.b[k] == b && ys.w[k] != 0);
-        const int16_t *top = rowAt(a, b);
-        const int16_t *bottom = rowAt(b, a);
-        sampleKernels.blend16(runRows, runWeights, run, top, bottom, n, opaque);
-    }
+    sampleRows(dbits, dst.bytesPerLine(), x0, y0, img, xs, ys, dst.format() == QImage::Format_RGB32 ? 0xFF000000u : 0);
 }
 
 bool stretchPlanned(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,
@@ -1543,6 +1572,15 @@ void UsePixelKernels(PixelKernels kernels)
     sampleKernels = pickSampleKernels(kernels);
     halveRow = pickHalveRow(kernels);
     areaKernels = pickAreaKernels(kernels);
+}
+
+void SampleBilinear(QImage &dst, const QRect &area, const QImage &src, double ax, double bx, double ay, double by)
+{
+    const QRect r = area.intersected(dst.rect());
+    if (r.isEmpty() || src.isNull() || src.depth() != 32 || dst.depth() != 32) return;
+    AxisMap xs = mapLinear(r.left(), r.width(), ax, bx, src.width());
+    const AxisMap ys = mapLinear(r.top(), r.height(), ay, by, src.height());
+    sampleRows(dst.bits(), dst.bytesPerLine(), r.left(), r.top(), src, xs, ys, 0);
 }
 
 void StretchBlt(QImage &dst, int x, int y, int w, int h, const QImage &src, int sx, int sy, int sw, int sh,

@@ -181,6 +181,14 @@ private:
     bool m_halveRows = true;
 };
 
+// Bilinear samples of `src` (32-bit, premultiplied where it has alpha) into
+// the pixels of `area` in `dst` (32-bit): pixel (X, Y) gets the sample at
+// (ax × X + bx, ay × Y + by) in `src`'s pixels, whose centres lie at whole
+// numbers, in 256ths of a pixel, held at the edges. The samples' alpha is
+// written as it comes, into an RGB32 `dst` too: the caller blends what is not
+// opaque. The stretched copy's vector kernels.
+void SampleBilinear(QImage &dst, const QRect &area, const QImage &src, double ax, double bx, double ay, double by);
+
 // The halftone stretched copy from a pyramid: the same rectangles and
 // clipping as StretchBlt from its picture, sampled from the level nearest the
 // destination's size. Only the destination pixels inside `clip` change (all

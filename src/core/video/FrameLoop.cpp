@@ -431,6 +431,12 @@ FrameLoopResult FrameLoop::RenderVideo()
     auto showTitle = [&](bool opening) {
         const QString text = s.titleText[opening ? 0 : 1];
         const double endTime = opening ? 0 : sink.FrameCounter() / fps + s.endingDurationTime;
+        // A title lasts its duration at least; slides follow an opening.
+        if (opening)
+            sink.expectAtLeast(int64_t(std::floor(s.openingDurationTime * fps)) - 1
+                               + (N > 0 ? RateSink::outputFrames(30, fpsRate) : 0));
+        else
+            sink.expectAtLeast(int64_t(std::floor(endTime * fps)) - 1);
         dst.Clear();
         DrawTitleBackground(dst.image(), opening);
         const QImage bare = dst.image().copy(); // PicTmp
@@ -476,6 +482,20 @@ FrameLoopResult FrameLoop::RenderVideo()
     auto holdStop = [&](int slidesShown, int64_t frames) {
         return slidesShown - N * sound.SlidePassCount - sound.ExtraSlideCount >= -1 && slidesShown >= N
                && frames / fps >= sound.SoundtrackLength;
+    };
+
+    const bool ending = s.enableEnding && (!s.titleText[1].isEmpty() || s.endingImage.size() >= 8);
+    const int64_t slidesPlanned = int64_t(N) * sound.SlidePassCount + sound.ExtraSlideCount;
+    // Output frames that `steps` thirtieths make at least (a few are given up
+    // to the rounding of the rate).
+    auto thirtiethsLeast = [fpsRate](int64_t steps) { return std::max<int64_t>(0, (steps - 5) * fpsRate / 30); };
+    // Whether the music's end may stop the show before its last slide.
+    const bool musicCanStop = lyricsOn || (!project.songs.empty() && !s.muteSound);
+    // Where a song boundary moves the frame counter to once `frames` are written.
+    auto boundaryTarget = [&](int64_t frames) {
+        if (sound.SongCount < 1 || sound.syncOn) return frames;
+        const double dd = (frames - musicStart) / fps - nextBoundary;
+        return dd > -0.5 && dd < 0 ? std::max<int64_t>(frames, Nearest(frames - dd * fps)) : frames;
     };
 
     // Motion: a show with any moving picture. The transition and variants of
@@ -625,18 +645,32 @@ FrameLoopResult FrameLoop::RenderVideo()
                     if (carry > 0 && T > carry) T -= carry;
                     const double elapsedThen = frames / 30.0;
                     double r = 0;
+                    // Written for certain once the slide begins: all but a
+                    // hold that the music's end may cut short.
+                    int64_t certain = frames;
                     if (!lyricsOn) {
                         r = (T - elapsedThen) * 30.0;
                         if (r >= 1) frames += IntPart(r);
+                        certain = frames;
                     } else {
                         const bool movingLyrics = s.lyricStyle == 2 || s.lyricStyle == 3;
                         r = (T - elapsedThen) * (movingLyrics ? 15.0 : 10.0);
-                        frames += std::max<int64_t>(0, IntPart(r)) * (movingLyrics ? 2 : 3);
+                        const int64_t hold = std::max<int64_t>(0, IntPart(r)) * (movingLyrics ? 2 : 3);
+                        frames += hold;
+                        // The music's end cuts the hold at the first step after it,
+                        // not sooner (a fifth of a second is given up to the steps).
+                        const double musicLeft = sound.SoundtrackLength - slideStart / fps - frames / 30.0 + hold / 30.0;
+                        certain += std::clamp<int64_t>(int64_t(std::floor((musicLeft - 0.2) * 30.0)), 0, hold);
                     }
                     if (r > 0 && remainder + (r - std::floor(r)) >= 1) frames += 1;
                     if (last) frames += 1;
                     if (nextTransition >= 0) frames += transitionCount(nextSeed, nextTransition, nextV2, nextV4);
                     span = frames;
+                    // Unless the show may end with this slide, it goes on to
+                    // the end of the transition that takes this one away and
+                    // the next slide's fixed second after it.
+                    const bool mayEndHere = last || (musicCanStop && slidesShown + 1 - slidesPlanned >= -1);
+                    sink.expectAtLeast(slideStart + thirtiethsLeast(mayEndHere ? certain : span + 30));
                 }
             }
             // Writes `count` frames of the slide to `to`: the still picture, or
@@ -724,9 +758,30 @@ FrameLoopResult FrameLoop::RenderVideo()
             const double elapsed = (sink.FrameCounter() - slideStart) / fps;
             ++slidesShown;
 
+            // Once the hold is known, so is how much the show has still to
+            // write at least, and at its last slide exactly how long it is.
+            auto announce = [&](int64_t holdFrames, double r, bool stopsAfter) {
+                int64_t total = sink.FrameCounter() + holdFrames;
+                sink.expectAtLeast(total);
+                const bool lastSlide = slidesShown - slidesPlanned >= 0;
+                if (!stopsAfter && !lastSlide) {
+                    // The next slide's transition is the end of this one's span.
+                    if (span > 0) sink.expectAtLeast(slideStart + thirtiethsLeast(span + 30));
+                    return;
+                }
+                if (r > 0 && remainder + (r - std::floor(r)) >= 1) total += 1;
+                total = boundaryTarget(total);
+                if (lastSlide) total += RateSink::outputFrames(1, fpsRate);
+                // The ending title's first picture alone stays a second.
+                if (ending) sink.expectAtLeast(total + RateSink::outputFrames(30, fpsRate));
+                else sink.expectEnd(total);
+            };
             double r = 0;
             if (!lyricsOn) {
                 r = (T - elapsed) * fps;
+                const int64_t hold = r >= 1 ? IntPart(r) : 0;
+                announce(hold, r,
+                         holdStop(slidesShown, sink.FrameCounter() + hold) && !project.songs.empty() && !s.muteSound);
                 if (r >= 1) put(sink, IntPart(r), holdStep);
                 if (holdStop(slidesShown, sink.FrameCounter()) && !project.songs.empty() && !s.muteSound) stop = true;
             } else {
@@ -746,6 +801,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                     while (held < steps && !holdStop(slidesShown, from + held * step)) ++held;
                     stop = true;
                 }
+                announce(held * step, r, stop);
                 if (held > 0) put(sink, int(held * step), holdStep);
             }
             if (r > 0) {
@@ -759,11 +815,12 @@ FrameLoopResult FrameLoop::RenderVideo()
             if (sound.SongCount >= 1 && !sound.syncOn) {
                 const double dd = (sink.FrameCounter() - musicStart) / fps - nextBoundary;
                 if (dd > -0.5) {
+                    const int64_t target = boundaryTarget(sink.FrameCounter());
                     if (songIndex < sound.SongCount && songIndex < int(sound.SongDurations.size())) {
                         nextBoundary += sound.SongDurations[size_t(songIndex)];
                         ++songIndex;
                     }
-                    if (dd < 0) sink.setFrameCounter(Nearest(sink.FrameCounter() - dd * fps));
+                    if (dd < 0) sink.setFrameCounter(target);
                     else if (dd > 0 && dd < 0.5) carry = dd;
                 }
             }
@@ -795,7 +852,6 @@ FrameLoopResult FrameLoop::RenderVideo()
         if (next.valid()) next.wait();
     }
 
-    const bool ending = s.enableEnding && (!s.titleText[1].isEmpty() || s.endingImage.size() >= 8);
     d->pollCancel();
     if (ending && !sink.stopped()) {
         if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, sink.FrameCounter());

@@ -6,9 +6,6 @@
 
 #include <QPainter>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -167,14 +164,8 @@ void MovingSlide::drawFrame(QImage &target, double u, bool withOverlay) const
 {
     if (target.size() != m_background.size() || target.format() != QImage::Format_RGB32)
         target = QImage(m_background.size(), QImage::Format_RGB32);
-    if (m_opaque) {
-        // Only what the picture leaves uncovered is copied from the background.
-        DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u), &m_background);
-    } else {
-        for (int y = 0; y < target.height(); ++y)
-            std::memcpy(target.scanLine(y), m_background.constScanLine(y), size_t(target.width()) * 4);
-        DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u));
-    }
+    // Only what the picture leaves uncovered is copied from the background.
+    DrawPictureRegion(target, m_picture, MotionRectAt(m_motion, u), &m_background, m_opaque);
     if (withOverlay && !m_overlay.isNull()) {
         QPainter painter(&target);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -212,13 +203,20 @@ inline uint32_t over(uint32_t src, uint32_t dst)
 
 } // namespace
 
-void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture, const QImage *background)
+void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture, const QImage *background,
+                       bool opaque)
 {
     if (target.isNull()) return;
     const int W = target.width(), H = target.height();
     if (background && (background->size() != target.size() || background->format() != target.format())) background = nullptr;
+    // Without a background, what lies under the picture is the target as it is.
+    QImage under;
+    if (!background) {
+        under = target.copy();
+        background = &under;
+    }
     auto backgroundRow = [&](int Y, int from, int to) {
-        if (background && from < to)
+        if (from < to)
             std::memcpy(reinterpret_cast<uint32_t *>(target.scanLine(Y)) + from,
                         reinterpret_cast<const uint32_t *>(background->constScanLine(Y)) + from, size_t(to - from) * 4);
     };
@@ -247,90 +245,24 @@ void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPi
     for (int Y = 0; Y < y0; ++Y) backgroundRow(Y, 0, W);
     for (int Y = y1; Y < H; ++Y) backgroundRow(Y, 0, W);
 
-    // The mapping only scales and moves, so the sampling is done in two
-    // passes: each picture row needed is resampled across once (and kept
-    // for the next target row, which mostly reads the same two), then each
-    // target row is a blend of two such rows.
-    thread_local std::vector<int> column;
-    thread_local std::vector<uint32_t> weight, rows[2], blended;
-    column.resize(size_t(n));
-    weight.resize(size_t(n));
-    for (int i = 0; i < n; ++i) {
-        const double sx = ax * (x0 + i) + bx;
-        int ix = int(std::floor(sx));
-        uint32_t w = uint32_t(std::lround((sx - ix) * 256.0));
-        if (ix < 0) {
-            ix = 0;
-            w = 0;
-        } else if (ix > pw) {
-            ix = pw;
-            w = 256;
-        }
-        column[size_t(i)] = ix;
-        weight[size_t(i)] = w;
-    }
-    rows[0].resize(size_t(n));
-    rows[1].resize(size_t(n));
-    blended.resize(size_t(n));
-    int rowOf[2] = {-1, -1};
-    auto across = [&](int sy) -> const uint32_t * {
-        for (int k = 0; k < 2; ++k)
-            if (rowOf[k] == sy) return rows[k].data();
-        // Replace the row not needed by the next target row (the lower one).
-        const int k = rowOf[0] < rowOf[1] ? 0 : 1;
-        rowOf[k] = sy;
-        const auto *src = reinterpret_cast<const uint32_t *>(picture.constScanLine(sy));
-        uint32_t *out = rows[k].data();
-        for (int i = 0; i < n; ++i) {
-            const int ix = column[size_t(i)];
-            out[i] = lerp(src[ix], src[ix + 1], weight[size_t(i)]);
-        }
-        return out;
-    };
-
+    // The mapping only scales and moves: the stretched copy's kernels sample
+    // it, alpha and all, and what is not opaque (the picture's edges, where
+    // its transparent frame is blended in, or its own transparency) is then
+    // laid over the background.
+    SampleBilinear(target, QRect(x0, y0, n, y1 - y0), picture, ax, bx, ay, by);
     for (int Y = y0; Y < y1; ++Y) {
-        const double sy = ay * Y + by;
-        int iy = int(std::floor(sy));
-        uint32_t wy = uint32_t(std::lround((sy - iy) * 256.0));
-        if (iy < 0) {
-            iy = 0;
-            wy = 0;
-        } else if (iy > ph) {
-            iy = ph;
-            wy = 256;
-        }
-        const uint32_t *top = across(iy);
-        const uint32_t *bottom = across(iy + 1);
-        // Down: the same weight for the whole row, byte by byte.
-        const auto *tb = reinterpret_cast<const uint8_t *>(top);
-        const auto *bb = reinterpret_cast<const uint8_t *>(bottom);
-        auto *ob = reinterpret_cast<uint8_t *>(blended.data());
-        const uint32_t iwy = 256 - wy;
-        int b = 0;
-#ifdef __SSE2__
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i wt = _mm_set1_epi16(short(iwy)), wb = _mm_set1_epi16(short(wy));
-        for (; b + 16 <= n * 4; b += 16) {
-            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i *>(tb + b));
-            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bb + b));
-            const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), wt),
-                                                            _mm_mullo_epi16(_mm_unpacklo_epi8(u, zero), wb)), 8);
-            const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(t, zero), wt),
-                                                            _mm_mullo_epi16(_mm_unpackhi_epi8(u, zero), wb)), 8);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(ob + b), _mm_packus_epi16(lo, hi));
-        }
-#endif
-        for (; b < n * 4; ++b) ob[b] = uint8_t((tb[b] * iwy + bb[b] * wy) >> 8);
         backgroundRow(Y, 0, x0);
         backgroundRow(Y, x1, W);
-        auto *row = reinterpret_cast<uint32_t *>(target.scanLine(Y));
-        const auto *under = background ? reinterpret_cast<const uint32_t *>(background->constScanLine(Y)) : row;
-        auto *dst = row + x0;
-        const uint32_t *c = blended.data();
-        for (int i = 0; i < n; ++i) {
-            const uint32_t v = c[i];
-            if ((v >> 24) == 255) dst[i] = v;
-            else dst[i] = over(v, under[x0 + i]);
+        auto *dst = reinterpret_cast<uint32_t *>(target.scanLine(Y)) + x0;
+        const auto *back = reinterpret_cast<const uint32_t *>(background->constScanLine(Y)) + x0;
+        if (opaque) {
+            // Inside an opaque picture only the ends of a row can be see-through.
+            int i = 0;
+            for (; i < n && dst[i] < 0xFF000000u; ++i) dst[i] = over(dst[i], back[i]);
+            for (int j = n - 1; j > i && dst[j] < 0xFF000000u; --j) dst[j] = over(dst[j], back[j]);
+        } else {
+            for (int i = 0; i < n; ++i)
+                if (dst[i] < 0xFF000000u) dst[i] = over(dst[i], back[i]);
         }
     }
 }

@@ -91,10 +91,11 @@ private:
 // that `onPicture` (fractions of the framed picture) fills the target:
 // bilinear sampling at sub-pixel positions, the picture's edges blended into
 // what lies under them. With `background` (the target's size and format),
-// the target is first taken to be that picture; only what the picture does
-// not cover is copied from it.
+// that picture lies under it; without, the target as it is. `opaque` says
+// the framed picture has no transparency of its own, which spares looking
+// for it.
 void DrawPictureRegion(QImage &target, const QImage &picture, const QRectF &onPicture,
-                       const QImage *background = nullptr);
+                       const QImage *background = nullptr, bool opaque = false);
 
 // The frames of a slide's time on screen: frame `shown` (from 0) of `span`
 // frames is at progress shown / (span - 1), held at 1 after the span.

@@ -22,6 +22,12 @@ public:
     virtual void cancel() = 0;
     virtual bool cancelled() const = 0;
     virtual bool failed() const = 0;
+    // The frame loop's word, given as soon as it knows, that the video will
+    // have at least `total` frames (expectAtLeast) or exactly `total`
+    // (expectEnd) unless it is stopped: a sink that changes the video's end
+    // need not hold back what comes before it.
+    virtual void expectAtLeast(int64_t total) { (void)total; }
+    virtual void expectEnd(int64_t total) { (void)total; }
 
     int64_t framesWritten() const override { return FrameCounter(); }
     bool stopped() const override { return failed() || cancelled(); }
@@ -53,6 +59,8 @@ public:
     bool cancelled() const override { return m_inner.cancelled(); }
     bool failed() const override { return m_inner.failed(); }
     bool stopped() const override { return m_inner.stopped(); }
+    void expectAtLeast(int64_t total) override { m_inner.expectAtLeast(total); }
+    void expectEnd(int64_t total) override { m_inner.expectEnd(total); }
 
 protected:
     // A copy of `frame` to draw on, reused from picture to picture (the sink
