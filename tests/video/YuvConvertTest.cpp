@@ -1,5 +1,6 @@
 // Our picture-to-YUV conversion against libswscale's accurate one.
 #include "YuvConvert.h"
+#include "clsMemDC.h"
 
 #include <QImage>
 
@@ -87,5 +88,32 @@ TEST(YuvConvert, KnownColoursAndOddSizes)
         for (uint8_t s : y) ASSERT_EQ(s, c.y) << std::hex << c.rgb;
         for (uint8_t s : u) ASSERT_EQ(s, c.u) << std::hex << c.rgb;
         for (uint8_t s : v) ASSERT_EQ(s, c.v) << std::hex << c.rgb;
+    }
+}
+
+// The vector and the portable loops give the same bytes, for widths on and
+// off the vector step and an odd last row.
+TEST(YuvConvert, EveryKernelGivesTheSameBytes)
+{
+    std::mt19937 rng(11);
+    for (const QSize size : {QSize(16, 2), QSize(37, 9), QSize(100, 7), QSize(1921, 3)}) {
+        QImage img(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) img.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
+        const int W = size.width(), H = size.height(), cw = (W + 1) / 2, ch = (H + 1) / 2;
+        for (const bool bt709 : {false, true}) {
+            std::vector<uint8_t> out[2][3];
+            for (int k = 0; k < 2; ++k) {
+                UsePixelKernels(k == 0 ? PixelKernels::Portable : PixelKernels::Best);
+                out[k][0].assign(size_t(W) * H, 0);
+                out[k][1].assign(size_t(cw) * ch, 0);
+                out[k][2].assign(size_t(cw) * ch, 0);
+                uint8_t *const planes[3] = {out[k][0].data(), out[k][1].data(), out[k][2].data()};
+                const int lines[3] = {W, cw, cw};
+                ConvertToYuv420(img.constBits(), img.bytesPerLine(), W, H, bt709, planes, lines);
+            }
+            UsePixelKernels(PixelKernels::Best);
+            for (int p = 0; p < 3; ++p) EXPECT_EQ(out[0][p], out[1][p]) << W << "x" << H << " plane " << p;
+        }
     }
 }

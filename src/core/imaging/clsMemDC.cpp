@@ -852,6 +852,11 @@ void ReuseCanvasMemory()
     // to 512 MB of free heap top stays mapped.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    // Each thread that decodes or composes a picture would otherwise keep
+    // what it freed in a heap of its own (a moving show's export: 60 MB more
+    // at its peak); pictures are few and large, so two heaps do not wait on
+    // each other.
+    mallopt(M_ARENA_MAX, 2);
 #endif
 }
 
@@ -1565,8 +1570,18 @@ QImage areaResample(const QImage &src, int w, int h)
 
 } // namespace
 
+namespace {
+PixelKernels kernelsInUse = PixelKernels::Best;
+}
+
+PixelKernels PixelKernelsInUse()
+{
+    return kernelsInUse;
+}
+
 void UsePixelKernels(PixelKernels kernels)
 {
+    kernelsInUse = kernels;
     blendRow = pickBlendRow(kernels);
     blendRowAlphas = pickBlendRowAlphas(kernels);
     sampleKernels = pickSampleKernels(kernels);

@@ -123,6 +123,8 @@ void ReturnFreedHeapMemory();
 // tests that compare them: not safe while anything draws on another thread.
 enum class PixelKernels { Best, Avx2, Portable };
 void UsePixelKernels(PixelKernels kernels);
+// The last choice made (Best until one is); for pixel loops of other libraries.
+PixelKernels PixelKernelsInUse();
 
 // Raster operations of the block copy.
 enum class RasterOp {

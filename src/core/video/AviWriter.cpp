@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -492,7 +493,14 @@ bool AviWriter::WriteFrame(const QImage &frame, int count)
         d->repeatsAfter[position] = count - 1;
     }
     if (!encodePicture(frame, position)) return false;
-    d->lastPicture = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
+    // Kept in the same buffer from picture to picture: a moving show hands
+    // over a new picture every frame.
+    QImage &last = d->lastPicture;
+    if (frame.format() == QImage::Format_RGB32 && last.size() == frame.size() && last.format() == frame.format()
+        && last.bytesPerLine() == frame.bytesPerLine() && last.isDetached())
+        std::memcpy(last.bits(), frame.constBits(), size_t(frame.sizeInBytes()));
+    else
+        last = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
     m_frameCounter += count;
     return true;
 }

@@ -602,6 +602,19 @@ FrameLoopResult FrameLoop::RenderVideo()
             RateSink fixedPart(sink, fpsRate);
             if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, slideStart);
             const Picture &pic = project.pictures[size_t(i - 1)];
+            // Whether the show may end with this slide: its last, or one the
+            // music's end may stop.
+            const bool mayEndHere = slidesShown + 1 - slidesPlanned >= 0
+                                    || (musicCanStop && slidesShown + 1 - slidesPlanned >= -1);
+            {
+                // A slide lasts its time, less a step of the hold, unless the
+                // music's end cuts it (lyrics); and the next slide, when there
+                // is one for certain, has its fixed second.
+                double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
+                if (carry > 0 && T > carry) T -= carry;
+                const int64_t self = lyricsOn && mayEndHere ? 0 : std::max<int64_t>(0, int64_t(std::floor(T * fps)) - 3);
+                sink.expectAtLeast(slideStart + self + (mayEndHere ? 0 : RateSink::outputFrames(30, fpsRate)));
+            }
 
             // A moving slide draws each of its frames anew, from the first of
             // the transition that brings it in to the last of the one that
@@ -669,7 +682,6 @@ FrameLoopResult FrameLoop::RenderVideo()
                     // Unless the show may end with this slide, it goes on to
                     // the end of the transition that takes this one away and
                     // the next slide's fixed second after it.
-                    const bool mayEndHere = last || (musicCanStop && slidesShown + 1 - slidesPlanned >= -1);
                     sink.expectAtLeast(slideStart + thirtiethsLeast(mayEndHere ? certain : span + 30));
                 }
             }
@@ -765,8 +777,10 @@ FrameLoopResult FrameLoop::RenderVideo()
                 sink.expectAtLeast(total);
                 const bool lastSlide = slidesShown - slidesPlanned >= 0;
                 if (!stopsAfter && !lastSlide) {
-                    // The next slide's transition is the end of this one's span.
+                    // The next slide's transition is the end of this one's span;
+                    // a fixed second follows it.
                     if (span > 0) sink.expectAtLeast(slideStart + thirtiethsLeast(span + 30));
+                    else sink.expectAtLeast(total + RateSink::outputFrames(30, fpsRate));
                     return;
                 }
                 if (r > 0 && remainder + (r - std::floor(r)) >= 1) total += 1;

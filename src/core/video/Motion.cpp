@@ -361,12 +361,24 @@ class Cover
 public:
     Cover(const QImage &frame)
     {
-        for (int y = 0; y < frame.height(); ++y) {
+        const int W = frame.width(), H = frame.height();
+        std::vector<uint8_t> values(static_cast<size_t>(W), uint8_t(0));
+        for (int y = 0; y < H; ++y) {
             const auto *row = reinterpret_cast<const uint32_t *>(frame.constScanLine(y));
-            for (int x = 0; x < frame.width(); ++x) {
-                const uint8_t v = uint8_t(row[x] >> 8);
-                if (!m_runs.empty() && m_runs.back().value == v && m_runs.back().length < 65535) ++m_runs.back().length;
-                else m_runs.push_back({v, 1});
+            uint8_t *v = values.data();
+            for (int x = 0; x < W; ++x) v[x] = uint8_t(row[x] >> 8);
+            for (int x = 0; x < W;) {
+                const uint8_t c = v[x];
+                int end = x + 1;
+                // Wipes and fades are long runs: eight values at a time.
+                const uint64_t same = 0x0101010101010101ull * c;
+                for (uint64_t word; end + 8 <= W; end += 8) {
+                    std::memcpy(&word, v + end, 8);
+                    if (word != same) break;
+                }
+                while (end < W && v[end] == c) ++end;
+                add(c, end - x);
+                x = end;
             }
         }
     }
@@ -399,6 +411,20 @@ private:
         uint8_t value;
         uint16_t length;
     };
+    void add(uint8_t value, int length)
+    {
+        while (length > 0) {
+            if (!m_runs.empty() && m_runs.back().value == value && m_runs.back().length < 65535) {
+                const int take = std::min(length, 65535 - int(m_runs.back().length));
+                m_runs.back().length = uint16_t(m_runs.back().length + take);
+                length -= take;
+            } else {
+                const int take = std::min(length, 65535);
+                m_runs.push_back({value, uint16_t(take)});
+                length -= take;
+            }
+        }
+    }
     std::vector<Run> m_runs;
     mutable size_t m_next = 0;
     mutable int m_used = 0;
@@ -430,12 +456,7 @@ void blendByCover(QImage &target, const QImage &from, const QImage &to, const Co
         const auto *a = reinterpret_cast<const uint32_t *>(from.constScanLine(y));
         const auto *b = reinterpret_cast<const uint32_t *>(to.constScanLine(y));
         cover.row(W, values.data());
-        const uint8_t *c = values.data();
-        auto *t = reinterpret_cast<uint32_t *>(target.scanLine(y));
-        for (int x = 0; x < W; ++x) {
-            const uint32_t w = c[x] + (c[x] >> 7);
-            t[x] = w == 0 ? a[x] : w == 256 ? b[x] : (lerp(a[x], b[x], w) | 0xFF000000u);
-        }
+        BlendRow(reinterpret_cast<uint32_t *>(target.scanLine(y)), a, b, values.data(), W, 0xFF000000u);
     }
 }
 
