@@ -602,16 +602,18 @@ FrameLoopResult FrameLoop::RenderVideo()
             RateSink fixedPart(sink, fpsRate);
             if (d->settings.onSlideStart) d->settings.onSlideStart(slidesShown + 1, slideStart);
             const Picture &pic = project.pictures[size_t(i - 1)];
+            // The slide's time, less what the slide before ran past a song boundary.
+            double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
+            if (carry > 0 && T > carry) T -= carry;
+            carry = 0;
             // Whether the show may end with this slide: its last, or one the
             // music's end may stop.
-            const bool mayEndHere = slidesShown + 1 - slidesPlanned >= 0
-                                    || (musicCanStop && slidesShown + 1 - slidesPlanned >= -1);
+            const bool last = slidesShown + 1 - slidesPlanned >= 0;
+            const bool mayEndHere = last || (musicCanStop && slidesShown + 1 - slidesPlanned >= -1);
             {
                 // A slide lasts its time, less a step of the hold, unless the
                 // music's end cuts it (lyrics); and the next slide, when there
                 // is one for certain, has its fixed second.
-                double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
-                if (carry > 0 && T > carry) T -= carry;
                 const int64_t self = lyricsOn && mayEndHere ? 0 : std::max<int64_t>(0, int64_t(std::floor(T * fps)) - 3);
                 sink.expectAtLeast(slideStart + self + (mayEndHere ? 0 : RateSink::outputFrames(30, fpsRate)));
             }
@@ -625,7 +627,6 @@ FrameLoopResult FrameLoop::RenderVideo()
             if (motionShow) {
                 const bool effect = s.enableHeadlineEffect && !pic.headline.isEmpty();
                 if (effect) effectSeed = DrawRendererSeed();
-                const bool last = slidesShown + 1 - N * sound.SlidePassCount - sound.ExtraSlideCount >= 0;
                 nextTransition = -1;
                 if (transitionsOn && !last) {
                     // The next slide's variants and transition are drawn now, so
@@ -654,8 +655,6 @@ FrameLoopResult FrameLoop::RenderVideo()
                             RunTextEffect(ectx, pic.headDynamicStyle, surface, headlineRect(i), pic.headline, 1.0, v4);
                         });
                     }
-                    double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
-                    if (carry > 0 && T > carry) T -= carry;
                     const double elapsedThen = frames / 30.0;
                     double r = 0;
                     // Written for certain once the slide begins: all but a
@@ -762,11 +761,6 @@ FrameLoopResult FrameLoop::RenderVideo()
             }
             put(fixedPart, 14, 1);
 
-            double T = (!sound.syncOn && pic.slideDuration > 0) ? pic.slideDuration : m_defaultSlideTime;
-            if (carry > 0) {
-                if (T > carry) T -= carry;
-                carry = 0;
-            }
             const double elapsed = (sink.FrameCounter() - slideStart) / fps;
             ++slidesShown;
 
@@ -775,8 +769,7 @@ FrameLoopResult FrameLoop::RenderVideo()
             auto announce = [&](int64_t holdFrames, double r, bool stopsAfter) {
                 int64_t total = sink.FrameCounter() + holdFrames;
                 sink.expectAtLeast(total);
-                const bool lastSlide = slidesShown - slidesPlanned >= 0;
-                if (!stopsAfter && !lastSlide) {
+                if (!stopsAfter && !last) {
                     // The next slide's transition is the end of this one's span;
                     // a fixed second follows it.
                     if (span > 0) sink.expectAtLeast(slideStart + thirtiethsLeast(span + 30));
@@ -785,7 +778,7 @@ FrameLoopResult FrameLoop::RenderVideo()
                 }
                 if (r > 0 && remainder + (r - std::floor(r)) >= 1) total += 1;
                 total = boundaryTarget(total);
-                if (lastSlide) total += RateSink::outputFrames(1, fpsRate);
+                if (last) total += RateSink::outputFrames(1, fpsRate);
                 // The ending title's first picture alone stays a second.
                 if (ending) sink.expectAtLeast(total + RateSink::outputFrames(30, fpsRate));
                 else sink.expectEnd(total);
