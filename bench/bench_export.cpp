@@ -108,6 +108,7 @@ ChildRun runChild(const QString &program, const QStringList &args, double limitS
     t.start();
     const pid_t pid = fork();
     if (pid == 0) {
+        useSystemMemoryPolicy();
         execvp(argv[0], argv.data());
         _exit(127);
     }

@@ -1,4 +1,6 @@
+#include "AviWriter.h"
 #include "EndFade.h"
+#include "Mp4Mux.h"
 #include "clsWavConcatenate.h"
 #include "FakePrompter.h"
 #include "FileCheck.h"
@@ -19,8 +21,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include <unistd.h>
 
@@ -338,8 +342,9 @@ TEST_F(Mp4Export, CutMusicFadesOutAndThePictureGoesToBlack)
         const DecodedSound sound = decodeSound(o.target);
         // The music is cut with the picture (the MP3 to within its last,
         // padded frame).
-        if (QLatin1String(c.suffix) == QLatin1String("mp4") || fade)
+        if (QLatin1String(c.suffix) == QLatin1String("mp4") || fade) {
             EXPECT_NEAR(sound.start + sound.seconds(), end, QLatin1String(c.suffix) == QLatin1String("mp4") ? 0.05 : 0.1);
+        }
         const double full = sound.rms(end - 5, end - 4);
         ASSERT_GT(full, 0.3);
         if (fade) {
@@ -399,6 +404,91 @@ TEST_F(Mp4Export, CancelWhileTheEndIsMadeLeavesNothing)
 }
 
 // The light of the last second's frames, counted from the end.
+// Every audio packet of a file: its time and bytes.
+QByteArray audioPackets(const QString &path)
+{
+    QByteArray all;
+    AVFormatContext *fmt = nullptr;
+    if (avformat_open_input(&fmt, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) return all;
+    if (avformat_find_stream_info(fmt, nullptr) >= 0) {
+        AVPacket *p = av_packet_alloc();
+        while (av_read_frame(fmt, p) >= 0) {
+            if (fmt->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+                all += QByteArray::number(qlonglong(p->pts)) + ':';
+                all += QByteArray(reinterpret_cast<const char *>(p->data), p->size);
+            }
+            av_packet_unref(p);
+        }
+        av_packet_free(&p);
+    }
+    avformat_close_input(&fmt);
+    return all;
+}
+
+// The sound coded while the frames render, on the length the frame loop
+// vouches for, is the sound coded after them; a word that proves wrong
+// (a video shorter than vouched for) has the sound coded again.
+TEST(Mp4SoundCoder, TheSoundCodedDuringTheRenderIsTheSoundCodedAfterIt)
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("song.wav"));
+    ASSERT_TRUE(writeWav(wav, 20, 0.5, 9.0));
+    const QString video = dir.filePath(QStringLiteral("v.avi"));
+    {
+        AviWriter writer;
+        QString error;
+        ASSERT_TRUE(writer.open(video, {64, 64}, VideoEncodeOptions{}, &error)) << error.toStdString();
+        QImage frame(64, 64, QImage::Format_RGB32);
+        frame.fill(Qt::gray);
+        ASSERT_TRUE(writer.WriteFrame(frame, 30));
+        ASSERT_TRUE(writer.close());
+    }
+    struct Case
+    {
+        bool fade;
+        double musicStart; // seconds of the video; the WAV's lead is 1 s
+        double least;      // the word given while rendering (0: none)
+        double end;
+        int passes;
+    };
+    const Case cases[] = {
+        {true, 3.0, 11.0, 12.0, 1},  // silence in front, the word true, the fade's start inside the word
+        {false, 0.5, 12.0, 12.0, 1}, // the WAV's start skipped, the exact end vouched for
+        {true, 1.0, 0.0, 12.0, 1},   // no word: all coded at the end
+        {true, 1.0, 19.0, 12.0, 2},  // the word proves wrong: coded again
+        {false, 1.0, 30.0, 12.0, 2},
+    };
+    JobControl control;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fade << ' ' << c.musicStart << ' ' << c.least);
+        const Mp4Sound sound{wav, 1.0, c.musicStart, c.fade};
+        auto muxWith = [&](Mp4SoundCoder &coder, const QString &name) {
+            const QString out = dir.filePath(name);
+            const MuxOutcome mux = MuxMp4(video, &coder, c.end, out, control);
+            EXPECT_TRUE(mux.ok) << mux.error.toStdString();
+            return audioPackets(out);
+        };
+        Mp4SoundCoder after(sound, dir.filePath(QStringLiteral("after.packets")));
+        const QByteArray expected = muxWith(after, QStringLiteral("after.mp4"));
+        ASSERT_GT(expected.size(), 100000);
+        EXPECT_EQ(after.passes(), 1);
+
+        Mp4SoundCoder during(sound, dir.filePath(QStringLiteral("during.packets")));
+        during.start();
+        if (c.least > 0) {
+            during.allowUntil(c.least);
+            // The thread is given time to code all it may before the end is told.
+            const double reach = std::min(c.least, 20.0 - 1.0 + c.musicStart) - (c.fade ? 3.5 : 0.5);
+            for (int i = 0; i < 500 && during.codedSeconds() < reach; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_GE(during.codedSeconds(), reach);
+        }
+        EXPECT_EQ(muxWith(during, QStringLiteral("during.mp4")), expected);
+        EXPECT_EQ(during.passes(), c.passes);
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("during.packets"))));
+}
+
 TEST(EndFade, TheLastSecondDarkensEvenlyAndHeldPicturesStayOneWrite)
 {
     EXPECT_DOUBLE_EQ(EndFadeSink::lightAt(0, 30), 0.0);

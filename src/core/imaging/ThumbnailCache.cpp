@@ -4,17 +4,12 @@
 
 #include "PictureDraw.h"
 #include "PictureLoad.h"
+#include "ThreadPriority.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-
-#ifdef __linux__
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 namespace pvsm {
 
@@ -26,18 +21,6 @@ constexpr size_t kUrgentKept = 14;
 // Which queues hold a picture (a bit each), so that it is queued once in each.
 constexpr int kInUrgent = 1;
 constexpr int kInBackground = 2;
-
-void lowerThreadPriority(int niceness)
-{
-#ifdef __linux__
-    if (niceness <= 0) return;
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, id_t(gettid()));
-    if (errno == 0) (void)setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, current + niceness));
-#else
-    (void)niceness;
-#endif
-}
 
 } // namespace
 
@@ -180,7 +163,7 @@ void ThumbnailCache::store(const QString &key, const Stamp &stamp, const QImage 
 
 void ThumbnailCache::work()
 {
-    lowerThreadPriority(m_options.niceness);
+    LowerThreadPriority(m_options.niceness);
     for (;;) {
         Job job;
         {

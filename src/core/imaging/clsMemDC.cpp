@@ -17,6 +17,7 @@
 #endif
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -857,6 +858,16 @@ void ReuseCanvasMemory()
     // at its peak); pictures are few and large, so two heaps do not wait on
     // each other.
     mallopt(M_ARENA_MAX, 2);
+#endif
+#if defined(__linux__)
+    // Small pages only. The encoder asks for huge pages for its frames, and
+    // a huge page is zeroed whole at its first touch. Where the system runs
+    // in a virtual machine that backs memory only once it is touched (WSL,
+    // most cloud machines), that first touch costs four to five times more
+    // per byte than with small pages: a 1080p MP4 export spent 2.8 s of its
+    // 14 s in the kernel, 0.8 s without. Pictures are read in rows, so the
+    // larger page saves the processor little (2 % more user time without).
+    (void)prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
 #endif
 }
 

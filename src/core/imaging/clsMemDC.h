@@ -110,7 +110,8 @@ private:
 // transition or a slide makes arrives as fresh pages that the kernel must
 // fault in and zero (about 1 ms for one 1280 × 720 canvas, as much as a
 // dozen transition frames). Peak memory is unchanged; memory freed after the
-// peak stays with the process. Programs call it once at start-up.
+// peak stays with the process. On Linux it also turns transparent huge
+// pages off for the process. Programs call it once at start-up.
 void ReuseCanvasMemory();
 // Gives the heap's free pages back to the system (malloc_trim): for the rare
 // big block, such as a whole photo decoded for one slide, that the setting

@@ -477,6 +477,7 @@ FrameLoopResult FrameLoop::RenderVideo()
     }
     const int64_t musicStart = result.musicStartFrame;
     if (lyricSink) lyricSink->startMusic(musicStart);
+    if (d->settings.onMusicStart) d->settings.onMusicStart(musicStart);
 
     // The music-end test of the last pass, as it stands once `frames` are written.
     auto holdStop = [&](int slidesShown, int64_t frames) {

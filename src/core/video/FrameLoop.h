@@ -92,6 +92,10 @@ struct FrameLoopSettings
     // and the frames written so far; the ending title counts as the slide
     // after the last. Real-time playback finds the slides' times through it.
     std::function<void(int slide, int64_t framesWritten)> onSlideStart;
+    // Called on the loop's thread once the frame the music starts at is
+    // known (FrameLoopResult::musicStartFrame), before the slides: the
+    // export codes the sound from there while the frames render.
+    std::function<void(int64_t musicStartFrame)> onMusicStart;
 };
 
 struct FrameLoopResult

@@ -10,6 +10,7 @@
 #include "StreamWAV.h"
 #include "StreamWMA.h"
 #include "TextPath.h"
+#include "ThreadPriority.h"
 #include "VideoExport.h"
 #include "cLameEncoder.h"
 #include "clsWavConcatenate.h"
@@ -26,11 +27,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-
-#ifdef __linux__
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
 
 namespace pvsm {
 
@@ -231,14 +227,8 @@ struct ProjectSoundtrack::Mp3Job
     // left after the render runs while the process has nothing else to do.
     // Not the idle scheduling policy: that gets no time at all while other
     // programs keep the processors busy, and the export would then wait for
-    // the whole encoding after the render. Failing to lower the priority only
-    // costs some render speed.
-    static void lowerPriority()
-    {
-#ifdef __linux__
-        (void)setpriority(PRIO_PROCESS, id_t(gettid()), 19);
-#endif
-    }
+    // the whole encoding after the render.
+    static void lowerPriority() { LowerThreadPriority(19); }
 
     void stopAndJoin()
     {
@@ -270,6 +260,14 @@ ProjectSoundtrack::~ProjectSoundtrack()
 QString ProjectSoundtrack::work(const QString &name) const
 {
     return QDir(m_workFolder).filePath(name);
+}
+
+QString ProjectSoundtrack::keptPcmFile() const
+{
+    if (!m_keepPcm || !m_mp3 || m_songCount == 0 || !m_mp3->done.load(std::memory_order_acquire)
+        || m_mp3->result != Mp3Job::Result::Ready)
+        return {};
+    return QFileInfo::exists(m_mp3->wav) ? m_mp3->wav : QString();
 }
 
 QString ProjectSoundtrack::audioFile() const

@@ -48,6 +48,7 @@ inline constexpr const char *kJoinedWav = "TmpWav.wav";
 inline constexpr const char *kOpeningWav = "open.wav";
 inline constexpr const char *kAudioPart = "Pvsm_Audio_Part.mp3";
 inline constexpr const char *kVideoPart = "Pvsm_Video_Part.avi";
+inline constexpr const char *kSoundPackets = "Pvsm_Sound_Part.packets"; // the MP4's coded AAC, waiting for the mux
 QString songWav(int songNumber); // "TmpWav" + number + ".wav", numbers from 1
 } // namespace soundtrackFiles
 
@@ -158,6 +159,9 @@ public:
     // none (no songs, muted, failed or cancelled). The caller deletes it
     // after muxing.
     QString audioFile() const;
+    // With keepPcm, the joined WAV as soon as assemble() has made it (empty
+    // without music): the MP4's sound may be coded while the frames render.
+    QString keptPcmFile() const;
     // Wall milliseconds assemble() took (decoding and joining, steps 1-2).
     qint64 decodeJoinMs() const { return m_decodeJoinMs; }
     // Seconds of silence the MP3 begins with before the first song.

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 namespace pvsm {
 
@@ -78,6 +80,32 @@ protected:
 
 private:
     QImage m_canvas;
+};
+
+// Passes everything on to the sink behind it and tells `listener` each word
+// the frame loop gives of the video's length, least or exact, in frames.
+class LengthWordTap final : public OverlayTimelineSink
+{
+public:
+    LengthWordTap(TimelineSink &inner, std::function<void(int64_t total)> listener)
+        : OverlayTimelineSink(inner), m_listener(std::move(listener))
+    {
+    }
+
+    bool WriteFrame(const QImage &frame, int count = 1) override { return m_inner.WriteFrame(frame, count); }
+    void expectAtLeast(int64_t total) override
+    {
+        m_inner.expectAtLeast(total);
+        m_listener(total);
+    }
+    void expectEnd(int64_t total) override
+    {
+        m_inner.expectEnd(total);
+        m_listener(total);
+    }
+
+private:
+    std::function<void(int64_t)> m_listener;
 };
 
 // Records a timeline for tests: every call with its frame position and count.

@@ -507,8 +507,34 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
         clock.start();
         // The last second goes to black when the project asks for it.
         EndFadeSink fade(writer, options.frameRate);
-        TimelineSink &sink = project.settings.fadeOutEnd ? static_cast<TimelineSink &>(fade) : writer;
-        FrameLoop loop(project, loopSettings, sink, soundtrack.get(), control);
+        TimelineSink &videoSink = project.settings.fadeOutEnd ? static_cast<TimelineSink &>(fade) : writer;
+        // The MP4's sound is coded from the music's start while the frames
+        // render, as far as the frame loop vouches for the video's length.
+        std::unique_ptr<Mp4SoundCoder> soundCoder;
+        double leastSeconds = 0;
+        LengthWordTap sink(videoSink, [&](int64_t total) {
+            leastSeconds = std::max(leastSeconds, double(total) / options.frameRate);
+            if (soundCoder) soundCoder->allowUntil(leastSeconds);
+        });
+        FrameLoopSettings attemptSettings = loopSettings;
+        auto makeSoundCoder = [&](int64_t musicStartFrame) {
+            Mp4Sound sound;
+            sound.wavPath = music->keptPcmFile();
+            if (sound.wavPath.isEmpty()) return;
+            sound.leadSeconds = music->leadSeconds();
+            sound.musicStartSeconds = double(musicStartFrame) / options.frameRate;
+            sound.fadeOutEnd = project.settings.fadeOutEnd;
+            soundCoder = std::make_unique<Mp4SoundCoder>(
+                sound, job.filePath(QString::fromLatin1(soundtrackFiles::kSoundPackets)));
+        };
+        if (music && mp4)
+            attemptSettings.onMusicStart = [&](int64_t musicStartFrame) {
+                makeSoundCoder(musicStartFrame);
+                if (!soundCoder) return;
+                soundCoder->allowUntil(leastSeconds);
+                soundCoder->start();
+            };
+        FrameLoop loop(project, attemptSettings, sink, soundtrack.get(), control);
         FrameLoopResult r = loop.RenderVideo();
         if (project.settings.fadeOutEnd && !r.failed && !r.cancelled && !fade.finish()) r.failed = true;
         const bool closed = writer.close();
@@ -603,12 +629,9 @@ ExportOutcome ExportAvi(const Project &project, const Workspace &workspace, cons
                     clock.restart();
                 }
                 if (mp4) {
-                    Mp4Sound sound;
-                    sound.wavPath = mp3;
-                    sound.leadSeconds = music->leadSeconds();
-                    sound.musicStartSeconds = musicStart;
-                    sound.fadeOutEnd = project.settings.fadeOutEnd;
-                    mux = MuxMp4(renderPath, &sound, videoSeconds, partPath, control, muxLimit);
+                    if (!soundCoder) makeSoundCoder(r.musicStartFrame);
+                    mux = MuxMp4(renderPath, soundCoder.get(), videoSeconds, partPath, control, muxLimit);
+                    soundCoder.reset();
                 } else {
                     mux = MuxVideoAudio(renderPath, mp3, music->leadSeconds(), musicStart, partPath, control, job.path(),
                                         muxLimit);

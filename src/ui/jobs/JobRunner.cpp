@@ -1,10 +1,8 @@
 #include "JobRunner.h"
 
-#include <QThread>
+#include "ThreadPriority.h"
 
-#include <cerrno>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <QThread>
 
 namespace pvsm::ui {
 
@@ -32,15 +30,6 @@ namespace {
 // The encoder keeps every core busy; at an equal share the window thread
 // would wait its turn behind it for tens of milliseconds on a busy machine.
 constexpr int kJobNiceness = 5;
-
-// On Linux the nice value belongs to a thread, and the threads it starts (the
-// encoder's, the frame loop's) inherit it.
-void lowerThreadPriority()
-{
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, id_t(gettid()));
-    if (errno == 0) (void)setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, current + kJobNiceness));
-}
 
 } // namespace
 
@@ -70,7 +59,8 @@ void JobRunner::start(Job job)
 {
     Q_ASSERT(!m_thread);
     m_thread = QThread::create([this, job = std::move(job)] {
-        lowerThreadPriority();
+        // The encoder and frame-loop threads the job starts inherit the nice value.
+        LowerThreadPriority(kJobNiceness);
         JobControl control;
         control.cancel = &m_cancel;
         control.progress = [this](int percent, const QString &caption) { report(percent, caption); };
