@@ -19,6 +19,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -62,6 +63,26 @@ AVPixelFormat pickPixelFormat(const AVCodec *codec)
     for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
         if (*p == AV_PIX_FMT_YUVJ420P || *p == AV_PIX_FMT_BGR24) return *p;
     return codec->pix_fmts[0];
+}
+
+// Whether two converted pictures of the same format and size hold the same
+// bytes (the rows' padding aside).
+bool samePicture(const AVFrame *a, const AVFrame *b)
+{
+    if (!a || !b || a->format != b->format || a->width != b->width || a->height != b->height) return false;
+    const auto format = AVPixelFormat(a->format);
+    const AVPixFmtDescriptor *desc = av_pix_fmt_desc_get(format);
+    int rowBytes[4] = {};
+    if (!desc || av_image_fill_linesizes(rowBytes, format, a->width) < 0) return false;
+    for (int plane = 0; plane < 4 && a->data[plane]; ++plane) {
+        const bool chroma = (plane == 1 || plane == 2) && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+        const int rows = chroma ? AV_CEIL_RSHIFT(a->height, desc->log2_chroma_h) : a->height;
+        for (int y = 0; y < rows; ++y)
+            if (std::memcmp(a->data[plane] + ptrdiff_t(y) * a->linesize[plane],
+                            b->data[plane] + ptrdiff_t(y) * b->linesize[plane], size_t(rowBytes[plane])) != 0)
+                return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -156,7 +177,10 @@ struct AviWriter::Impl
     std::optional<H264RepeatFrames> h264;
     bool intraOnly = false;
     int64_t lastSubmitted = -1;
-    QImage lastPicture; // the picture at lastSubmitted, to spot pictures handed over again
+    // The converted picture at lastSubmitted (a reference to its buffer), to
+    // spot pictures handed over again. Compared once converted, a picture
+    // needs neither a copy of its own nor a comparison of four bytes a pixel.
+    AVFrame *last = nullptr;
 
     // The encoder runs on a thread of its own: while it codes one picture the
     // frame loop renders the next ones instead of waiting inside the encoder.
@@ -172,6 +196,7 @@ struct AviWriter::Impl
 
     ~Impl()
     {
+        av_frame_free(&last);
         for (AVFrame *f : queue) av_frame_free(&f);
         for (AVFrame *f : spare) av_frame_free(&f);
         if (format) {
@@ -396,7 +421,15 @@ bool AviWriter::convertPicture(const QImage &frame, AVFrame *out)
         && img.format() != QImage::Format_ARGB32_Premultiplied)
         img = img.convertToFormat(QImage::Format_RGB32);
     if (img.size() != d->size) img = img.scaled(d->size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (av_frame_make_writable(out) < 0) return fail(QStringLiteral("out of memory"));
+    // A buffer the last picture still holds is left to it, not copied.
+    if (!av_frame_is_writable(out)) {
+        const int format = out->format, width = out->width, height = out->height;
+        av_frame_unref(out);
+        out->format = format;
+        out->width = width;
+        out->height = height;
+        if (av_frame_get_buffer(out, 0) < 0) return fail(QStringLiteral("out of memory"));
+    }
     if (out->format == AV_PIX_FMT_YUV420P && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         ConvertToYuv420(img.constBits(), img.bytesPerLine(), img.width(), img.height(), d->bt709, out->data,
                         out->linesize);
@@ -408,7 +441,7 @@ bool AviWriter::convertPicture(const QImage &frame, AVFrame *out)
     return true;
 }
 
-bool AviWriter::encodePicture(const QImage &frame, int64_t position)
+bool AviWriter::encodePicture(const QImage &frame, int64_t position, int count)
 {
     AVFrame *f = nullptr;
     {
@@ -418,15 +451,39 @@ bool AviWriter::encodePicture(const QImage &frame, int64_t position)
         f = d->spare.back();
         d->spare.pop_back();
     }
-    const bool converted = convertPicture(frame, f);
+    auto giveBack = [&] {
+        {
+            const std::lock_guard<std::mutex> lock(d->mutex);
+            d->spare.push_back(f);
+        }
+        d->changed.notify_all();
+    };
+    if (!convertPicture(frame, f)) {
+        giveBack();
+        return false;
+    }
+    // Renderers often hand over the picture they handed over last (a slide
+    // written twice, a lyric line that has not changed): those frames are
+    // repeats too and need no encoder work.
+    if (d->lastSubmitted >= 0 && samePicture(f, d->last)) {
+        giveBack();
+        const std::lock_guard<std::mutex> lock(d->mutex);
+        d->repeatsAfter[d->lastSubmitted] += count;
+        return true;
+    }
+    if (!d->last) d->last = av_frame_alloc();
+    av_frame_unref(d->last);
+    if (!d->last || av_frame_ref(d->last, f) < 0) {
+        giveBack();
+        return fail(QStringLiteral("out of memory"));
+    }
     f->pts = position;
     {
         const std::lock_guard<std::mutex> lock(d->mutex);
-        if (converted) d->queue.push_back(f);
-        else d->spare.push_back(f);
+        if (count > 1) d->repeatsAfter[position] = count - 1;
+        d->queue.push_back(f);
     }
     d->changed.notify_all();
-    if (!converted) return false;
     d->lastSubmitted = position;
     ++m_encoded;
     return true;
@@ -475,32 +532,8 @@ void AviWriter::stopWorker()
 bool AviWriter::WriteFrame(const QImage &frame, int count)
 {
     if (m_failed || cancelled() || !d || !d->headerWritten || count < 1) return false;
-    const int64_t position = m_frameCounter; // frame n lies at position n - 1
-    // Renderers often hand over the picture they handed over last (a slide
-    // written twice, a lyric line that has not changed): those frames are
-    // repeats too and need no encoder work.
-    if (d->lastSubmitted >= 0 && frame.size() == d->lastPicture.size()) {
-        const QImage same = frame.format() == d->lastPicture.format() ? frame : frame.convertToFormat(d->lastPicture.format());
-        if (same == d->lastPicture) {
-            const std::lock_guard<std::mutex> lock(d->mutex);
-            d->repeatsAfter[d->lastSubmitted] += count;
-            m_frameCounter += count;
-            return true;
-        }
-    }
-    if (count > 1) {
-        const std::lock_guard<std::mutex> lock(d->mutex);
-        d->repeatsAfter[position] = count - 1;
-    }
-    if (!encodePicture(frame, position)) return false;
-    // Kept in the same buffer from picture to picture: a moving show hands
-    // over a new picture every frame.
-    QImage &last = d->lastPicture;
-    if (frame.format() == QImage::Format_RGB32 && last.size() == frame.size() && last.format() == frame.format()
-        && last.bytesPerLine() == frame.bytesPerLine() && last.isDetached())
-        std::memcpy(last.bits(), frame.constBits(), size_t(frame.sizeInBytes()));
-    else
-        last = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
+    // Frame n lies at position n - 1.
+    if (!encodePicture(frame, m_frameCounter, count)) return false;
     m_frameCounter += count;
     return true;
 }
@@ -533,11 +566,10 @@ bool AviWriter::close()
         // stream has its full length.
         const int64_t lastPosition = m_frameCounter - 1;
         const bool codedRepeats = d->h264 || d->intraOnly;
-        if (ok && !codedRepeats && lastPosition > d->lastEncodedPosition && d->lastEncodedPosition >= 0
-            && !d->spare.empty()) {
+        if (ok && !codedRepeats && lastPosition > d->lastEncodedPosition && d->lastEncodedPosition >= 0 && d->last) {
             d->repeatsAfter.erase(d->lastSubmitted);
-            AVFrame *f = d->spare.back();
-            if (!convertPicture(d->lastPicture, f)) ok = false;
+            AVFrame *f = av_frame_clone(d->last);
+            if (!f) ok = fail(QStringLiteral("out of memory"));
             else {
                 f->pts = lastPosition;
                 if (avcodec_send_frame(d->codec.get(), f) < 0) ok = fail(QStringLiteral("the video encoder failed"));
@@ -545,6 +577,7 @@ bool AviWriter::close()
                     d->lastEncodedPosition = lastPosition;
                     ok = drainPackets(false) && ok;
                 }
+                av_frame_free(&f);
             }
         }
         if (avcodec_send_frame(d->codec.get(), nullptr) >= 0) ok = drainPackets(true) && ok;

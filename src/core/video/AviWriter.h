@@ -117,8 +117,10 @@ private:
     bool failWrite(int errorCode);
     // Checks the size so far against the limit after writing frame `position`.
     bool withinLimit(int64_t position);
-    // Converts the picture and queues it for the encoder thread.
-    bool encodePicture(const QImage &frame, int64_t position);
+    // Converts the picture and queues it for the encoder thread to stand for
+    // `count` frames from `position`, or counts them as repeats of the last
+    // picture when it is the same.
+    bool encodePicture(const QImage &frame, int64_t position, int count);
     bool convertPicture(const QImage &frame, AVFrame *out);
     // The encoder thread: codes queued pictures and writes their packets.
     void encodeQueued();
