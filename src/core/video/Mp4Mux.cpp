@@ -386,9 +386,18 @@ bool Mp4SoundCoder::finish(double videoSeconds, const JobControl &control)
         std::unique_lock<std::mutex> lock(d->mutex);
         d->endSeconds = videoSeconds;
         d->changed.notify_all();
-        // Polled for the cancel flag, which nobody signals.
+        // Polled for the cancel flag, which nobody signals, and for the
+        // progress display: a long show's sound may still be far from done.
+        int shown = -1;
         while (!d->done) {
             if (control.cancelled()) d->stop.store(true);
+            const int percent = videoSeconds > 0 ? std::clamp(int(99 * codedSeconds() / videoSeconds), 0, 99) : 0;
+            if (percent > shown) {
+                shown = percent;
+                lock.unlock();
+                control.report(percent, kMuxCaption);
+                lock.lock();
+            }
             d->changed.wait_for(lock, std::chrono::milliseconds(20));
         }
         lock.unlock();
@@ -478,7 +487,15 @@ MuxOutcome MuxMp4(const QString &videoPath, Mp4SoundCoder *sound, double videoSe
     };
     control.report(0, kMuxCaption);
 
-    if (sound && !sound->finish(videoSeconds, control)) {
+    // The copy's progress goes on from where the sound's left off.
+    int lastPercent = 0; // 0 is shown above
+    const auto countedReport = [&](int percent) {
+        if (percent <= lastPercent) return;
+        lastPercent = percent;
+        control.report(percent, kMuxCaption);
+    };
+    const JobControl soundControl{[&](int percent, const QString &) { countedReport(percent); }, control.cancel};
+    if (sound && !sound->finish(videoSeconds, soundControl)) {
         if (sound->cancelled()) {
             outcome.cancelled = true;
             return outcome;
@@ -531,7 +548,6 @@ MuxOutcome MuxMp4(const QString &videoPath, Mp4SoundCoder *sound, double videoSe
         return maxBytes < 0 || avio_tell(out->pb) + packets * kIndexBytesPerPacket <= maxBytes;
     };
     const int64_t videoBytes = std::max<int64_t>(1, avio_size(video->pb));
-    int lastPercent = -1;
     PacketPtr vp(av_packet_alloc());
     PacketPtr ap(av_packet_alloc());
     if (!vp || !ap) return fail(QStringLiteral("out of memory"));
@@ -589,13 +605,7 @@ MuxOutcome MuxMp4(const QString &videoPath, Mp4SoundCoder *sound, double videoSe
             outcome.diskFull = true;
             return fail(QStringLiteral("the MP4 reached the free space measured at the start"));
         }
-        if (pos > 0) {
-            const int percent = int(std::min<int64_t>(99, pos * 100 / videoBytes));
-            if (percent != lastPercent) {
-                lastPercent = percent;
-                control.report(percent, kMuxCaption);
-            }
-        }
+        if (pos > 0) countedReport(int(std::min<int64_t>(99, pos * 100 / videoBytes)));
     }
     if (auto failed = writeAudioUntil(std::numeric_limits<double>::infinity())) return *failed;
     if (lastDts < 0) return fail(QStringLiteral("the video part has no pictures"));
