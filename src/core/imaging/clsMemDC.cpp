@@ -863,7 +863,7 @@ void ReuseCanvasMemory()
     // Small pages only. The encoder asks for huge pages for its frames, and
     // a huge page is zeroed whole at its first touch. Where the system runs
     // in a virtual machine that backs memory only once it is touched (WSL,
-    // most cloud machines), that first touch costs four to five times more
+    // many cloud machines), that first touch costs four to five times more
     // per byte than with small pages: a 1080p MP4 export spent 2.8 s of its
     // 14 s in the kernel, 0.8 s without. Pictures are read in rows, so the
     // larger page saves the processor little (2 % more user time without).

@@ -4,7 +4,6 @@
 #include "AvContainer.h"
 #include "FileCheck.h"
 #include "Soundtrack.h"
-
 #include "ThreadPriority.h"
 
 #include <QFile>
@@ -355,10 +354,7 @@ Mp4SoundCoder::~Mp4SoundCoder()
         }
         d->thread.join();
     }
-    if (d->packets) {
-        std::fclose(d->packets);
-        d->packets = nullptr;
-    }
+    // The file goes now; Impl closes it.
     if (!d->packetPath.isEmpty()) QFile::remove(d->packetPath);
 }
 

@@ -190,7 +190,12 @@ struct ProjectSoundtrack::Mp3Job
 
     void run(bool background)
     {
-        if (background) lowerPriority();
+        // Encoding waits behind the frame loop for idle processor time; what
+        // is left after the render runs while the process has nothing else to
+        // do. Not the idle scheduling policy: that gets no time at all while
+        // other programs keep the processors busy, and the export would then
+        // wait for the whole encoding after the render.
+        if (background) LowerThreadPriority(19);
         JobControl quiet;
         quiet.cancel = &stop;
         // Runs on this thread every 100 chunks: it must not reach the
@@ -222,13 +227,6 @@ struct ProjectSoundtrack::Mp3Job
         result = r;
         done.store(true, std::memory_order_release);
     }
-
-    // Encoding waits behind the frame loop for idle processor time; what is
-    // left after the render runs while the process has nothing else to do.
-    // Not the idle scheduling policy: that gets no time at all while other
-    // programs keep the processors busy, and the export would then wait for
-    // the whole encoding after the render.
-    static void lowerPriority() { LowerThreadPriority(19); }
 
     void stopAndJoin()
     {
